@@ -1,0 +1,23 @@
+# Compile settings shared by every target of the project.
+function(vexa_set_compile_options target)
+    target_compile_definitions(${target} PRIVATE
+        QT_NO_URL_CAST_FROM_STRING
+        QT_NO_CAST_FROM_BYTEARRAY
+        QT_NO_SIGNALS_SLOTS_KEYWORDS
+        QT_USE_QSTRINGBUILDER)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /W4 /utf-8)
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra)
+    endif()
+endfunction()
+
+# A static module library with its namespaced alias (vexa::<name>).
+function(vexa_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+    add_library(vexa_${name} STATIC ${ARG_SOURCES})
+    add_library(vexa::${name} ALIAS vexa_${name})
+    target_include_directories(vexa_${name} PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}/..")
+    target_link_libraries(vexa_${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+    vexa_set_compile_options(vexa_${name})
+endfunction()
