@@ -1,0 +1,53 @@
+#pragma once
+
+#include "catalog/packagecatalog.h"
+#include "catalog/packagedefinition.h"
+#include "engine/installedstate.h"
+
+#include <QJsonDocument>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace vexa {
+
+// Root-relative files that only the CMake support package leaves behind.
+inline const QString SupportVersionMarkerPath = QStringLiteral("support/vexa-support-package.version");
+inline const QStringList SupportToolchainFiles = {
+    QStringLiteral("cmake/toolchains/vexa.cmake"),
+    QStringLiteral("cmake/toolchains/vexa-msvc2019-x64.cmake"),
+    QStringLiteral("cmake/toolchains/vexa-msvc2022-x64.cmake"),
+};
+
+// What the root at `rootPath` holds, from its state.json records, the files each package leaves and
+// the catalog. Never writes and never fails: whatever cannot be read counts as absent. A blank root
+// gives the empty state.
+InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPath);
+
+// The root-relative paths that must exist for the package to count as installed: the given marker,
+// the catalog marker and, for the support package, its toolchain files and version marker; blanks and
+// exact duplicates left out, in that order.
+QStringList requiredFiles(const PackageDefinition &package, const QString &markerRelativePath);
+
+// The integer in the root's support version marker, or 0 when it cannot be read or is not an integer.
+int readSupportVersion(const QString &rootPath);
+
+// True when the package's required files all exist under the root (and, for the support package, the
+// version marker matches the catalog's code). A package with no required files is never present.
+bool isPackagePresent(const QString &rootPath, const PackageDefinition &package);
+
+// The usable records of a state file in file order; a missing, unreadable or malformed file gives none.
+// A record needs a package id, product, version and toolchain.
+QList<InstalledPackageRecord> readStateRecords(const QString &stateFilePath);
+
+// True when the root's manifest files are not exactly what would be written for `installedIds`
+// (ignoring "generated_at"); with nothing installed, true when either file exists.
+bool manifestsNeedRepair(
+    const PackageCatalog &catalog, const QString &rootPath, const QSet<QString> &installedIds);
+
+// True when the file parses to the same JSON as `document`, compared with sorted keys and with
+// "generated_at" ignored at the top level of two objects. Array order, types and strings all count.
+bool documentMatchesFile(const QString &path, const QJsonDocument &document);
+
+} // namespace vexa
