@@ -1,0 +1,36 @@
+#pragma once
+
+#include "catalog/catalogsource.h"
+#include "catalog/packagecatalog.h"
+#include "catalog/packagedefinition.h"
+#include "engine/sha256hasher.h"
+
+#include <QString>
+
+namespace vexa {
+
+// A download fails when no data arrived for this long; the limit restarts with every block received.
+constexpr int DownloadInactivityTimeoutMs = 120000;
+
+// Finds the package's archive in the local repository or downloads it into the cache directory, and
+// checks it against the catalog's digest and size. On true `archivePath` names a verified archive; on
+// false the error text holds one message and no partial download is left at the archive path.
+// Progress lines: "Downloading %1 (%2%)" once per whole percent when the size is known, then
+// "Downloaded %1.".
+bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase,
+    const PackageDefinition &package, const QString &downloadCacheDirectory, QString &archivePath,
+    QString &errorText, const ProgressCallback &progress = {},
+    int inactivityTimeoutMs = DownloadInactivityTimeoutMs);
+
+// Checks an archive already on disk against the package's "sha256" and "size_bytes" (each only when set).
+bool verifyArchive(const PackageDefinition &package, const QString &archivePath, QString &errorText);
+
+// Creates the cache directory and names the file a download of the package is stored in.
+bool prepareDownloadTarget(const QString &downloadCacheDirectory, const PackageDefinition &package,
+    QString &archivePath, QString &errorText);
+
+// The file name a download of the package is cached under: the file name of "payload_archive", or
+// "<sanitised package id>.zip".
+QString cacheFileName(const PackageDefinition &package);
+
+} // namespace vexa

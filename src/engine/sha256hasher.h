@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <memory>
+
+namespace vexa {
+
+// Incremental SHA-256 on the fastest implementation the system offers: OpenSSL's libcrypto where the
+// build found it, the system's CNG on Windows, Qt's own code otherwise. Qt's code is several times
+// slower, which matters for multi-gigabyte SDK archives.
+class Sha256Hasher
+{
+public:
+    Sha256Hasher();
+    ~Sha256Hasher();
+    Sha256Hasher(const Sha256Hasher &) = delete;
+    Sha256Hasher &operator=(const Sha256Hasher &) = delete;
+
+    void addData(QByteArrayView data);
+    // The 32-byte digest of everything added; the hasher starts over afterwards.
+    QByteArray result();
+    // The digest as 64 lowercase hex characters; the hasher starts over afterwards.
+    QString hexResult();
+
+private:
+    struct Backend;
+    std::unique_ptr<Backend> m_backend;
+};
+
+// The lowercase hex SHA-256 of the file's bytes, or an empty string with the error text set.
+QString sha256OfFile(const QString &path, QString &errorText);
+
+} // namespace vexa
