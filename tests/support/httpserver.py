@@ -1,0 +1,291 @@
+#!/usr/bin/env python3
+"""Loopback HTTP(S) server for the Vexa Installer tests (Python 3 standard library only).
+
+Usage: httpserver.py --root DIR [--port 0] [--certfile PEM --keyfile PEM] [--log FILE]
+
+Binds 127.0.0.1 only, prints the chosen port as its first stdout line, serves every request on its
+own thread and exits when its standard input reaches end-of-file (the test process went away).
+
+Behaviours, chosen by the request path (every <path> is a file below --root):
+  /<path>                          the file, with Content-Length; 404 "Not Found" when missing
+  /status/<code>?reason=Text&body=B  any status code with any reason phrase and an optional body
+  /redirect?to=<absolute url>&code=302   a redirect (code 301, 302, 303, 307 or 308)
+  /nolength/<path>                 the file without Content-Length, delimited by closing the connection
+  /stall/<path>?after=N&max_s=60   headers (full Content-Length) and N bytes, then nothing until the
+                                   client goes away or max_s seconds (at most 60) have passed
+  /drip/<path>?chunk=N&interval_ms=M   the file (with Content-Length) in N-byte pieces, M ms apart
+  /delay/<path>?ms=M               waits M ms (at most 60 s) before answering with the file
+  /wronglength/<path>?length=N     the file announced with Content-Length N, then the connection closes
+  /headers                         the request's headers as a JSON object
+Every request target is appended to --log (one line each, written before the answer is sent), so a
+test can check exactly which requests were made.
+"""
+
+import argparse
+import json
+import os
+import select
+import socket
+import ssl
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+MAX_WAIT_SECONDS = 60.0
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "VexaTestServer/1.0"
+
+    def log_message(self, format, *args):  # noqa: A002 - name fixed by the base class
+        pass
+
+    # -- helpers -------------------------------------------------------------------------------
+
+    def _query(self):
+        parsed = urllib.parse.urlsplit(self.path)
+        return urllib.parse.unquote(parsed.path), urllib.parse.parse_qs(parsed.query, keep_blank_values=True)
+
+    @staticmethod
+    def _first(query, key, default):
+        values = query.get(key)
+        return values[0] if values else default
+
+    def _file(self, relative):
+        root = self.server.root
+        candidate = os.path.realpath(os.path.join(root, relative.lstrip("/")))
+        if candidate != root and not candidate.startswith(root + os.sep):
+            return None
+        if not os.path.isfile(candidate):
+            return None
+        with open(candidate, "rb") as handle:
+            return handle.read()
+
+    def _send_body(self, code, body, content_type="application/octet-stream", reason=None):
+        self.send_response(code, reason)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if self.command != "HEAD":
+            self.wfile.write(body)
+
+    def _not_found(self):
+        self._send_body(404, b"not found\n", "text/plain")
+
+    def _client_gone(self, timeout):
+        """Waits up to `timeout` seconds; true when the client closed its side meanwhile."""
+        try:
+            readable, _, _ = select.select([self.connection], [], [], timeout)
+            if not readable:
+                return False
+            if isinstance(self.connection, ssl.SSLSocket):
+                # TLS sockets cannot peek; nothing else is expected from a client waiting for its answer.
+                return self.connection.recv(1) == b""
+            return self.connection.recv(1, socket.MSG_PEEK) == b""
+        except (ssl.SSLWantReadError, BlockingIOError):
+            return False
+        except (OSError, ValueError):
+            return True
+
+    # -- dispatch ------------------------------------------------------------------------------
+
+    def do_HEAD(self):
+        self.do_GET()
+
+    def do_GET(self):
+        self.server.log_request_target(self.path)
+        path, query = self._query()
+        first, _, rest = path.lstrip("/").partition("/")
+        handlers = {
+            "status": self._status,
+            "redirect": self._redirect,
+            "nolength": self._nolength,
+            "stall": self._stall,
+            "drip": self._drip,
+            "delay": self._delay,
+            "wronglength": self._wronglength,
+            "headers": self._headers,
+        }
+        handler = handlers.get(first)
+        try:
+            if handler is not None:
+                handler(rest, query)
+            else:
+                self._plain(path)
+        except (BrokenPipeError, ConnectionResetError, ssl.SSLError):
+            self.close_connection = True
+
+    def _plain(self, path):
+        body = self._file(path)
+        if body is None:
+            self._not_found()
+        else:
+            self._send_body(200, body)
+
+    def _status(self, rest, query):
+        code = int(rest.split("/")[0])
+        reason = self._first(query, "reason", None)
+        body = self._first(query, "body", "").encode("utf-8")
+        self._send_body(code, body, "text/plain", reason)
+
+    def _redirect(self, _rest, query):
+        code = int(self._first(query, "code", "302"))
+        self.send_response(code)
+        self.send_header("Location", self._first(query, "to", "/"))
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    def _nolength(self, rest, _query):
+        body = self._file(rest)
+        if body is None:
+            self._not_found()
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(body)
+        self.wfile.flush()
+        self.close_connection = True
+
+    def _stall(self, rest, query):
+        body = self._file(rest)
+        if body is None:
+            self._not_found()
+            return
+        after = min(int(self._first(query, "after", "0")), len(body))
+        limit = min(float(self._first(query, "max_s", str(MAX_WAIT_SECONDS))), MAX_WAIT_SECONDS)
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body[:after])
+        self.wfile.flush()
+        deadline = time.monotonic() + limit
+        while time.monotonic() < deadline:
+            if self._client_gone(min(0.1, max(0.0, deadline - time.monotonic()))):
+                break
+        self.close_connection = True
+
+    def _drip(self, rest, query):
+        body = self._file(rest)
+        if body is None:
+            self._not_found()
+            return
+        chunk = max(1, int(self._first(query, "chunk", "1024")))
+        interval = max(0, int(self._first(query, "interval_ms", "100"))) / 1000.0
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.flush()
+        for offset in range(0, len(body), chunk):
+            if offset and self._client_gone(interval):
+                self.close_connection = True
+                return
+            self.wfile.write(body[offset:offset + chunk])
+            self.wfile.flush()
+
+    def _delay(self, rest, query):
+        body = self._file(rest)
+        if body is None:
+            self._not_found()
+            return
+        wait = min(int(self._first(query, "ms", "0")) / 1000.0, MAX_WAIT_SECONDS)
+        if self._client_gone(wait):
+            self.close_connection = True
+            return
+        self._send_body(200, body)
+
+    def _wronglength(self, rest, query):
+        body = self._file(rest)
+        if body is None:
+            self._not_found()
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", self._first(query, "length", str(len(body))))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(body)
+        self.wfile.flush()
+        self.close_connection = True
+
+    def _headers(self, _rest, _query):
+        headers = {key: value for key, value in self.headers.items()}
+        self._send_body(200, json.dumps(headers, sort_keys=True).encode("utf-8"), "application/json")
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = False
+
+    def __init__(self, root, port, log_path, tls_context):
+        self.root = os.path.realpath(root)
+        self.tls_context = tls_context
+        self.log_lock = threading.Lock()
+        self.log_path = log_path
+        super().__init__(("127.0.0.1", port), Handler)
+
+    def log_request_target(self, target):
+        if not self.log_path:
+            return
+        with self.log_lock, open(self.log_path, "a", encoding="utf-8") as log:
+            log.write(target + "\n")
+            log.flush()
+
+    def finish_request(self, request, client_address):
+        # The TLS handshake runs on the request's own thread so one slow client cannot hold up accept().
+        if self.tls_context is not None:
+            try:
+                request.settimeout(30)
+                request = self.tls_context.wrap_socket(request, server_side=True)
+                request.settimeout(None)
+            except (ssl.SSLError, OSError):
+                return
+        super().finish_request(request, client_address)
+
+    def handle_error(self, request, client_address):
+        error = sys.exc_info()[1]
+        if isinstance(error, (ConnectionError, ssl.SSLError, TimeoutError)):
+            return
+        super().handle_error(request, client_address)
+
+
+def exit_when_parent_goes_away():
+    # The test holds our stdin open; end-of-file means it finished or died.
+    try:
+        while sys.stdin.buffer.read(4096):
+            pass
+    except OSError:
+        pass
+    os._exit(0)
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Loopback HTTP(S) server for tests")
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--certfile")
+    parser.add_argument("--keyfile")
+    parser.add_argument("--log")
+    args = parser.parse_args()
+
+    tls_context = None
+    if args.certfile:
+        tls_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls_context.load_cert_chain(args.certfile, args.keyfile)
+
+    server = Server(args.root, args.port, args.log, tls_context)
+
+    threading.Thread(target=exit_when_parent_goes_away, daemon=True).start()
+    sys.stdout.write("%d\n" % server.server_address[1])
+    sys.stdout.flush()
+    server.serve_forever(poll_interval=0.1)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,77 @@
+#pragma once
+
+// Loopback HTTP(S) server for tests: runs tests/support/httpserver.py with python3, bound to 127.0.0.1
+// on a free port, serving the files of one directory. The process ends with this object (and by
+// itself if the test process dies, since it exits when its stdin closes).
+//
+// Paths it understands (every <path> is a file below the root directory):
+//   /<path>                              the file, with Content-Length (404 "Not Found" when missing)
+//   /status/<code>?reason=Text&body=B    any status code with any reason phrase, optional body
+//   /redirect?to=<absolute url>&code=302 a redirect (301, 302, 303, 307 or 308)
+//   /nolength/<path>                     the file without Content-Length, ended by closing the connection
+//   /stall/<path>?after=N&max_s=60       headers and N bytes, then silence until the client goes away
+//   /drip/<path>?chunk=N&interval_ms=M   the file in N-byte pieces, M ms apart
+//   /delay/<path>?ms=M                   waits M ms before answering with the file
+//   /wronglength/<path>?length=N         the file announced with Content-Length N, then the connection closes
+//   /headers                             the request's headers as a JSON object
+// requestLog() lists every request target received so far, in arrival order.
+//
+// HTTPS: TestHttpServer(root, TestHttpServer::Https) serves TLS with a certificate for 127.0.0.1 that
+// is signed by a throw-away test CA; start() adds that CA to the process's default SSL configuration,
+// so Qt verifies the server like any other (nothing disables verification).
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace vexa {
+
+// Files of the throw-away TLS setup: a CA certificate and a server certificate and key for 127.0.0.1.
+struct TestTlsFiles
+{
+    QString caCertificate;
+    QString certificate;
+    QString key;
+};
+
+// Creates (once per process, with the openssl command) the test CA and server certificate and adds the
+// CA to the default SSL configuration. Returns nullptr with a message when openssl fails.
+const TestTlsFiles *trustedTestTlsFiles(QString &errorText);
+
+class TestHttpServer
+{
+public:
+    enum Scheme { Http, Https };
+
+    explicit TestHttpServer(const QString &rootDirectory, Scheme scheme = Http);
+    ~TestHttpServer();
+    TestHttpServer(const TestHttpServer &) = delete;
+    TestHttpServer &operator=(const TestHttpServer &) = delete;
+
+    // Starts the server and waits until it listens. On failure errorString() says why.
+    bool start(int timeoutMs = 15000);
+    void stop();
+    bool isRunning() const;
+    QString errorString() const { return m_errorString; }
+
+    int port() const { return m_port; }
+    // "http://127.0.0.1:<port>" (or https), without a trailing slash.
+    QString baseUrl() const;
+    // The URL of a request target such as "/files/a.json" or "/status/404?reason=Gone".
+    QUrl url(const QString &target) const;
+    // Request targets received so far, as sent by the client (percent-encoding kept).
+    QStringList requestLog() const;
+    void clearRequestLog();
+
+private:
+    QString m_rootDirectory;
+    Scheme m_scheme;
+    QProcess m_process;
+    QTemporaryDir m_workDirectory;
+    QString m_errorString;
+    int m_port = 0;
+};
+
+} // namespace vexa
