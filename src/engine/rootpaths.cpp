@@ -33,8 +33,6 @@ bool isInsideRoot(const QString &root, const QString &relativePath)
     if (cleanedRoot.isEmpty())
         return false;
     const QString resolved = QDir::cleanPath(resolveRootPath(cleanedRoot, relativePath));
-    if (resolved == cleanedRoot)
-        return true;
     const QString prefix
         = cleanedRoot.endsWith(QLatin1Char('/')) ? cleanedRoot : cleanedRoot + QLatin1Char('/');
     return resolved.startsWith(prefix);

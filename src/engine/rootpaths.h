@@ -13,8 +13,9 @@ QString cleanRootPath(const QString &root);
 // relative path is returned as it is.
 QString resolveRootPath(const QString &root, const QString &relativePath);
 
-// True when `relativePath` names the root itself or something below it once joined and cleaned, so a
-// catalog entry such as "../x" or an absolute path can never make a caller delete outside the root.
+// True when `relativePath`, joined and cleaned, names something strictly below the root: the check to
+// make before deleting a catalog or state.json path, so that "", ".", "../x" or an absolute path
+// elsewhere can never make a caller delete the root itself or anything outside it.
 bool isInsideRoot(const QString &root, const QString &relativePath);
 
 } // namespace vexa

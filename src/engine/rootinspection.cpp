@@ -1,0 +1,239 @@
+#include "engine/rootinspection.h"
+
+#include "engine/manifestfiles.h"
+#include "engine/rootpaths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QVariant>
+
+namespace vexa {
+
+namespace {
+
+// Root files are edited by hand now and then; anything far larger than a real manifest (a few MB for
+// thousands of packages) is not one, and reading it whole would only stall the GUI thread.
+constexpr qint64 MaxManifestBytes = 32 * 1024 * 1024;
+constexpr qint64 MaxVersionMarkerBytes = 4096;
+
+// The bytes of a regular file no larger than `maxBytes`; false for directories, missing, unreadable
+// or oversized files.
+bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray &content)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > maxBytes)
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Read one byte past the limit so a file that grew since the size check is still refused.
+    content = file.read(maxBytes + 1);
+    return content.size() <= maxBytes && file.error() == QFileDevice::NoError;
+}
+
+bool parseJsonFile(const QString &path, QJsonDocument &document)
+{
+    QByteArray content;
+    if (!readSmallFile(path, MaxManifestBytes, content))
+        return false;
+    QJsonParseError error;
+    document = QJsonDocument::fromJson(content, &error);
+    return error.error == QJsonParseError::NoError && !document.isNull();
+}
+
+// Strings as they are; numbers and booleans in their usual text; anything else is empty.
+QString elementText(const QJsonValue &value)
+{
+    if (value.isString())
+        return value.toString();
+    if (value.isDouble() || value.isBool())
+        return value.toVariant().toString();
+    return QString();
+}
+
+InstalledPackageRecord readRecord(const QJsonObject &entry)
+{
+    InstalledPackageRecord record;
+    record.packageId = entry.value(QLatin1String("package_id")).toString().trimmed();
+    record.product = entry.value(QLatin1String("product")).toString().trimmed();
+    record.version = entry.value(QLatin1String("version")).toString().trimmed();
+    record.internalVersionCode = entry.value(QLatin1String("internal_version_code")).toInt(1);
+    record.toolchain = entry.value(QLatin1String("toolchain")).toString().trimmed();
+    record.markerRelativePath = entry.value(QLatin1String("marker_relative_path")).toString().trimmed();
+    const QJsonArray ownedPaths = entry.value(QLatin1String("owned_paths")).toArray();
+    for (const QJsonValue &value : ownedPaths) {
+        // A blank owned path would resolve to the root itself, and removing the package would then
+        // delete the whole root; such an entry names nothing the package owns.
+        const QString path = elementText(value).trimmed();
+        if (!path.isEmpty())
+            record.ownedPaths.append(path);
+    }
+    return record;
+}
+
+bool allExist(const QString &root, const QStringList &relativePaths)
+{
+    for (const QString &relativePath : relativePaths) {
+        if (!QFileInfo::exists(resolveRootPath(root, relativePath)))
+            return false;
+    }
+    return true;
+}
+
+void appendUnique(QStringList &list, const QString &value)
+{
+    const QString trimmed = value.trimmed();
+    if (!trimmed.isEmpty() && !list.contains(trimmed))
+        list.append(trimmed);
+}
+
+} // namespace
+
+QStringList requiredFiles(const PackageDefinition &package, const QString &markerRelativePath)
+{
+    QStringList files;
+    appendUnique(files, markerRelativePath);
+    appendUnique(files, package.marker_relative_path);
+    if (isSupportPackage(package.package_id)) {
+        for (const QString &file : SupportToolchainFiles)
+            appendUnique(files, file);
+        appendUnique(files, SupportVersionMarkerPath);
+    }
+    return files;
+}
+
+int readSupportVersion(const QString &rootPath)
+{
+    QByteArray content;
+    if (!readSmallFile(resolveRootPath(rootPath, SupportVersionMarkerPath), MaxVersionMarkerBytes, content))
+        return 0;
+    bool ok = false;
+    const int version = QString::fromUtf8(content).trimmed().toInt(&ok, 10);
+    return ok ? version : 0;
+}
+
+bool isPackagePresent(const QString &rootPath, const PackageDefinition &package)
+{
+    const QStringList files = requiredFiles(package, QString());
+    if (files.isEmpty() || !allExist(rootPath, files))
+        return false;
+    if (isSupportPackage(package.package_id))
+        return readSupportVersion(rootPath) == package.internal_version_code;
+    return true;
+}
+
+QList<InstalledPackageRecord> readStateRecords(const QString &stateFilePath)
+{
+    QList<InstalledPackageRecord> records;
+    QJsonDocument document;
+    if (!parseJsonFile(stateFilePath, document) || !document.isObject())
+        return records;
+    const QJsonValue packages = document.object().value(QLatin1String("packages"));
+    if (!packages.isArray())
+        return records;
+    const QJsonArray entries = packages.toArray();
+    for (const QJsonValue &value : entries) {
+        InstalledPackageRecord record = readRecord(value.toObject());
+        if (record.packageId.isEmpty() || record.product.isEmpty() || record.version.isEmpty()
+            || record.toolchain.isEmpty())
+            continue;
+        records.append(std::move(record));
+    }
+    return records;
+}
+
+bool documentMatchesFile(const QString &path, const QJsonDocument &document)
+{
+    QJsonDocument fileDocument;
+    if (!parseJsonFile(path, fileDocument))
+        return false;
+    if (fileDocument.isObject() && document.isObject()) {
+        // The time stamp changes on every write; only the content says whether the file is current.
+        QJsonObject fileObject = fileDocument.object();
+        QJsonObject expectedObject = document.object();
+        fileObject.remove(QLatin1String("generated_at"));
+        expectedObject.remove(QLatin1String("generated_at"));
+        return QJsonDocument(fileObject).toJson(QJsonDocument::Compact)
+            == QJsonDocument(expectedObject).toJson(QJsonDocument::Compact);
+    }
+    return fileDocument.toJson(QJsonDocument::Compact) == document.toJson(QJsonDocument::Compact);
+}
+
+bool manifestsNeedRepair(
+    const PackageCatalog &catalog, const QString &rootPath, const QSet<QString> &installedIds)
+{
+    const QString root = cleanRootPath(rootPath);
+    // Without a root there are no manifest files, and none may be looked for in the working directory.
+    if (root.isEmpty())
+        return false;
+    const QString statePath = resolveRootPath(root, StateFileRelativePath);
+    const QString installedPath = resolveRootPath(root, InstalledPackagesFileRelativePath);
+    if (installedIds.isEmpty())
+        return QFileInfo::exists(statePath) || QFileInfo::exists(installedPath);
+    if (!documentMatchesFile(statePath, buildStateDocument(catalog, root, installedIds)))
+        return true;
+    return !documentMatchesFile(installedPath, buildInstalledPackagesDocument(catalog, root, installedIds));
+}
+
+InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPath)
+{
+    InstalledState state;
+    const QString root = cleanRootPath(rootPath);
+    if (root.isEmpty())
+        return state;
+
+    const int supportVersion = readSupportVersion(root);
+    QSet<QString> seen;
+    const QList<InstalledPackageRecord> records
+        = readStateRecords(resolveRootPath(root, StateFileRelativePath));
+    for (const InstalledPackageRecord &record : records) {
+        const PackageDefinition *package = catalog.findPackage(record.packageId);
+        if (package) {
+            const QString marker = record.markerRelativePath.isEmpty() ? package->marker_relative_path
+                                                                       : record.markerRelativePath;
+            const QStringList files = requiredFiles(*package, marker);
+            if (files.isEmpty() || !allExist(root, files))
+                continue;
+        } else if (record.markerRelativePath.isEmpty()
+            || !QFileInfo::exists(resolveRootPath(root, record.markerRelativePath))) {
+            continue;
+        }
+
+        state.hasInstalledContent = true;
+        seen.insert(record.packageId);
+        if (!package)
+            continue;
+
+        state.installed.insert(record.packageId);
+        state.records.insert(record.packageId, record);
+        const bool stale
+            = (isSupportPackage(package->package_id) && package->internal_version_code != supportVersion)
+            || record.internalVersionCode < package->internal_version_code;
+        // A later record for the same id replaces the earlier one, so its verdict must too: a package
+        // is never both current and stale.
+        state.current.remove(record.packageId);
+        state.stale.remove(record.packageId);
+        if (stale)
+            state.stale.insert(record.packageId);
+        else
+            state.current.insert(record.packageId);
+    }
+
+    for (const PackageDefinition &package : catalog.packages()) {
+        if (seen.contains(package.package_id) || !isPackagePresent(root, package))
+            continue;
+        state.installed.insert(package.package_id);
+        state.current.insert(package.package_id);
+        state.hasInstalledContent = true;
+    }
+
+    if (!state.installed.isEmpty())
+        state.hasInstalledContent = true;
+    state.needsRepair = manifestsNeedRepair(catalog, root, state.installed);
+    return state;
+}
+
+} // namespace vexa
