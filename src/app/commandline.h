@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QCommandLineParser;
+
+namespace vexa {
+
+inline const QString RepositoryDirOption = QStringLiteral("repository-dir");
+inline const QString CatalogUrlOption = QStringLiteral("catalog-url");
+inline const QString ClientUpdateUrlOption = QStringLiteral("client-update-url");
+inline const QString SkipSelfUpdateOption = QStringLiteral("skip-self-update");
+
+// What the installer's command line asked for. Values are kept as given; an option that was not
+// given reads as empty (or false for the flag).
+struct StartupOptions
+{
+    QString repositoryDir;
+    QString catalogUrl;
+    QString clientUpdateUrl;
+    bool clientUpdateUrlGiven = false;
+    bool skipSelfUpdate = false;
+};
+
+// Description, the help option and the four options, in the order --help lists them. There is no
+// version option and no positional argument.
+void configureCommandLineParser(QCommandLineParser &parser);
+// Reads the options from a parser that has processed the arguments.
+StartupOptions readStartupOptions(const QCommandLineParser &parser);
+// The one source string handed to catalog resolution: the catalog URL wins over the repository
+// directory; empty when neither was given, so the environment and the default endpoint decide.
+QString catalogSourceString(const StartupOptions &options);
+
+} // namespace vexa
