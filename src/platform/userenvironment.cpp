@@ -70,6 +70,10 @@ QString userEnvironmentFilePath()
 bool setUserRootVariable(const QString &root, QString &errorText)
 {
     const QString value = QDir::toNativeSeparators(root);
+    if (value.isEmpty()) {
+        errorText = updateFailedMessage();
+        return false;
+    }
 #ifdef Q_OS_WIN
     return writeRegistryValue(&value, errorText);
 #else

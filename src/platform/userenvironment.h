@@ -4,10 +4,10 @@
 
 namespace vexa {
 
-// Publishes the install root to new processes of the user, or withdraws it. On Windows this is the
-// value VEXA_ROOT of HKEY_CURRENT_USER\Environment followed by a WM_SETTINGCHANGE broadcast; elsewhere
-// it is the per-user systemd environment.d file that new login sessions and user services read.
-// On failure returns false with "Failed to update the VEXA_ROOT environment variable.".
+// Publishes the install root to new processes of the user, or withdraws it. An empty root is refused. On
+// Windows this is the value VEXA_ROOT of HKEY_CURRENT_USER\Environment followed by a WM_SETTINGCHANGE
+// broadcast; elsewhere it is the per-user systemd environment.d file that new login sessions and user
+// services read. On failure returns false with "Failed to update the VEXA_ROOT environment variable.".
 bool setUserRootVariable(const QString &root, QString &errorText);
 bool clearUserRootVariable(QString &errorText);
 

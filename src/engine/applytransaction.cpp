@@ -1,0 +1,225 @@
+#include "engine/applytransaction.h"
+
+#include "engine/archiveacquisition.h"
+#include "engine/archiveextraction.h"
+#include "engine/directorycopy.h"
+#include "engine/manifestfiles.h"
+#include "engine/packageverification.h"
+#include "engine/pathcontainment.h"
+#include "engine/rootpaths.h"
+#include "engine/rootremoval.h"
+#include "engine/rootvariable.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUuid>
+#include <QtDebug>
+
+namespace vexa {
+
+namespace {
+
+void report(const ProgressCallback &progress, const QString &line)
+{
+    if (progress)
+        progress(line);
+}
+
+bool usesPayloadDirectory(const PackageDefinition &package)
+{
+    return package.payload_archive.isEmpty() && package.payload_url.isEmpty();
+}
+
+QString payloadSourcePath(const QString &repositoryBase, const QString &payloadSourceDir)
+{
+    return QDir::cleanPath(QDir::fromNativeSeparators(repositoryBase) + QLatin1Char('/')
+        + QDir::fromNativeSeparators(payloadSourceDir));
+}
+
+// A path the root is written through (install_subdir, marker) may name the root but never leave it.
+bool checkRootPath(
+    const QString &root, const QString &what, const QString &path, const QString &label, QString &errorText)
+{
+    if (placementUnder(root, path) != PathPlacement::Outside)
+        return true;
+    errorText = unsafePathMessage(what, path, label, outsideInstallRootReason(root));
+    return false;
+}
+
+bool checkInstallPaths(
+    const QString &root, const QString &repositoryBase, const PackageDefinition &package, QString &errorText)
+{
+    const QString label = displayLabel(package);
+    for (const QString &ownedPath : package.owned_paths) {
+        if (!checkOwnedPath(root, ownedPath, label, errorText))
+            return false;
+    }
+    if (!checkRootPath(root, QStringLiteral("install_subdir"), package.install_subdir, label, errorText)
+        || !checkRootPath(
+            root, QStringLiteral("marker_relative_path"), package.marker_relative_path, label, errorText))
+        return false;
+    if (usesPayloadDirectory(package) && !package.payload_source_dir.isEmpty() && !repositoryBase.isEmpty()
+        && placementUnder(repositoryBase, package.payload_source_dir) == PathPlacement::Outside) {
+        errorText = unsafePathMessage(QStringLiteral("payload_source_dir"), package.payload_source_dir, label,
+            QStringLiteral("it lies outside the repository directory %1").arg(cleanRootPath(repositoryBase)));
+        return false;
+    }
+    return true;
+}
+
+// Everything the plan would delete or write through is checked before the first change, so a hostile
+// or corrupt catalog or state file cannot leave the root half-changed either.
+bool checkPlanPaths(const PackageCatalog &catalog, const QString &repositoryBase, const QString &root,
+    const ChangePlan &plan, QString &errorText)
+{
+    for (const QStringList *order : { &plan.removeOrder, &plan.upgradeOrder }) {
+        for (const QString &id : *order) {
+            const PackageDefinition *package = catalog.findPackage(id);
+            if (!package)
+                continue;
+            const QString label = displayLabel(*package);
+            for (const QString &ownedPath : ownedPathsForRemoval(plan, *package)) {
+                if (!checkOwnedPath(root, ownedPath, label, errorText))
+                    return false;
+            }
+        }
+    }
+    for (const QString &id : plan.installOrder) {
+        const PackageDefinition *package = catalog.findPackage(id);
+        if (package && !checkInstallPaths(root, repositoryBase, *package, errorText))
+            return false;
+    }
+    return true;
+}
+
+bool deletePackage(
+    const QString &root, const ChangePlan &plan, const PackageDefinition &package, QString &errorText)
+{
+    const QString label = displayLabel(package);
+    for (const QString &ownedPath : ownedPathsForRemoval(plan, package)) {
+        if (!removeOwnedPath(root, ownedPath, label, errorText))
+            return false;
+    }
+    return verifyPackageState(root, package, false, errorText);
+}
+
+bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase, const QString &root,
+    const PackageDefinition &package, const QString &cacheDirectory, QString &errorText,
+    const ProgressCallback &progress)
+{
+    const QString label = displayLabel(package);
+    if (usesPayloadDirectory(package)) {
+        if (package.payload_source_dir.isEmpty() || repositoryBase.isEmpty()) {
+            errorText = QStringLiteral("Package %1 does not provide an installable payload.").arg(label);
+            return false;
+        }
+        const QString source = payloadSourcePath(repositoryBase, package.payload_source_dir);
+        if (!QFileInfo(source).isDir()) {
+            errorText = QStringLiteral("Payload source directory not found for %1: %2").arg(label, source);
+            return false;
+        }
+        if (!copyDirectoryTree(source, root, errorText))
+            return false;
+    } else {
+        if (!package.payload_url.isEmpty() || isRemoteSource(repositoryBase))
+            report(progress, QStringLiteral("Downloading %1...").arg(label));
+        QString archivePath;
+        if (!acquireArchive(
+                catalog, repositoryBase, package, cacheDirectory, archivePath, errorText, progress)
+            || !extractArchive(archivePath, root, errorText))
+            return false;
+    }
+    return verifyPackageState(root, package, true, errorText);
+}
+
+bool writeManifests(
+    const PackageCatalog &catalog, const QString &root, const QSet<QString> &target, QString &errorText)
+{
+    if (!target.isEmpty()) {
+        return writeStateFile(catalog, root, target, errorText)
+            && writeInstalledPackagesFile(catalog, root, target, errorText);
+    }
+    // An empty root keeps its manifest directory but no longer claims to hold anything.
+    QString ignored;
+    removePath(resolveRootPath(root, StateFileRelativePath), ignored);
+    removePath(resolveRootPath(root, InstalledPackagesFileRelativePath), ignored);
+    return true;
+}
+
+} // namespace
+
+QString newDownloadCacheDirectory()
+{
+    return QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + DownloadCacheParentName + QLatin1Char('/')
+        + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QStringList ownedPathsForRemoval(const ChangePlan &plan, const PackageDefinition &package)
+{
+    const auto record = plan.installedRecords.constFind(package.package_id);
+    if (record != plan.installedRecords.constEnd() && !record->ownedPaths.isEmpty())
+        return record->ownedPaths;
+    return package.owned_paths;
+}
+
+bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, const QString &rootPath,
+    const ChangePlan &plan, QString &errorText, const ProgressCallback &progress)
+{
+    const QString root = cleanRootPath(rootPath);
+    if (root.isEmpty()) {
+        errorText = QStringLiteral("Select an install root before applying changes.");
+        return false;
+    }
+    if (!QDir().mkpath(root)) {
+        errorText = QStringLiteral("Failed to create the install root %1").arg(root);
+        return false;
+    }
+    const QString cacheDirectory = newDownloadCacheDirectory();
+
+    if (!checkPlanPaths(catalog, repositoryBase, root, plan, errorText))
+        return false;
+
+    for (const QString &id : plan.removeOrder) {
+        const PackageDefinition *package = catalog.findPackage(id);
+        if (!package)
+            continue;
+        report(progress, QStringLiteral("Removing %1...").arg(displayLabel(*package)));
+        if (!deletePackage(root, plan, *package, errorText))
+            return false;
+    }
+    for (const QString &id : plan.upgradeOrder) {
+        const PackageDefinition *package = catalog.findPackage(id);
+        if (!package)
+            continue;
+        report(progress, QStringLiteral("Upgrading %1...").arg(displayLabel(*package)));
+        if (!deletePackage(root, plan, *package, errorText))
+            return false;
+    }
+    for (const QString &id : plan.installOrder) {
+        const PackageDefinition *package = catalog.findPackage(id);
+        if (!package)
+            continue;
+        report(progress, QStringLiteral("Installing %1...").arg(displayLabel(*package)));
+        if (!installPackage(catalog, repositoryBase, root, *package, cacheDirectory, errorText, progress))
+            return false;
+    }
+
+    if (!writeManifests(catalog, root, plan.target, errorText))
+        return false;
+
+    for (const QString &id : catalog.topologicalOrder(plan.target)) {
+        const PackageDefinition *package = catalog.findPackage(id);
+        if (package && !verifyPackageState(root, *package, true, errorText))
+            return false;
+    }
+
+    if (!publishRootVariable(root, plan.target.isEmpty(), errorText))
+        return false;
+
+    QString cacheError;
+    if (!removePath(cacheDirectory, cacheError))
+        qWarning().noquote() << cacheError;
+    return true;
+}
+
+} // namespace vexa

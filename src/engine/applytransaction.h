@@ -1,0 +1,35 @@
+#pragma once
+
+#include "catalog/catalogsource.h"
+#include "catalog/packagecatalog.h"
+#include "engine/changeplan.h"
+
+#include <QString>
+
+namespace vexa {
+
+// Downloads of one apply go to <temporary directory>/company-vexa-installer-cache/<uuid>.
+inline const QString DownloadCacheParentName = QStringLiteral("company-vexa-installer-cache");
+
+// A fresh download cache directory for one apply, so no two applies share downloads. The directory is
+// only named here; it is created when the first archive is downloaded.
+QString newDownloadCacheDirectory();
+
+// Carries the plan out on the root: removals (dependents first), deletion of the old versions of
+// upgrades, installs (dependencies first) from archives or payload directories of `repositoryBase`,
+// each verified against the package's required files; then the manifest files, a final verification
+// and VEXA_ROOT. Progress lines: "Removing %1...", "Upgrading %1...", "Installing %1...",
+// "Downloading %1...", "Downloading %1 (%2%)", "Downloaded %1.". Stops at the first failure with one
+// message and undoes nothing; the download cache stays behind for inspection then.
+//
+// Before anything is touched every path the plan would delete or write through is checked: an owned
+// path that is empty, absolute or climbs out of the root, and an install_subdir, marker or payload
+// directory that leads outside the root or the repository, fail the apply with a message saying so.
+bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, const QString &rootPath,
+    const ChangePlan &plan, QString &errorText, const ProgressCallback &progress = {});
+
+// The owned paths a removal or upgrade of the package deletes: those recorded in state.json when the
+// plan has a non-empty list for it, the catalog's otherwise.
+QStringList ownedPathsForRemoval(const ChangePlan &plan, const PackageDefinition &package);
+
+} // namespace vexa

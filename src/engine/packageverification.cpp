@@ -1,0 +1,36 @@
+#include "engine/packageverification.h"
+
+#include "engine/rootinspection.h"
+
+namespace vexa {
+
+bool verifyPackageState(
+    const QString &root, const PackageDefinition &package, bool expectInstalled, QString &errorText)
+{
+    if (isPackagePresent(root, package) == expectInstalled)
+        return true;
+
+    const QStringList required = requiredFiles(package, QString());
+    const QString list = required.isEmpty() ? QStringLiteral("<none>") : required.join(QStringLiteral(", "));
+    const QString label = displayLabel(package);
+    if (expectInstalled) {
+        const int supportVersion = isSupportPackage(package.package_id) ? readSupportVersion(root) : 0;
+        if (supportVersion > 0) {
+            errorText = QStringLiteral("Verification failed after applying %1. The support version marker "
+                                       "still reports iv%2, expected iv%3.")
+                            .arg(label)
+                            .arg(supportVersion)
+                            .arg(package.internal_version_code);
+        } else {
+            errorText
+                = QStringLiteral("Verification failed after applying %1. Required files are missing: %2")
+                      .arg(label, list);
+        }
+    } else {
+        errorText = QStringLiteral("Verification failed after removing %1. Package markers still exist: %2")
+                        .arg(label, list);
+    }
+    return false;
+}
+
+} // namespace vexa

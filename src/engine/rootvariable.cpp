@@ -1,0 +1,32 @@
+#include "engine/rootvariable.h"
+
+#include "engine/rootpaths.h"
+#include "platform/userenvironment.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace vexa {
+
+bool skipsEnvironmentUpdate()
+{
+    bool ok = false;
+    // Base 0 reads "0x1f" as hexadecimal and "017" as octal.
+    const qlonglong value = qEnvironmentVariable("VEXA_SKIP_ENV_UPDATE").trimmed().toLongLong(&ok, 0);
+    return ok && value != 0;
+}
+
+bool publishRootVariable(const QString &root, bool clear, QString &errorText)
+{
+    if (skipsEnvironmentUpdate())
+        return true;
+    if (clear)
+        return clearUserRootVariable(errorText);
+    const QString cleanedRoot = cleanRootPath(root);
+    // A blank root has no meaning for later shells; the platform layer refuses the empty value.
+    const QString published
+        = cleanedRoot.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(cleanedRoot).absoluteFilePath());
+    return setUserRootVariable(published, errorText);
+}
+
+} // namespace vexa
