@@ -65,7 +65,9 @@ PackageDefinition readPackageDefinition(const QJsonObject &entry)
     package.cmake = normalizedCmake(entry.value(QLatin1String("cmake")).toObject());
     package.usage = entry.value(QLatin1String("usage")).toObject();
     package.default_selected = entry.value(QLatin1String("default_selected")).toBool(false);
-    package.size_bytes = entry.value(QLatin1String("size_bytes")).toVariant().toLongLong();
+    // Only numbers and numeric strings carry a size; a boolean must not read as one byte.
+    const QJsonValue size = entry.value(QLatin1String("size_bytes"));
+    package.size_bytes = size.isBool() ? 0 : size.toVariant().toLongLong();
     return package;
 }
 
