@@ -1,0 +1,302 @@
+#include "engine/archiveacquisition.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSaveFile>
+#include <QTimer>
+
+namespace vexa {
+
+namespace {
+
+// Bounds what the network stack buffers ahead of us. Without it Qt reads as fast as the socket
+// delivers, so a fast server and a slower disk let a multi-gigabyte download pile up in memory.
+constexpr qint64 DownloadReadBufferSize = 1024 * 1024;
+
+// Catalogs are written on Windows, so "\" separates directories whatever system reads them.
+QString withForwardSlashes(QString path)
+{
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path;
+}
+
+QString sizeMismatchMessage(const PackageDefinition &package, qint64 expected, qint64 actual)
+{
+    return QStringLiteral("Downloaded size mismatch for %1. Expected %2 bytes, got %3 bytes.")
+        .arg(displayLabel(package))
+        .arg(expected)
+        .arg(actual);
+}
+
+QString digestMismatchMessage(const PackageDefinition &package, const QString &actual)
+{
+    return QStringLiteral("SHA-256 mismatch for %1. Expected %2, got %3.")
+        .arg(displayLabel(package), package.sha256, actual);
+}
+
+QUrl downloadUrl(const PackageDefinition &package, const QString &repositoryBase)
+{
+    const QString payloadUrl = package.payload_url.trimmed();
+    if (!payloadUrl.isEmpty())
+        return QUrl::fromUserInput(payloadUrl);
+    if (isRemoteSource(repositoryBase) && !package.payload_archive.isEmpty()) {
+        const QUrl base = QUrl::fromUserInput(repositoryBase.trimmed());
+        return base.resolved(QUrl(withForwardSlashes(package.payload_archive)));
+    }
+    return {};
+}
+
+bool isRemoteUrl(const QUrl &url)
+{
+    return url.isValid() && !url.isEmpty() && url.scheme().startsWith(QLatin1String("http"));
+}
+
+// Streams one download into the save file, hashing as it goes so that an archive of any size needs
+// neither memory nor a second pass.
+class Download
+{
+public:
+    Download(const PackageDefinition &package, const QUrl &url, QSaveFile &file,
+        const ProgressCallback &progress, int inactivityTimeoutMs)
+        : m_package(package)
+        , m_url(url)
+        , m_file(file)
+        , m_progress(progress)
+        , m_inactivityTimeoutMs(inactivityTimeoutMs)
+    { }
+
+    bool run(QString &errorText);
+
+private:
+    void drain();
+    void reportProgress(qint64 received, qint64 total);
+
+    const PackageDefinition &m_package;
+    const QUrl m_url;
+    QSaveFile &m_file;
+    const ProgressCallback &m_progress;
+    const int m_inactivityTimeoutMs;
+    QNetworkReply *m_reply = nullptr;
+    QTimer m_inactivity;
+    Sha256Hasher m_hasher;
+    QString m_error;
+    qint64 m_received = 0;
+    int m_lastPercentage = -1;
+    bool m_writeFailed = false;
+};
+
+void Download::drain()
+{
+    if (m_writeFailed)
+        return;
+    const QByteArray block = m_reply->readAll();
+    if (block.isEmpty())
+        return;
+    m_hasher.addData(block);
+    if (m_file.write(block) == block.size()) {
+        m_received += block.size();
+        m_inactivity.start(m_inactivityTimeoutMs);
+        return;
+    }
+    m_writeFailed = true;
+    m_error = QStringLiteral("Failed to write the downloaded archive for %1.").arg(displayLabel(m_package));
+    m_reply->abort();
+}
+
+void Download::reportProgress(qint64 received, qint64 total)
+{
+    if (!m_progress || total <= 0)
+        return;
+    const int percentage = int(qBound(qint64(0), received * 100 / total, qint64(100)));
+    if (percentage == m_lastPercentage)
+        return;
+    m_lastPercentage = percentage;
+    m_progress(QStringLiteral("Downloading %1 (%2%)").arg(displayLabel(m_package)).arg(percentage));
+}
+
+bool Download::run(QString &errorText)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request(m_url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+
+    QEventLoop loop;
+    m_inactivity.setSingleShot(true);
+    m_reply = manager.get(request);
+    m_reply->setReadBufferSize(DownloadReadBufferSize);
+    QObject::connect(m_reply, &QIODevice::readyRead, m_reply, [this] { drain(); });
+    QObject::connect(m_reply, &QNetworkReply::downloadProgress, m_reply,
+        [this](qint64 received, qint64 total) { reportProgress(received, total); });
+    QObject::connect(&m_inactivity, &QTimer::timeout, m_reply, [this] {
+        m_error = QStringLiteral("Timed out while downloading %1").arg(m_url.toString(QUrl::FullyEncoded));
+        m_reply->abort();
+    });
+    QObject::connect(m_reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    m_inactivity.start(m_inactivityTimeoutMs);
+    if (!m_reply->isFinished())
+        loop.exec();
+    m_inactivity.stop();
+
+    drain();
+    const QNetworkReply::NetworkError networkError = m_reply->error();
+    const QString replyErrorText = m_reply->errorString();
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const QString reason = m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    m_reply->disconnect();
+    m_reply->deleteLater();
+    m_reply = nullptr;
+
+    const QString label = displayLabel(m_package);
+    const QString urlText = m_url.toString(QUrl::FullyEncoded);
+    if (m_writeFailed) {
+        errorText = m_error;
+        return false;
+    }
+    if (networkError != QNetworkReply::NoError) {
+        errorText = !m_error.isEmpty()
+            ? m_error
+            : QStringLiteral("Failed to download %1 from %2: %3").arg(label, urlText, replyErrorText);
+        return false;
+    }
+    if (status.isValid() && status.toInt() >= 400) {
+        errorText = QStringLiteral("Failed to download %1 from %2: HTTP %3 %4")
+                        .arg(label, urlText)
+                        .arg(status.toInt())
+                        .arg(reason);
+        return false;
+    }
+    const QString digest = m_hasher.hexResult();
+    if (!m_package.sha256.isEmpty() && digest.compare(m_package.sha256, Qt::CaseInsensitive) != 0) {
+        errorText = digestMismatchMessage(m_package, digest);
+        return false;
+    }
+    if (m_package.size_bytes >= 1 && m_package.size_bytes != m_received) {
+        errorText = sizeMismatchMessage(m_package, m_package.size_bytes, m_received);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString cacheFileName(const PackageDefinition &package)
+{
+    const QString archive = withForwardSlashes(package.payload_archive);
+    const QString fileName = archive.mid(archive.lastIndexOf(QLatin1Char('/')) + 1);
+    // "." and ".." would name the cache directory or its parent, not a file in it.
+    if (!fileName.isEmpty() && fileName != QLatin1String(".") && fileName != QLatin1String(".."))
+        return fileName;
+    QString id = package.package_id;
+    for (QChar &c : id) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('.') && c != QLatin1Char('_'))
+            c = QLatin1Char('_');
+    }
+    return QStringLiteral("%1.zip").arg(id);
+}
+
+bool prepareDownloadTarget(const QString &downloadCacheDirectory, const PackageDefinition &package,
+    QString &archivePath, QString &errorText)
+{
+    if (downloadCacheDirectory.isEmpty()) {
+        errorText = QStringLiteral("Download cache directory is not set for %1.").arg(displayLabel(package));
+        return false;
+    }
+    if (!QDir().mkpath(downloadCacheDirectory)) {
+        errorText
+            = QStringLiteral("Failed to create download cache directory %1").arg(downloadCacheDirectory);
+        return false;
+    }
+    archivePath = QDir(downloadCacheDirectory).filePath(cacheFileName(package));
+    return true;
+}
+
+bool verifyArchive(const PackageDefinition &package, const QString &archivePath, QString &errorText)
+{
+    if (!package.sha256.isEmpty()) {
+        QString hashError;
+        const QString digest = sha256OfFile(archivePath, hashError);
+        if (digest.isEmpty()) {
+            errorText = hashError;
+            return false;
+        }
+        if (digest.compare(package.sha256, Qt::CaseInsensitive) != 0) {
+            errorText = digestMismatchMessage(package, digest);
+            return false;
+        }
+    }
+    if (package.size_bytes > 0) {
+        const qint64 actual = QFileInfo(archivePath).size();
+        if (actual != package.size_bytes) {
+            errorText = sizeMismatchMessage(package, package.size_bytes, actual);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase,
+    const PackageDefinition &package, const QString &downloadCacheDirectory, QString &archivePath,
+    QString &errorText, const ProgressCallback &progress, int inactivityTimeoutMs)
+{
+    // Every payload location comes from the package record and the repository base; the catalog is
+    // part of the engine's common signature.
+    Q_UNUSED(catalog);
+    const QString label = displayLabel(package);
+    const QUrl url = downloadUrl(package, repositoryBase);
+
+    if (!isRemoteUrl(url)) {
+        if (package.payload_archive.isEmpty()) {
+            errorText = QStringLiteral("Package %1 does not provide a payload archive path.").arg(label);
+            return false;
+        }
+        if (repositoryBase.isEmpty()) {
+            errorText = QStringLiteral("Repository directory is not set for %1.").arg(label);
+            return false;
+        }
+        const QString path
+            = QDir::cleanPath(QDir(repositoryBase).filePath(withForwardSlashes(package.payload_archive)));
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            errorText = QStringLiteral("Archive not found for %1: %2").arg(label, path);
+            return false;
+        }
+        archivePath = path;
+        return verifyArchive(package, archivePath, errorText);
+    }
+
+    QString targetPath;
+    if (!prepareDownloadTarget(downloadCacheDirectory, package, targetPath, errorText))
+        return false;
+    // The save file writes beside the target and renames on commit, so the archive path only ever
+    // holds a complete, verified archive; an uncommitted save file removes its temporary file.
+    QSaveFile file(targetPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        archivePath = targetPath;
+        errorText = QStringLiteral("Failed to open %1 for writing").arg(targetPath);
+        return false;
+    }
+    archivePath = targetPath;
+    Download download(package, url, file, progress, inactivityTimeoutMs);
+    bool ok = download.run(errorText);
+    if (!ok) {
+        file.cancelWriting();
+    } else if (!file.commit()) {
+        errorText = QStringLiteral("Failed to commit the downloaded archive for %1.").arg(label);
+        ok = false;
+    }
+    if (!ok) {
+        // Another package's archive of the same file name may sit there from earlier in this apply;
+        // after a failure the path must not look like this package's archive.
+        QFile::remove(targetPath);
+        return false;
+    }
+    if (progress)
+        progress(QStringLiteral("Downloaded %1.").arg(label));
+    return true;
+}
+
+} // namespace vexa

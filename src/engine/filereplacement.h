@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+namespace vexa {
+
+// Deletes the file or symbolic link at the path so that a new file can be written there without
+// following an old link. A read-only file is made writable first: Windows refuses to delete it
+// otherwise, and an archive's own permissions must not block the next upgrade. Nothing there is success.
+bool removeFileForReplacement(const QString &path);
+
+} // namespace vexa
