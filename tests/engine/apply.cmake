@@ -6,3 +6,7 @@ set(apply_test_support
 vexa_add_test(tst_userenvironment
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_userenvironment.cpp ${apply_test_support}
     LIBS vexa::engine vexa::platform vexa::testsupport)
+
+vexa_add_test(tst_rootremoval
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rootremoval.cpp
+    LIBS vexa::engine vexa::testsupport)

@@ -1,0 +1,259 @@
+#include "engine/pathcontainment.h"
+#include "engine/rootremoval.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vexa;
+
+Q_DECLARE_METATYPE(vexa::PathPlacement)
+
+// Deleting owned paths is the one place where a bad catalog or a hand-edited state file could destroy
+// user data, so these tests build real trees with sentinel files outside the root and check they live.
+class tst_RootRemoval : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void placement_data();
+    void placement();
+    void checkOwnedPathMessages_data();
+    void checkOwnedPathMessages();
+
+    void removePathKinds();
+    void removePathLeavesLinkTargets();
+
+    void pruneRemovesEmptyChainUpToRoot();
+    void pruneStopsAtNonEmptyDirectory_data();
+    void pruneStopsAtNonEmptyDirectory();
+    void pruneRefusesPathsOutsideRoot_data();
+    void pruneRefusesPathsOutsideRoot();
+
+    void removeOwnedPathRefusesLinkedParent();
+    void removeOwnedPathDeletesAndPrunes();
+
+private:
+    QString root() const { return m_dir->filePath(QStringLiteral("root")); }
+    QString outside() const { return m_dir->filePath(QStringLiteral("outside")); }
+    QString inRoot(const QString &relative) const { return root() + QLatin1Char('/') + relative; }
+
+    QTemporaryDir *m_dir = nullptr;
+};
+
+void tst_RootRemoval::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir().mkpath(root()));
+    QVERIFY(writeTestFile(outside() + QStringLiteral("/sentinel.txt"), "keep me"));
+}
+
+void tst_RootRemoval::cleanup()
+{
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void tst_RootRemoval::placement_data()
+{
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<PathPlacement>("expected");
+    QTest::newRow("plain") << QStringLiteral("qt6") << PathPlacement::Inside;
+    QTest::newRow("nested") << QStringLiteral("qt6/lib/cmake") << PathPlacement::Inside;
+    QTest::newRow("dot prefix") << QStringLiteral("./qt6") << PathPlacement::Inside;
+    QTest::newRow("doubled separators") << QStringLiteral("qt6//lib") << PathPlacement::Inside;
+    QTest::newRow("dot-dot that stays inside") << QStringLiteral("a/../b") << PathPlacement::Inside;
+    QTest::newRow("name starting with two dots") << QStringLiteral("..data") << PathPlacement::Inside;
+    QTest::newRow("blanks trimmed") << QStringLiteral("  qt6  ") << PathPlacement::Inside;
+    QTest::newRow("empty") << QString() << PathPlacement::Base;
+    QTest::newRow("blank") << QStringLiteral("   ") << PathPlacement::Base;
+    QTest::newRow("dot") << QStringLiteral(".") << PathPlacement::Base;
+    QTest::newRow("back to the root") << QStringLiteral("a/..") << PathPlacement::Base;
+    QTest::newRow("parent") << QStringLiteral("..") << PathPlacement::Outside;
+    QTest::newRow("sibling") << QStringLiteral("../outside") << PathPlacement::Outside;
+    QTest::newRow("climbs out deeper") << QStringLiteral("a/../../outside") << PathPlacement::Outside;
+    QTest::newRow("sibling sharing the root's prefix")
+        << QStringLiteral("../root-other") << PathPlacement::Outside;
+    QTest::newRow("absolute") << QStringLiteral("/etc") << PathPlacement::Outside;
+#ifdef Q_OS_WIN
+    QTest::newRow("drive absolute") << QStringLiteral("C:/Windows") << PathPlacement::Outside;
+    QTest::newRow("drive relative") << QStringLiteral("C:Windows") << PathPlacement::Outside;
+    QTest::newRow("backslashes climbing out") << QStringLiteral("..\\outside") << PathPlacement::Outside;
+#endif
+    QTest::newRow("share") << QStringLiteral("//server/share") << PathPlacement::Outside;
+}
+
+void tst_RootRemoval::placement()
+{
+    QFETCH(QString, relative);
+    QFETCH(PathPlacement, expected);
+    QCOMPARE(placementUnder(root(), relative), expected);
+    // A root written with a trailing separator or blanks is the same root.
+    QCOMPARE(placementUnder(QStringLiteral("  ") + root() + QStringLiteral("/  "), relative), expected);
+}
+
+void tst_RootRemoval::checkOwnedPathMessages_data()
+{
+    QTest::addColumn<QString>("ownedPath");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("inside") << QStringLiteral("qt6") << QString();
+    QTest::newRow("empty") << QString() << QStringLiteral("it names the install root itself");
+    QTest::newRow("dot") << QStringLiteral(".") << QStringLiteral("it names the install root itself");
+    QTest::newRow("climbs") << QStringLiteral("../outside")
+                            << QStringLiteral("it lies outside the install root %1");
+    QTest::newRow("absolute") << QStringLiteral("/tmp")
+                              << QStringLiteral("it lies outside the install root %1");
+}
+
+void tst_RootRemoval::checkOwnedPathMessages()
+{
+    QFETCH(QString, ownedPath);
+    QFETCH(QString, reason);
+    QString error;
+    const bool ok = checkOwnedPath(root(), ownedPath, QStringLiteral("Qt 6 [iv2]"), error);
+    QCOMPARE(ok, reason.isEmpty());
+    if (!ok) {
+        QCOMPARE(error,
+            QStringLiteral("Refusing unsafe owned path \"%1\" of Qt 6 [iv2]: %2.")
+                .arg(ownedPath, reason.contains(QLatin1String("%1")) ? reason.arg(root()) : reason));
+    }
+}
+
+void tst_RootRemoval::removePathKinds()
+{
+    QString error;
+    QVERIFY2(removePath(inRoot(QStringLiteral("nothing-here")), error), qPrintable(error));
+
+    QVERIFY(writeTestFile(inRoot(QStringLiteral("file.txt")), "x"));
+    QVERIFY2(removePath(inRoot(QStringLiteral("file.txt")), error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(inRoot(QStringLiteral("file.txt"))));
+
+    QVERIFY(writeTestFile(inRoot(QStringLiteral("tree/a/b/c.txt")), "x"));
+    QVERIFY(writeTestFile(inRoot(QStringLiteral("tree/.hidden")), "x"));
+    QVERIFY2(removePath(inRoot(QStringLiteral("tree")), error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(inRoot(QStringLiteral("tree"))));
+
+    // A dangling link is something at the path even though it "does not exist".
+    QVERIFY(QFile::link(inRoot(QStringLiteral("gone")), inRoot(QStringLiteral("dangling"))));
+    QVERIFY2(removePath(inRoot(QStringLiteral("dangling")), error), qPrintable(error));
+    QVERIFY(!QFileInfo(inRoot(QStringLiteral("dangling"))).isSymLink());
+}
+
+void tst_RootRemoval::removePathLeavesLinkTargets()
+{
+    // A link to a directory outside the root, both as the path itself and inside a removed tree.
+    QVERIFY(QFile::link(outside(), inRoot(QStringLiteral("linked"))));
+    QVERIFY(QDir().mkpath(inRoot(QStringLiteral("tree"))));
+    QVERIFY(QFile::link(outside(), inRoot(QStringLiteral("tree/linked"))));
+
+    QString error;
+    QVERIFY2(removePath(inRoot(QStringLiteral("linked")), error), qPrintable(error));
+    QVERIFY2(removePath(inRoot(QStringLiteral("tree")), error), qPrintable(error));
+    QVERIFY(!QFileInfo(inRoot(QStringLiteral("linked"))).isSymLink());
+    QVERIFY(!QFileInfo::exists(inRoot(QStringLiteral("tree"))));
+    QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
+}
+
+void tst_RootRemoval::pruneRemovesEmptyChainUpToRoot()
+{
+    QVERIFY(QDir().mkpath(inRoot(QStringLiteral("a/b/c"))));
+    QString error;
+    QVERIFY2(pruneEmptyParents(root(), QStringLiteral("a/b/c/file.txt"), error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(inRoot(QStringLiteral("a"))));
+    QVERIFY(QFileInfo(root()).isDir());
+    // An empty root stays even when the owned path sat right below it.
+    QVERIFY(pruneEmptyParents(root(), QStringLiteral("file.txt"), error));
+    QVERIFY(QFileInfo(root()).isDir());
+}
+
+void tst_RootRemoval::pruneStopsAtNonEmptyDirectory_data()
+{
+    QTest::addColumn<QString>("keptEntry");
+    QTest::newRow("file") << QStringLiteral("a/keep.txt");
+    QTest::newRow("subdirectory") << QStringLiteral("a/other/");
+    QTest::newRow("hidden file") << QStringLiteral("a/.keep");
+    QTest::newRow("dangling link") << QStringLiteral("a/link@");
+}
+
+void tst_RootRemoval::pruneStopsAtNonEmptyDirectory()
+{
+    QFETCH(QString, keptEntry);
+    QVERIFY(QDir().mkpath(inRoot(QStringLiteral("a/b/c"))));
+    if (keptEntry.endsWith(QLatin1Char('/')))
+        QVERIFY(QDir().mkpath(inRoot(keptEntry)));
+    else if (keptEntry.endsWith(QLatin1Char('@')))
+        QVERIFY(QFile::link(inRoot(QStringLiteral("missing")), inRoot(keptEntry.chopped(1))));
+    else
+        QVERIFY(writeTestFile(inRoot(keptEntry), "x"));
+
+    QString error;
+    QVERIFY2(pruneEmptyParents(root(), QStringLiteral("a/b/c/file.txt"), error), qPrintable(error));
+    QVERIFY(!QFileInfo::exists(inRoot(QStringLiteral("a/b"))));
+    QVERIFY(QFileInfo(inRoot(QStringLiteral("a"))).isDir());
+}
+
+void tst_RootRemoval::pruneRefusesPathsOutsideRoot_data()
+{
+    QTest::addColumn<QString>("ownedPath");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("dot") << QStringLiteral(".");
+    QTest::newRow("sibling") << QStringLiteral("../outside/empty/x");
+    QTest::newRow("absolute") << (QDir::tempPath() + QStringLiteral("/x"));
+}
+
+void tst_RootRemoval::pruneRefusesPathsOutsideRoot()
+{
+    QFETCH(QString, ownedPath);
+    // Empty directories outside the root and the empty root itself must all survive.
+    QVERIFY(QDir().mkpath(outside() + QStringLiteral("/empty")));
+    QString error;
+    QVERIFY(!pruneEmptyParents(root(), ownedPath, error));
+    QVERIFY(error.startsWith(QStringLiteral("Refusing to prune directories above")));
+    QVERIFY(QFileInfo(outside() + QStringLiteral("/empty")).isDir());
+    QVERIFY(QFileInfo(root()).isDir());
+}
+
+void tst_RootRemoval::removeOwnedPathRefusesLinkedParent()
+{
+    // "lib" inside the root was replaced by a link leading out; "lib/sentinel.txt" is not the root's.
+    QVERIFY(QFile::link(outside(), inRoot(QStringLiteral("lib"))));
+    QString error;
+    QVERIFY(!removeOwnedPath(root(), QStringLiteral("lib/sentinel.txt"), QStringLiteral("P [iv1]"), error));
+    QCOMPARE(error,
+        QStringLiteral("Refusing unsafe owned path \"lib/sentinel.txt\" of P [iv1]: it leads through a link "
+                       "out of the install root %1.")
+            .arg(root()));
+    QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
+
+    // The link itself is the root's to delete; what it points to is not touched.
+    QVERIFY2(
+        removeOwnedPath(root(), QStringLiteral("lib"), QStringLiteral("P [iv1]"), error), qPrintable(error));
+    QVERIFY(!QFileInfo(inRoot(QStringLiteral("lib"))).isSymLink());
+    QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
+}
+
+void tst_RootRemoval::removeOwnedPathDeletesAndPrunes()
+{
+    QVERIFY(writeTestFile(inRoot(QStringLiteral("pkg/share/only.txt")), "x"));
+    QVERIFY(writeTestFile(inRoot(QStringLiteral("other/keep.txt")), "x"));
+    QString error;
+    QVERIFY2(removeOwnedPath(root(), QStringLiteral("pkg/share/only.txt"), QStringLiteral("P [iv1]"), error),
+        qPrintable(error));
+    QVERIFY(!QFileInfo::exists(inRoot(QStringLiteral("pkg"))));
+    QVERIFY(QFileInfo::exists(inRoot(QStringLiteral("other/keep.txt"))));
+
+    QVERIFY(!removeOwnedPath(root(), QStringLiteral("../outside"), QStringLiteral("P [iv1]"), error));
+    QVERIFY(!removeOwnedPath(root(), QString(), QStringLiteral("P [iv1]"), error));
+    QVERIFY(QFileInfo::exists(inRoot(QStringLiteral("other/keep.txt"))));
+    QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
+}
+
+QTEST_GUILESS_MAIN(tst_RootRemoval)
+#include "tst_rootremoval.moc"
