@@ -112,14 +112,19 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
         }
 
         const QByteArray data = reader.fileData(entry.storedPath);
-        if (reader.status() != QZipReader::NoError) {
-            errorText
-                = withFallbackNote(QStringLiteral("Failed to extract archive entry %1 from %2 (%3)")
-                                       .arg(entry.storedPath, archivePath, zipStatusName(reader.status())),
-                    note);
+        const bool sizeAgrees = entry.uncompressedSize == 0 || quint64(data.size()) == entry.uncompressedSize;
+        int readStatus = reader.status();
+        // The zip reader neither reports damaged data nor checks it against the recorded checksum;
+        // a damaged entry must not be installed as if it were good.
+        if (readStatus == QZipReader::NoError && sizeAgrees && zipCrc32(data) != entry.crc32)
+            readStatus = QZipReader::FileError;
+        if (readStatus != QZipReader::NoError) {
+            errorText = withFallbackNote(QStringLiteral("Failed to extract archive entry %1 from %2 (%3)")
+                                             .arg(entry.storedPath, archivePath, zipStatusName(readStatus)),
+                note);
             return false;
         }
-        if (entry.uncompressedSize > 0 && quint64(data.size()) != entry.uncompressedSize) {
+        if (!sizeAgrees) {
             errorText = QStringLiteral("Extracted archive entry %1 from %2 has size %3, expected %4.")
                             .arg(entry.storedPath, archivePath)
                             .arg(data.size())

@@ -3,6 +3,12 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <array>
+
+#ifdef VEXA_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
 namespace vexa {
 
 namespace {
@@ -182,6 +188,7 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
         const char *header = data + at;
         const int madeBy = u16(header + 4) >> 8;
         const quint16 flags = u16(header + 8);
+        const quint32 crc = u32(header + 16);
         const quint32 uncompressed = u32(header + 24);
         const int nameLength = u16(header + 28);
         const int extraLength = u16(header + 30);
@@ -205,11 +212,43 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
                 || (madeBy == UnixHost && (unixMode & UnixTypeMask) == UnixDirectory));
         entry.uncompressedSize
             = zip64UncompressedSize(header + CentralHeaderSize + nameLength, extraLength, uncompressed);
+        entry.crc32 = crc;
         entry.permissions = recordedPermissions(madeBy, externalAttributes, entry.isDirectory);
         entries.append(entry);
         at = next;
     }
     return true;
+}
+
+quint32 zipCrc32(QByteArrayView data)
+{
+#ifdef VEXA_HAVE_ZLIB
+    uLong crc = crc32(0L, Z_NULL, 0);
+    const auto *bytes = reinterpret_cast<const Bytef *>(data.data());
+    qsizetype left = data.size();
+    while (left > 0) {
+        const uInt slice = uInt(qMin<qsizetype>(left, 1 << 30));
+        crc = crc32(crc, bytes, slice);
+        bytes += slice;
+        left -= slice;
+    }
+    return quint32(crc);
+#else
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t {};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    quint32 crc = 0xffffffffu;
+    for (const char byte : data)
+        crc = table[(crc ^ quint8(byte)) & 0xff] ^ (crc >> 8);
+    return crc ^ 0xffffffffu;
+#endif
 }
 
 bool isContainedEntryPath(const QString &storedPath)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QFileDevice>
 #include <QList>
 #include <QString>
@@ -13,6 +14,7 @@ struct ZipDirectoryEntry
     bool isDirectory = false;
     bool isSymLink = false;
     quint64 uncompressedSize = 0;
+    quint32 crc32 = 0;
     // What the archive recorded; empty when it recorded nothing usable.
     QFileDevice::Permissions permissions;
 };
@@ -21,6 +23,9 @@ struct ZipDirectoryEntry
 // Returns false when the file cannot be opened or is not a well-formed zip archive. The zip reader
 // silently drops leading "../" and "/" from names, so this list is the one to judge an archive by.
 bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entries);
+
+// The CRC-32 that zip archives record for each entry's data.
+quint32 zipCrc32(QByteArrayView data);
 
 // True when writing an entry stored under this path (either separator) stays inside the destination:
 // not absolute, no drive or UNC prefix, no ".." segment. An empty path is contained (it is skipped).
