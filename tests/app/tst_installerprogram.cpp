@@ -1,0 +1,130 @@
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Runs the built installer programs as a user would start them.
+class TestInstallerProgram : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void helpListsTheOptions_data();
+    void helpListsTheOptions();
+    void badOptionEndsWithAnError_data();
+    void badOptionEndsWithAnError();
+    void startsOnTheSampleRepository_data();
+    void startsOnTheSampleRepository();
+
+private:
+    void addPrograms();
+};
+
+namespace {
+
+struct Finished
+{
+    bool ok = false;
+    int exitCode = -1;
+    QString standardOutput;
+    QString standardError;
+};
+
+Finished runProgram(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const char *name : { "VEXA_CATALOG_URL", "VEXA_REPOSITORY_DIR", "VEXA_CLIENT_UPDATE_URL" })
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    Finished result;
+    if (!process.waitForStarted(30000) || !process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.ok = process.exitStatus() == QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+    result.standardOutput = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.standardError = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+} // namespace
+
+void TestInstallerProgram::addPrograms()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("installer") << QStringLiteral(VEXA_INSTALLER_PROGRAM);
+    QTest::newRow("branded installer") << QStringLiteral(VEXA_BRANDED_INSTALLER_PROGRAM);
+}
+
+void TestInstallerProgram::helpListsTheOptions_data()
+{
+    addPrograms();
+}
+
+void TestInstallerProgram::helpListsTheOptions()
+{
+    QFETCH(QString, program);
+    const Finished run = runProgram(program, { QStringLiteral("--help") });
+    QVERIFY(run.ok);
+    QCOMPARE(run.exitCode, 0);
+
+    // Help wraps long descriptions, so compare with white space runs folded.
+    const QString help = run.standardOutput.simplified();
+    QVERIFY2(help.contains(QStringLiteral("Custom offline Vexa installer.")), qPrintable(help));
+    const QStringList expectedInOrder = {
+        QStringLiteral("--help"),
+        QStringLiteral("--repository-dir <directory> Load the catalog and package archives from a specific "
+                       "repository directory."),
+        QStringLiteral("--catalog-url <url> Load the package catalog from a remote HTTP or HTTPS URL."),
+        QStringLiteral(
+            "--client-update-url <location> Load the client self-update manifest from a specific URL "
+            "or file path."),
+        QStringLiteral("--skip-self-update Skip the client self-update check for this launch."),
+    };
+    qsizetype previous = -1;
+    for (const QString &entry : expectedInOrder) {
+        const qsizetype position = help.indexOf(entry);
+        QVERIFY2(position > previous, qPrintable(entry + QStringLiteral("\n in: ") + help));
+        previous = position;
+    }
+    QVERIFY(!help.contains(QStringLiteral("--version")));
+}
+
+void TestInstallerProgram::badOptionEndsWithAnError_data()
+{
+    addPrograms();
+}
+
+void TestInstallerProgram::badOptionEndsWithAnError()
+{
+    QFETCH(QString, program);
+    const Finished run = runProgram(program, { QStringLiteral("--bogus") });
+    QVERIFY(run.ok);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(
+        run.standardError.contains(QStringLiteral("Unknown option 'bogus'.")), qPrintable(run.standardError));
+}
+
+void TestInstallerProgram::startsOnTheSampleRepository_data()
+{
+    addPrograms();
+}
+
+void TestInstallerProgram::startsOnTheSampleRepository()
+{
+    QFETCH(QString, program);
+    const Finished run = runProgram(program,
+        { QStringLiteral("--repository-dir"), QStringLiteral(VEXA_SOURCE_DIR "/examples/repository") });
+    QVERIFY2(run.ok, "the installer did not finish by itself");
+    QCOMPARE(run.exitCode, 0);
+    // A clean start reports nothing; Qt's warnings would land here.
+    QVERIFY2(!run.standardError.contains(QStringLiteral("Catalog")), qPrintable(run.standardError));
+}
+
+QTEST_GUILESS_MAIN(TestInstallerProgram)
+#include "tst_installerprogram.moc"

@@ -1,0 +1,335 @@
+#include "app/commandline.h"
+#include "app/startupsequence.h"
+#include "app/startupwindow.h"
+
+#include "support/testfiles.h"
+#include "support/testhttpserver.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSplashScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vexa;
+
+namespace {
+
+const QString SampleRepository = QStringLiteral(VEXA_SOURCE_DIR "/examples/repository");
+
+QByteArray minimalCatalog(const QByteArray &extraTopLevel = QByteArray())
+{
+    return "{" + extraTopLevel
+        + R"("packages": [{"package_id": "com.company.vexa.ninja", "display_name": "Ninja", "product": "Ninja"}]})";
+}
+
+QString cleanAbsolute(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QApplication &application()
+{
+    return *qobject_cast<QApplication *>(QCoreApplication::instance());
+}
+
+// Stands in for the message box: records what would have been shown and whether the start-up window
+// was still visible at that moment.
+struct RecordedMessages
+{
+    QStringList titles;
+    QStringList texts;
+    QList<bool> splashVisible;
+
+    CriticalMessagePresenter presenter(const QSplashScreen &splash)
+    {
+        return [this, &splash](const QString &title, const QString &text) {
+            titles << title;
+            texts << text;
+            splashVisible << splash.isVisible();
+        };
+    }
+};
+
+QStringList shownMessages(const QSignalSpy &spy)
+{
+    QStringList messages;
+    for (const QList<QVariant> &arguments : spy)
+        messages << arguments.at(0).toString();
+    return messages;
+}
+
+} // namespace
+
+class TestStartupSequence : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup();
+    void sampleRepositoryStartsCleanly();
+    void unresolvableSourceReportsTheLocateFailure_data();
+    void unresolvableSourceReportsTheLocateFailure();
+    void invalidCatalogReportsTheParseFailure_data();
+    void invalidCatalogReportsTheParseFailure();
+    void sourceLabelIsNeverTakenForAPlaceholder();
+    void repositoryBaseAndCatalogSource_data();
+    void repositoryBaseAndCatalogSource();
+    void blankSourceFallsBackAndKeepsWhatWasFound();
+    void catalogUrlWinsOverRepositoryDirectory();
+    void unreachableCatalogUrlReportsWhatWasTried();
+};
+
+void TestStartupSequence::cleanup()
+{
+    qputenv("VEXA_CATALOG_URL", QByteArray());
+    qputenv("VEXA_REPOSITORY_DIR", QByteArray());
+}
+
+void TestStartupSequence::sampleRepositoryStartsCleanly()
+{
+    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
+    QSignalSpy shown(splash.get(), &QSplashScreen::messageChanged);
+    RecordedMessages messages;
+    StartupOptions options;
+    options.repositoryDir = SampleRepository;
+
+    QCOMPARE(runStartupSequence(application(), *splash, options, messages.presenter(*splash)), 0);
+    QVERIFY(messages.texts.isEmpty());
+    QVERIFY(!splash->isVisible());
+
+    const QString catalogFile = SampleRepository + QStringLiteral("/catalog.json");
+    const QStringList expected = {
+        QStringLiteral("Starting installer..."),
+        startupStatusText(QStringLiteral("Resolving package repository..."), SampleRepository),
+        QStringLiteral("Loading package catalog from %1...").arg(catalogFile),
+        startupStatusText(QStringLiteral("Parsing package catalog..."), catalogFile),
+    };
+    QCOMPARE(shownMessages(shown), expected);
+}
+
+void TestStartupSequence::unresolvableSourceReportsTheLocateFailure_data()
+{
+    QTest::addColumn<QString>("subdirectory");
+    QTest::addColumn<bool>("create");
+    QTest::addColumn<QStringList>("tried");
+
+    QTest::newRow("missing directory") << QStringLiteral("missing") << false << QStringList { QString() };
+    QTest::newRow("directory without a catalog")
+        << QStringLiteral("empty") << true
+        << QStringList { QStringLiteral("/catalog.json"), QStringLiteral("/catalog/packages.json"),
+               QStringLiteral("/*.json (sidecars)") };
+}
+
+void TestStartupSequence::unresolvableSourceReportsTheLocateFailure()
+{
+    QFETCH(QString, subdirectory);
+    QFETCH(bool, create);
+    QFETCH(QStringList, tried);
+
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QString directory = temporary.filePath(subdirectory);
+    if (create)
+        QVERIFY(QDir().mkpath(directory));
+    for (QString &entry : tried)
+        entry.prepend(directory);
+
+    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
+    RecordedMessages messages;
+    StartupOptions options;
+    options.repositoryDir = directory;
+
+    QCOMPARE(runStartupSequence(application(), *splash, options, messages.presenter(*splash)),
+        CatalogErrorExitCode);
+    QCOMPARE(CatalogErrorExitCode, 1);
+    QCOMPARE(messages.titles, QStringList { QStringLiteral("Catalog error") });
+    QCOMPARE(messages.texts.value(0),
+        QStringLiteral("Failed to locate a catalog from %1.\n\nTried:\n%2")
+            .arg(directory, tried.join(QLatin1Char('\n'))));
+    QCOMPARE(messages.splashVisible, QList<bool> { false });
+}
+
+void TestStartupSequence::invalidCatalogReportsTheParseFailure_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("no packages") << QByteArray(R"({"packages": []})")
+                                 << QStringLiteral("Catalog JSON does not contain any packages.");
+    QTest::newRow("not an object") << QByteArray(R"([{"package_id": "a", "display_name": "A"}])")
+                                   << QStringLiteral("Catalog JSON is not an object.");
+    QTest::newRow("duplicate id") << QByteArray(
+        R"({"packages": [{"package_id": "a", "display_name": "A"}, {"package_id": "a", "display_name": "B"}]})")
+                                  << QStringLiteral("Catalog contains duplicate package_id 'a'.");
+    QTest::newRow("missing parent") << QByteArray(
+        R"({"packages": [{"package_id": "a", "display_name": "A", "parent_package_id": "qt"}]})")
+                                    << QStringLiteral(
+                                           "Catalog package a references missing parent_package_id qt.");
+}
+
+void TestStartupSequence::invalidCatalogReportsTheParseFailure()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, error);
+
+    QTemporaryDir repository;
+    QVERIFY(repository.isValid());
+    const QString catalogFile = cleanAbsolute(repository.filePath(QStringLiteral("catalog.json")));
+    QVERIFY(writeTestFile(catalogFile, document));
+
+    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
+    QSignalSpy shown(splash.get(), &QSplashScreen::messageChanged);
+    RecordedMessages messages;
+    StartupOptions options;
+    options.repositoryDir = repository.path();
+
+    QCOMPARE(runStartupSequence(application(), *splash, options, messages.presenter(*splash)), 1);
+    QCOMPARE(messages.titles, QStringList { QStringLiteral("Catalog error") });
+    QCOMPARE(messages.texts.value(0),
+        QStringLiteral("Failed to parse catalog from %1.\n\n%2").arg(catalogFile, error));
+    QCOMPARE(messages.splashVisible, QList<bool> { false });
+    QCOMPARE(shownMessages(shown).constLast(),
+        startupStatusText(QStringLiteral("Parsing package catalog..."), catalogFile));
+}
+
+void TestStartupSequence::sourceLabelIsNeverTakenForAPlaceholder()
+{
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QString repository = cleanAbsolute(temporary.filePath(QStringLiteral("repo %2 and %1")));
+    QVERIFY(writeTestFile(repository + QStringLiteral("/catalog.json"), QByteArray(R"({"packages": 7})")));
+
+    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
+    RecordedMessages messages;
+    StartupCatalog loaded;
+    QVERIFY(!loadStartupCatalog(application(), *splash, repository, loaded, messages.presenter(*splash)));
+    QCOMPARE(messages.texts.value(0),
+        QStringLiteral("Failed to parse catalog from ") + repository
+            + QStringLiteral("/catalog.json.\n\nCatalog JSON does not contain any packages."));
+}
+
+void TestStartupSequence::repositoryBaseAndCatalogSource_data()
+{
+    QTest::addColumn<QByteArray>("extraTopLevel");
+    QTest::addColumn<QString>("expectedBase");
+
+    QTest::newRow("no repository_base_url: where the catalog was found") << QByteArray() << QString();
+    QTest::newRow("blank repository_base_url is ignored")
+        << QByteArray(R"("repository_base_url": "   ",)") << QString();
+    QTest::newRow("non-string repository_base_url is ignored")
+        << QByteArray(R"("repository_base_url": 42,)") << QString();
+    QTest::newRow("repository_base_url wins, trimmed")
+        << QByteArray(R"("repository_base_url": "  https://mirror.example/vexa/  ",)")
+        << QStringLiteral("https://mirror.example/vexa/");
+    QTest::newRow("repository_base_url may name a directory")
+        << QByteArray(R"("repository_base_url": "D:/offline/vexa",)") << QStringLiteral("D:/offline/vexa");
+}
+
+void TestStartupSequence::repositoryBaseAndCatalogSource()
+{
+    QFETCH(QByteArray, extraTopLevel);
+    QFETCH(QString, expectedBase);
+
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    // A catalog inside a "catalog" directory belongs to the repository one level up.
+    const QString repository = cleanAbsolute(temporary.path());
+    const QString catalogFile = repository + QStringLiteral("/catalog/catalog.json");
+    QVERIFY(writeTestFile(catalogFile, minimalCatalog(extraTopLevel)));
+    if (expectedBase.isEmpty())
+        expectedBase = repository;
+
+    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
+    RecordedMessages messages;
+    StartupCatalog loaded;
+    const QString given = QStringLiteral("  ") + catalogFile + QStringLiteral("\t");
+    QVERIFY(loadStartupCatalog(application(), *splash, given, loaded, messages.presenter(*splash)));
+    QVERIFY(messages.texts.isEmpty());
+    QCOMPARE(loaded.repositoryBase, expectedBase);
+    QCOMPARE(loaded.catalogSource, catalogFile);
+    QCOMPARE(loaded.catalog.packages().size(), 1);
+    QVERIFY(loaded.catalog.contains(QStringLiteral("com.company.vexa.ninja")));
+}
+
+void TestStartupSequence::blankSourceFallsBackAndKeepsWhatWasFound()
+{
+    QTemporaryDir temporary;
+    QVERIFY(temporary.isValid());
+    const QString repository = cleanAbsolute(temporary.path());
+    QVERIFY(writeTestFile(repository + QStringLiteral("/catalog.json"), minimalCatalog()));
+    qputenv("VEXA_REPOSITORY_DIR", repository.toUtf8());
+
+    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
+    QSignalSpy shown(splash.get(), &QSplashScreen::messageChanged);
+    RecordedMessages messages;
+    StartupCatalog loaded;
+    QVERIFY(loadStartupCatalog(
+        application(), *splash, QStringLiteral("   "), loaded, messages.presenter(*splash)));
+
+    QCOMPARE(shownMessages(shown).value(0),
+        QStringLiteral("Resolving package repository...\nUsing the configured default repository source."));
+    // A refresh must reload from what was found, not from the blank the user gave.
+    QCOMPARE(loaded.catalogSource, repository + QStringLiteral("/catalog.json"));
+    QCOMPARE(loaded.repositoryBase, repository);
+}
+
+void TestStartupSequence::catalogUrlWinsOverRepositoryDirectory()
+{
+    QTemporaryDir served;
+    QVERIFY(served.isValid());
+    QVERIFY(writeTestFile(served.filePath(QStringLiteral("repo/catalog.json")), minimalCatalog()));
+    TestHttpServer server(served.path());
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+
+    StartupOptions options;
+    options.repositoryDir = served.filePath(QStringLiteral("no-such-directory"));
+    options.catalogUrl = server.url(QStringLiteral("/repo/catalog.json")).toString();
+
+    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
+    QSignalSpy shown(splash.get(), &QSplashScreen::messageChanged);
+    RecordedMessages messages;
+    StartupCatalog loaded;
+    QVERIFY(loadStartupCatalog(
+        application(), *splash, catalogSourceString(options), loaded, messages.presenter(*splash)));
+
+    QVERIFY(messages.texts.isEmpty());
+    QCOMPARE(server.requestLog(), QStringList { QStringLiteral("/repo/catalog.json") });
+    QCOMPARE(loaded.repositoryBase, server.baseUrl() + QStringLiteral("/repo/"));
+    QCOMPARE(loaded.catalogSource, options.catalogUrl);
+    QVERIFY(shownMessages(shown).contains(
+        QStringLiteral("Downloading package catalog from %1...").arg(options.catalogUrl)));
+
+    // The whole sequence takes the same road and ends well although the directory does not exist.
+    server.clearRequestLog();
+    const std::unique_ptr<QSplashScreen> secondSplash = createStartupWindow();
+    QCOMPARE(runStartupSequence(application(), *secondSplash, options, messages.presenter(*secondSplash)), 0);
+    QVERIFY(messages.texts.isEmpty());
+    QCOMPARE(server.requestLog(), QStringList { QStringLiteral("/repo/catalog.json") });
+}
+
+void TestStartupSequence::unreachableCatalogUrlReportsWhatWasTried()
+{
+    QTemporaryDir served;
+    QVERIFY(served.isValid());
+    TestHttpServer server(served.path());
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+
+    StartupOptions options;
+    options.catalogUrl = server.url(QStringLiteral("/missing/catalog.json")).toString();
+    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
+    RecordedMessages messages;
+
+    QCOMPARE(runStartupSequence(application(), *splash, options, messages.presenter(*splash)), 1);
+    QCOMPARE(messages.titles, QStringList { QStringLiteral("Catalog error") });
+    QCOMPARE(messages.splashVisible, QList<bool> { false });
+    const QString text = messages.texts.value(0);
+    const QString expectedStart
+        = QStringLiteral("Failed to locate a catalog from %1.\n\nTried:\n%1\n%2\n\nLast error:\n")
+              .arg(options.catalogUrl, server.baseUrl() + QStringLiteral("/missing/vexa-package-names.txt"));
+    QVERIFY2(text.startsWith(expectedStart), qPrintable(text));
+}
+
+QTEST_MAIN(TestStartupSequence)
+#include "tst_startupsequence.moc"
