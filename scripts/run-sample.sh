@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the installer into build/ and starts it on the sample repository
+# in examples/repository. Extra arguments are passed on to the installer.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+installer_name="$(sed -n 's/^VEXA_INSTALLER_EXE_NAME:STRING=//p' build/CMakeCache.txt)"
+installer_name="${installer_name:-CompanyVexaInstaller}"
+cmake --build build --target "${installer_name}"
+exec "build/bin/${installer_name}" --repository-dir examples/repository "$@"
