@@ -17,7 +17,7 @@ namespace {
 // Root files are edited by hand now and then; anything far larger than a real manifest (a few MB for
 // thousands of packages) is not one, and reading it whole would only stall the GUI thread.
 constexpr qint64 MaxManifestBytes = 32 * 1024 * 1024;
-constexpr qint64 MaxVersionMarkerBytes = 4096;
+constexpr qint64 MaxVersionMarkerBytes = 64 * 1024;
 
 // The bytes of a regular file no larger than `maxBytes`; false for directories, missing, unreadable
 // or oversized files.
@@ -110,6 +110,9 @@ int readSupportVersion(const QString &rootPath)
     QByteArray content;
     if (!readSmallFile(resolveRootPath(rootPath, SupportVersionMarkerPath), MaxVersionMarkerBytes, content))
         return 0;
+    // Windows editors like to start a UTF-8 file with a byte order mark; it is not part of the number.
+    if (content.startsWith("\xEF\xBB\xBF"))
+        content.remove(0, 3);
     bool ok = false;
     const int version = QString::fromUtf8(content).trimmed().toInt(&ok, 10);
     return ok ? version : 0;

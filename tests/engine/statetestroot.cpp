@@ -1,0 +1,112 @@
+#include "statetestroot.h"
+
+#include "engine/rootinspection.h"
+#include "engine/rootpaths.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace vexa {
+
+namespace {
+
+QString referencePath(const QString &name)
+{
+    return QStringLiteral(VEXA_TESTS_DIR "/engine/state-data/") + name;
+}
+
+} // namespace
+
+bool loadStateTestCatalog(PackageCatalog &catalog)
+{
+    QString errorText;
+    const QByteArray data = readTestFile(referencePath(QStringLiteral("catalog.json")));
+    if (!loadFromJson(data, catalog, errorText)) {
+        QTextStream(stderr) << "catalog: " << errorText << '\n';
+        return false;
+    }
+    return true;
+}
+
+bool placePackageFiles(
+    const PackageCatalog &catalog, const QString &root, const QString &packageId, int supportVersion)
+{
+    const PackageDefinition *package = catalog.findPackage(packageId);
+    if (!package)
+        return false;
+    for (const QString &file : requiredFiles(*package, QString())) {
+        const QByteArray content
+            = file == SupportVersionMarkerPath ? QByteArray::number(supportVersion) + '\n' : QByteArray("x");
+        if (!writeTestFile(resolveRootPath(root, file), content))
+            return false;
+    }
+    return true;
+}
+
+QByteArray stateEntry(const PackageCatalog &catalog, const QString &packageId, int internalVersionCode)
+{
+    const PackageDefinition *package = catalog.findPackage(packageId);
+    QJsonObject entry;
+    entry.insert(QStringLiteral("package_id"), packageId);
+    entry.insert(QStringLiteral("product"), package ? package->product : QStringLiteral("product"));
+    entry.insert(QStringLiteral("version"), package ? package->version : QStringLiteral("1.0"));
+    entry.insert(QStringLiteral("internal_version_code"), internalVersionCode);
+    entry.insert(QStringLiteral("toolchain"), package ? package->toolchain : QStringLiteral("any"));
+    entry.insert(QStringLiteral("marker_relative_path"), package ? package->marker_relative_path : QString());
+    entry.insert(QStringLiteral("owned_paths"),
+        QJsonArray::fromStringList(package ? package->owned_paths : QStringList()));
+    return QJsonDocument(entry).toJson(QJsonDocument::Compact);
+}
+
+QByteArray stateFile(const QList<QByteArray> &entries)
+{
+    QByteArray text = "{\"schema_version\": 1, \"packages\": [";
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (i > 0)
+            text += ",\n";
+        text += entries.at(i);
+    }
+    return text + "]}";
+}
+
+QString joined(const QSet<QString> &ids)
+{
+    QStringList list(ids.cbegin(), ids.cend());
+    std::sort(list.begin(), list.end());
+    return list.join(QLatin1Char(','));
+}
+
+bool matchesReference(const QString &name, const QByteArray &actual)
+{
+    const QString path = referencePath(name);
+    if (qEnvironmentVariableIntValue("VEXA_UPDATE_REFERENCES") == 1)
+        return writeTestFile(path, actual);
+    const QByteArray expected = readTestFile(path);
+    if (expected == actual)
+        return true;
+
+    QTemporaryDir scratch;
+    const QString actualPath = scratch.filePath(QStringLiteral("actual-") + name);
+    writeTestFile(actualPath, actual);
+    QProcess diff;
+    diff.setProcessChannelMode(QProcess::MergedChannels);
+    diff.start(QStringLiteral("diff"), { QStringLiteral("-u"), path, actualPath });
+    QTextStream err(stderr);
+    if (diff.waitForFinished(10000))
+        err << QString::fromUtf8(diff.readAll());
+    else
+        err << "expected:\n" << QString::fromUtf8(expected) << "\nactual:\n" << QString::fromUtf8(actual);
+    err << "Reference " << name << " differs (run tests/engine/update-state-references.sh to refresh it)\n";
+    return false;
+}
+
+} // namespace vexa

@@ -1,0 +1,122 @@
+#include "engine/rootpaths.h"
+#include "platform/defaultroot.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace vexa;
+
+class RootPathsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanRoot_data();
+    void cleanRoot();
+    void resolve_data();
+    void resolve();
+    void insideRoot_data();
+    void insideRoot();
+    void defaultRoot();
+};
+
+void RootPathsTest::cleanRoot_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("blank") << QStringLiteral("  \t ") << QString();
+    QTest::newRow("trimmed") << QStringLiteral("  /opt/vexa  ") << QStringLiteral("/opt/vexa");
+    QTest::newRow("trailing separator") << QStringLiteral("/opt/vexa/") << QStringLiteral("/opt/vexa");
+    QTest::newRow("duplicate separators") << QStringLiteral("/opt//vexa///") << QStringLiteral("/opt/vexa");
+    QTest::newRow("dot segments") << QStringLiteral("/opt/./x/../vexa") << QStringLiteral("/opt/vexa");
+#ifdef Q_OS_WIN
+    // Only Windows knows drive letters; elsewhere "C:" is an ordinary relative name.
+    QTest::newRow("drive root keeps its slash") << QStringLiteral("C:/") << QStringLiteral("C:/");
+#endif
+    QTest::newRow("drive path") << QStringLiteral("C:/Vexa/") << QStringLiteral("C:/Vexa");
+    QTest::newRow("file system root") << QStringLiteral("/") << QStringLiteral("/");
+    QTest::newRow("native separators")
+        << QDir::toNativeSeparators(QStringLiteral("/opt/vexa/")) << QStringLiteral("/opt/vexa");
+}
+
+void RootPathsTest::cleanRoot()
+{
+    QFETCH(QString, root);
+    QFETCH(QString, expected);
+    QCOMPARE(cleanRootPath(root), expected);
+}
+
+void RootPathsTest::resolve_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty relative is the cleaned root")
+        << QStringLiteral(" /opt//vexa/ ") << QString() << QStringLiteral("/opt/vexa");
+    QTest::newRow("joined") << QStringLiteral("/opt/vexa/") << QStringLiteral("qt6/lib")
+                            << QStringLiteral("/opt/vexa/qt6/lib");
+    QTest::newRow("drive root joins without a double slash")
+        << QStringLiteral("C:/") << QStringLiteral("qt6") << QStringLiteral("C:/qt6");
+    QTest::newRow("file system root")
+        << QStringLiteral("/") << QStringLiteral("qt6") << QStringLiteral("/qt6");
+    QTest::newRow("absolute relative path unchanged")
+        << QStringLiteral("/opt/vexa") << QStringLiteral("/etc/passwd") << QStringLiteral("/etc/passwd");
+    QTest::newRow("native separators in the relative path")
+        << QStringLiteral("/opt/vexa") << QDir::toNativeSeparators(QStringLiteral("bin/ninja.exe"))
+        << QStringLiteral("/opt/vexa/bin/ninja.exe");
+}
+
+void RootPathsTest::resolve()
+{
+    QFETCH(QString, root);
+    QFETCH(QString, relative);
+    QFETCH(QString, expected);
+    QCOMPARE(resolveRootPath(root, relative), expected);
+}
+
+void RootPathsTest::insideRoot_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("relative");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("plain subdirectory") << QStringLiteral("/opt/vexa") << QStringLiteral("qt6") << true;
+    QTest::newRow("nested file") << QStringLiteral("/opt/vexa/") << QStringLiteral("bin/ninja.exe") << true;
+    QTest::newRow("dot dot staying inside")
+        << QStringLiteral("/opt/vexa") << QStringLiteral("a/../qt6") << true;
+    QTest::newRow("empty is the root itself") << QStringLiteral("/opt/vexa") << QString() << false;
+    QTest::newRow("dot is the root itself") << QStringLiteral("/opt/vexa") << QStringLiteral(".") << false;
+    QTest::newRow("trailing slash is the root itself")
+        << QStringLiteral("/opt/vexa") << QStringLiteral("./") << false;
+    QTest::newRow("escapes with dot dot") << QStringLiteral("/opt/vexa") << QStringLiteral("../etc") << false;
+    QTest::newRow("escapes deeper") << QStringLiteral("/opt/vexa") << QStringLiteral("qt6/../../x") << false;
+    QTest::newRow("sibling with a shared prefix")
+        << QStringLiteral("/opt/vexa") << QStringLiteral("../vexa-old/x") << false;
+    QTest::newRow("absolute elsewhere") << QStringLiteral("/opt/vexa") << QStringLiteral("/etc") << false;
+    QTest::newRow("absolute below the root")
+        << QStringLiteral("/opt/vexa") << QStringLiteral("/opt/vexa/qt6") << true;
+    QTest::newRow("blank root") << QStringLiteral("  ") << QStringLiteral("qt6") << false;
+    QTest::newRow("file system root") << QStringLiteral("/") << QStringLiteral("qt6") << true;
+}
+
+void RootPathsTest::insideRoot()
+{
+    QFETCH(QString, root);
+    QFETCH(QString, relative);
+    QFETCH(bool, inside);
+    QCOMPARE(isInsideRoot(root, relative), inside);
+}
+
+void RootPathsTest::defaultRoot()
+{
+#ifdef Q_OS_WIN
+    QCOMPARE(DefaultRootPath(), QStringLiteral("C:/Vexa"));
+#else
+    // CTest points HOME into the build tree's sandbox.
+    QCOMPARE(DefaultRootPath(), QDir::homePath() + QStringLiteral("/Vexa"));
+    QVERIFY(!DefaultRootPath().contains(QLatin1Char('\\')));
+#endif
+}
+
+QTEST_GUILESS_MAIN(RootPathsTest)
+#include "tst_rootpaths.moc"
