@@ -1,0 +1,5 @@
+# Archive extraction, directory copy, hashing and archive acquisition.
+vexa_add_test(tst_archiveextraction
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_archiveextraction.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/testzipwriter.h ${CMAKE_CURRENT_LIST_DIR}/testzipwriter.cpp
+    LIBS vexa::archive vexa::testsupport)
