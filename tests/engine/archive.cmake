@@ -3,3 +3,6 @@ vexa_add_test(tst_archiveextraction
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_archiveextraction.cpp
         ${CMAKE_CURRENT_LIST_DIR}/testzipwriter.h ${CMAKE_CURRENT_LIST_DIR}/testzipwriter.cpp
     LIBS vexa::archive vexa::testsupport)
+vexa_add_test(tst_directorycopy
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_directorycopy.cpp
+    LIBS vexa::archive vexa::testsupport)
