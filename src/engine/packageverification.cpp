@@ -14,8 +14,10 @@ bool verifyPackageState(
     const QString list = required.isEmpty() ? QStringLiteral("<none>") : required.join(QStringLiteral(", "));
     const QString label = displayLabel(package);
     if (expectInstalled) {
+        // The marker is blamed only when it really disagrees; with a matching marker the package is
+        // missing files, and "still reports iv4, expected iv4" would send the user the wrong way.
         const int supportVersion = isSupportPackage(package.package_id) ? readSupportVersion(root) : 0;
-        if (supportVersion > 0) {
+        if (supportVersion > 0 && supportVersion != package.internal_version_code) {
             errorText = QStringLiteral("Verification failed after applying %1. The support version marker "
                                        "still reports iv%2, expected iv%3.")
                             .arg(label)

@@ -10,3 +10,7 @@ vexa_add_test(tst_userenvironment
 vexa_add_test(tst_rootremoval
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_rootremoval.cpp
     LIBS vexa::engine vexa::testsupport)
+
+vexa_add_test(tst_applytransaction
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_applytransaction.cpp ${apply_test_support}
+    LIBS vexa::engine vexa::testsupport)

@@ -1,0 +1,838 @@
+#include "applytestsupport.h"
+#include "catalog/packagecatalog.h"
+#include "engine/applytransaction.h"
+#include "engine/changeplan.h"
+#include "engine/manifestfiles.h"
+#include "engine/packageverification.h"
+#include "engine/rootinspection.h"
+#include "support/testfiles.h"
+#include "support/testhttpserver.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vexa;
+
+namespace {
+
+using FileMap = QMap<QString, QByteArray>;
+
+const QString BaseId = QStringLiteral("com.test.base");
+const QString AppId = QStringLiteral("com.test.app");
+
+// A package repository on disk: archives packed from the given files, or payload directories, plus
+// the catalog describing them.
+class TestRepository
+{
+public:
+    explicit TestRepository(const QString &directory)
+        : m_directory(directory)
+    { }
+
+    QString directory() const { return m_directory; }
+
+    // Packs `files` into packages/<name>.zip and records its real digest and size in `entry`.
+    bool addArchivePackage(QJsonObject entry, const FileMap &files)
+    {
+        const QString name = entry.value(QStringLiteral("package_id")).toString();
+        const QString staging = m_directory + QStringLiteral("-staging/") + name;
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            if (!writeTestFile(staging + QLatin1Char('/') + it.key(), it.value()))
+                return false;
+        }
+        const QString relative = QStringLiteral("packages/%1.zip").arg(name);
+        const QString archive = m_directory + QLatin1Char('/') + relative;
+        QString error;
+        if (!makeZip(staging, archive, error)) {
+            qWarning().noquote() << error;
+            return false;
+        }
+        entry.insert(QStringLiteral("payload_archive"), relative);
+        if (!entry.contains(QStringLiteral("sha256")))
+            entry.insert(QStringLiteral("sha256"), sha256Hex(archive));
+        entry.insert(QStringLiteral("size_bytes"), QFileInfo(archive).size());
+        m_packages.append(entry);
+        return true;
+    }
+
+    bool addDirectoryPackage(QJsonObject entry, const FileMap &files)
+    {
+        const QString relative
+            = QStringLiteral("payloads/") + entry.value(QStringLiteral("package_id")).toString();
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            if (!writeTestFile(
+                    m_directory + QLatin1Char('/') + relative + QLatin1Char('/') + it.key(), it.value()))
+                return false;
+        }
+        entry.insert(QStringLiteral("payload_source_dir"), relative);
+        m_packages.append(entry);
+        return true;
+    }
+
+    void addPlainPackage(const QJsonObject &entry) { m_packages.append(entry); }
+
+    bool load(PackageCatalog &catalog) const
+    {
+        const QJsonObject document { { QStringLiteral("packages"), m_packages } };
+        QString error;
+        const bool ok = loadFromJson(QJsonDocument(document).toJson(), catalog, error);
+        if (!ok)
+            qWarning().noquote() << error;
+        return ok;
+    }
+
+private:
+    QString m_directory;
+    QJsonArray m_packages;
+};
+
+QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
+    const QStringList &ownedPaths, const QStringList &dependencies = {})
+{
+    return QJsonObject {
+        { QStringLiteral("package_id"), id },
+        { QStringLiteral("display_name"), name },
+        { QStringLiteral("product"), name },
+        { QStringLiteral("version"), QStringLiteral("1.%1").arg(code) },
+        { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
+        { QStringLiteral("internal_version_code"), code },
+        { QStringLiteral("install_subdir"), marker.section(QLatin1Char('/'), 0, 0) },
+        { QStringLiteral("marker_relative_path"), marker },
+        { QStringLiteral("owned_paths"), QJsonArray::fromStringList(ownedPaths) },
+        { QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies) },
+    };
+}
+
+QJsonObject baseEntry(int code = 1)
+{
+    return packageEntry(
+        BaseId, QStringLiteral("Base"), code, QStringLiteral("base/base.txt"), { QStringLiteral("base") });
+}
+
+QJsonObject appEntry()
+{
+    return packageEntry(AppId, QStringLiteral("App"), 1, QStringLiteral("app/app.txt"),
+        { QStringLiteral("app") }, { BaseId });
+}
+
+FileMap baseFiles()
+{
+    return { { QStringLiteral("base/base.txt"), "base" },
+        { QStringLiteral("base/lib/cmake/Base/BaseConfig.cmake"), "#" } };
+}
+
+FileMap appFiles()
+{
+    return { { QStringLiteral("app/app.txt"), "app" } };
+}
+
+QJsonObject supportEntry(int code)
+{
+    return packageEntry(SupportPackageId, QStringLiteral("Vexa CMake Support"), code,
+        QStringLiteral("cmake/toolchains/vexa.cmake"),
+        { QStringLiteral("cmake"), QStringLiteral("support/vexa-support-package.version") });
+}
+
+FileMap supportFiles(int markerCode)
+{
+    return {
+        { QStringLiteral("cmake/toolchains/vexa.cmake"), "# vexa" },
+        { QStringLiteral("cmake/toolchains/vexa-msvc2019-x64.cmake"), "# 2019" },
+        { QStringLiteral("cmake/toolchains/vexa-msvc2022-x64.cmake"), "# 2022" },
+        { QStringLiteral("support/vexa-support-package.version"), QByteArray::number(markerCode) + '\n' },
+    };
+}
+
+ChangePlan planFor(const PackageCatalog &catalog, const QString &root, const QSet<QString> &selection)
+{
+    return computePlan(catalog, inspectRoot(catalog, root), selection);
+}
+
+// Directories the applies of this sandbox left in the download cache.
+QStringList cacheDirectories(const EnvironmentSandbox &sandbox)
+{
+    return QDir(sandbox.tempDirectory() + QLatin1Char('/') + DownloadCacheParentName)
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+} // namespace
+
+class tst_ApplyTransaction : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void blankRootFailsBeforeAnything();
+    void rootThatCannotBeCreated();
+    void installFromLocalArchive();
+    void installFromPayloadDirectory();
+    void installFromHttp();
+    void failedDownloadKeepsCache();
+    void installOrderAndRemovalOrder();
+    void upgradeUsesRecordedOwnedPaths();
+    void upgradeWithSurvivingMarkerFails();
+    void removalPrunesEmptyDirectories();
+    void removeEverythingClearsManifestsAndVariable();
+    void repairOnlyPlan();
+    void skipVariableLeavesEnvironmentAlone();
+    void unknownIdsAreSkipped();
+    void payloadProblems_data();
+    void payloadProblems();
+    void supportMarkerMismatch();
+    void verificationMessages_data();
+    void verificationMessages();
+    void maliciousRecordedOwnedPaths_data();
+    void maliciousRecordedOwnedPaths();
+    void unsafeCatalogPaths_data();
+    void unsafeCatalogPaths();
+
+private:
+    QString root() const { return m_dir->filePath(QStringLiteral("root")); }
+    QString repositoryDirectory() const { return m_dir->filePath(QStringLiteral("repository")); }
+    QString outside() const { return m_dir->filePath(QStringLiteral("outside")); }
+    bool applyAndCollect(const PackageCatalog &catalog, const QString &base, const ChangePlan &plan,
+        QStringList &lines, QString &error) const;
+
+    QTemporaryDir *m_dir = nullptr;
+};
+
+void tst_ApplyTransaction::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    QVERIFY(writeTestFile(outside() + QStringLiteral("/sentinel.txt"), "keep me"));
+}
+
+void tst_ApplyTransaction::cleanup()
+{
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+bool tst_ApplyTransaction::applyAndCollect(const PackageCatalog &catalog, const QString &base,
+    const ChangePlan &plan, QStringList &lines, QString &error) const
+{
+    lines.clear();
+    error.clear();
+    return applyPlan(
+        catalog, base, root(), plan, error, [&lines](const QString &line) { lines.append(line); });
+}
+
+void tst_ApplyTransaction::blankRootFailsBeforeAnything()
+{
+    EnvironmentSandbox sandbox(false);
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addArchivePackage(baseEntry(), baseFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    ChangePlan plan = computePlan(catalog, InstalledState(), { BaseId });
+
+    QStringList lines;
+    QString error;
+    QVERIFY(!applyPlan(catalog, repositoryDirectory(), QStringLiteral("  \t "), plan, error,
+        [&lines](const QString &line) { lines.append(line); }));
+    QCOMPARE(error, QStringLiteral("Select an install root before applying changes."));
+    QVERIFY(lines.isEmpty());
+    QVERIFY(!QFileInfo::exists(sandbox.variableFile()));
+}
+
+void tst_ApplyTransaction::rootThatCannotBeCreated()
+{
+    EnvironmentSandbox sandbox;
+    QVERIFY(writeTestFile(root(), "a file where the root should be"));
+    QStringList lines;
+    QString error;
+    QVERIFY(!applyAndCollect(PackageCatalog(), QString(), ChangePlan(), lines, error));
+    QCOMPARE(error, QStringLiteral("Failed to create the install root %1").arg(root()));
+}
+
+void tst_ApplyTransaction::installFromLocalArchive()
+{
+    EnvironmentSandbox sandbox(false);
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addArchivePackage(baseEntry(), baseFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId }), lines, error),
+        qPrintable(error));
+    QCOMPARE(lines, QStringList { QStringLiteral("Installing Base [iv1]...") });
+    QCOMPARE(readTestFile(root() + QStringLiteral("/base/lib/cmake/Base/BaseConfig.cmake")), QByteArray("#"));
+
+    const InstalledState state = inspectRoot(catalog, root());
+    QCOMPARE(state.current, QSet<QString> { BaseId });
+    QVERIFY(!state.needsRepair);
+    QCOMPARE(readTestFile(sandbox.variableFile()), QStringLiteral("VEXA_ROOT=%1\n").arg(root()).toUtf8());
+    // A local archive is used in place; nothing was downloaded or left in the cache.
+    QVERIFY(cacheDirectories(sandbox).isEmpty());
+}
+
+void tst_ApplyTransaction::installFromPayloadDirectory()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addDirectoryPackage(baseEntry(), baseFiles()));
+    // Hidden files of a payload directory are not part of the payload.
+    QVERIFY(
+        writeTestFile(repositoryDirectory() + QStringLiteral("/payloads/com.test.base/base/.git-keep"), "x"));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId }), lines, error),
+        qPrintable(error));
+    QCOMPARE(lines, QStringList { QStringLiteral("Installing Base [iv1]...") });
+    QVERIFY(QFileInfo::exists(root() + QStringLiteral("/base/base.txt")));
+    QVERIFY(!QFileInfo::exists(root() + QStringLiteral("/base/.git-keep")));
+    QCOMPARE(inspectRoot(catalog, root()).current, QSet<QString> { BaseId });
+}
+
+void tst_ApplyTransaction::installFromHttp()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    // Large enough for a few percentage steps.
+    FileMap files = baseFiles();
+    QByteArray noise;
+    for (int i = 0; i < 200000; ++i)
+        noise.append(char((i * 7919) % 251));
+    files.insert(QStringLiteral("base/blob.bin"), noise);
+    QVERIFY(repository.addArchivePackage(baseEntry(), files));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+
+    TestHttpServer server(repositoryDirectory());
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    const QString base = server.baseUrl() + QLatin1Char('/');
+
+    QStringList lines;
+    QString error;
+    QVERIFY2(applyAndCollect(catalog, base, planFor(catalog, root(), { BaseId }), lines, error),
+        qPrintable(error));
+    QVERIFY(lines.size() >= 4);
+    QCOMPARE(lines.first(), QStringLiteral("Installing Base [iv1]..."));
+    QCOMPARE(lines.at(1), QStringLiteral("Downloading Base [iv1]..."));
+    QCOMPARE(lines.last(), QStringLiteral("Downloaded Base [iv1]."));
+    const QRegularExpression percentLine(QStringLiteral("^Downloading Base \\[iv1\\] \\((\\d+)%\\)$"));
+    int previous = -1;
+    for (const QString &line : lines.mid(2, lines.size() - 3)) {
+        const QRegularExpressionMatch match = percentLine.match(line);
+        QVERIFY2(match.hasMatch(), qPrintable(line));
+        QVERIFY(match.captured(1).toInt() > previous);
+        previous = match.captured(1).toInt();
+    }
+    QCOMPARE(previous, 100);
+    QCOMPARE(readTestFile(root() + QStringLiteral("/base/blob.bin")), noise);
+    QVERIFY(server.requestLog().contains(QStringLiteral("/packages/com.test.base.zip")));
+    QVERIFY2(cacheDirectories(sandbox).isEmpty(), "a successful apply removes its download cache");
+    QVERIFY(!inspectRoot(catalog, root()).needsRepair);
+}
+
+void tst_ApplyTransaction::failedDownloadKeepsCache()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    QJsonObject entry = baseEntry();
+    entry.insert(QStringLiteral("sha256"), QString(64, QLatin1Char('a')));
+    QVERIFY(repository.addArchivePackage(entry, baseFiles()));
+    QVERIFY(repository.addArchivePackage(appEntry(), appFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+
+    TestHttpServer server(repositoryDirectory());
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    QStringList lines;
+    QString error;
+    QVERIFY(!applyAndCollect(
+        catalog, server.baseUrl() + QLatin1Char('/'), planFor(catalog, root(), { AppId }), lines, error));
+    QVERIFY2(error.startsWith(QStringLiteral("SHA-256 mismatch for Base [iv1]. Expected aaaa")),
+        qPrintable(error));
+    QCOMPARE(lines.first(), QStringLiteral("Installing Base [iv1]..."));
+    QVERIFY(!lines.contains(QStringLiteral("Installing App [iv1]...")));
+    QCOMPARE(cacheDirectories(sandbox).size(), 1);
+    // Nothing was written for a failed apply.
+    QVERIFY(!QFileInfo::exists(root() + QLatin1Char('/') + StateFileRelativePath));
+}
+
+void tst_ApplyTransaction::installOrderAndRemovalOrder()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addDirectoryPackage(appEntry(), appFiles()));
+    QVERIFY(repository.addArchivePackage(baseEntry(), baseFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { AppId }), lines, error),
+        qPrintable(error));
+    QCOMPARE(lines,
+        (QStringList {
+            QStringLiteral("Installing Base [iv1]..."), QStringLiteral("Installing App [iv1]...") }));
+
+    QVERIFY2(applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), {}), lines, error),
+        qPrintable(error));
+    QCOMPARE(lines,
+        (QStringList { QStringLiteral("Removing App [iv1]..."), QStringLiteral("Removing Base [iv1]...") }));
+}
+
+void tst_ApplyTransaction::upgradeUsesRecordedOwnedPaths()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository oldRepository(m_dir->filePath(QStringLiteral("old-repository")));
+    QJsonObject oldEntry = baseEntry(1);
+    oldEntry.insert(QStringLiteral("owned_paths"),
+        QJsonArray { QStringLiteral("base"), QStringLiteral("extra/old.txt") });
+    FileMap oldFiles = baseFiles();
+    oldFiles.insert(QStringLiteral("base/old-only.txt"), "old");
+    oldFiles.insert(QStringLiteral("extra/old.txt"), "old");
+    QVERIFY(oldRepository.addArchivePackage(oldEntry, oldFiles));
+    PackageCatalog oldCatalog;
+    QVERIFY(oldRepository.load(oldCatalog));
+    QStringList lines;
+    QString error;
+    QVERIFY2(applyAndCollect(oldCatalog, oldRepository.directory(), planFor(oldCatalog, root(), { BaseId }),
+                 lines, error),
+        qPrintable(error));
+    QVERIFY(QFileInfo::exists(root() + QStringLiteral("/extra/old.txt")));
+
+    // The new version no longer lists extra/old.txt; state.json still does, so the upgrade removes it.
+    TestRepository newRepository(repositoryDirectory());
+    FileMap newFiles = baseFiles();
+    newFiles.insert(QStringLiteral("base/new.txt"), "new");
+    QVERIFY(newRepository.addArchivePackage(baseEntry(2), newFiles));
+    PackageCatalog newCatalog;
+    QVERIFY(newRepository.load(newCatalog));
+    const InstalledState before = inspectRoot(newCatalog, root());
+    QCOMPARE(before.stale, QSet<QString> { BaseId });
+
+    QVERIFY2(applyAndCollect(newCatalog, newRepository.directory(),
+                 computePlan(newCatalog, before, initialSelection(newCatalog, before)), lines, error),
+        qPrintable(error));
+    QCOMPARE(lines,
+        (QStringList {
+            QStringLiteral("Upgrading Base [iv2]..."), QStringLiteral("Installing Base [iv2]...") }));
+    QVERIFY(!QFileInfo::exists(root() + QStringLiteral("/base/old-only.txt")));
+    QVERIFY(!QFileInfo::exists(root() + QStringLiteral("/extra")));
+    QVERIFY(QFileInfo::exists(root() + QStringLiteral("/base/new.txt")));
+    const InstalledState after = inspectRoot(newCatalog, root());
+    QCOMPARE(after.current, QSet<QString> { BaseId });
+    QVERIFY(after.stale.isEmpty());
+    QVERIFY(!after.needsRepair);
+}
+
+void tst_ApplyTransaction::upgradeWithSurvivingMarkerFails()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    // The marker sits outside the only owned path, so deleting the old version cannot remove it.
+    QJsonObject entry = packageEntry(
+        BaseId, QStringLiteral("Base"), 1, QStringLiteral("shared/base.marker"), { QStringLiteral("base") });
+    QVERIFY(repository.addArchivePackage(
+        entry, { { QStringLiteral("shared/base.marker"), "m" }, { QStringLiteral("base/a.txt"), "a" } }));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId }), lines, error),
+        qPrintable(error));
+
+    ChangePlan plan = planFor(catalog, root(), { BaseId });
+    plan.toUpgrade = { BaseId };
+    plan.upgradeOrder = { BaseId };
+    plan.toInstall = { BaseId };
+    plan.installOrder = { BaseId };
+    QVERIFY(!applyAndCollect(catalog, repositoryDirectory(), plan, lines, error));
+    QCOMPARE(error,
+        QStringLiteral("Verification failed after removing Base [iv1]. Package markers still exist: "
+                       "shared/base.marker"));
+    QCOMPARE(lines, QStringList { QStringLiteral("Upgrading Base [iv1]...") });
+}
+
+void tst_ApplyTransaction::removalPrunesEmptyDirectories()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    const QString only = QStringLiteral("deep/a/b/only.txt");
+    QVERIFY(repository.addArchivePackage(
+        packageEntry(BaseId, QStringLiteral("Base"), 1, only, { only }), { { only, "x" } }));
+    QVERIFY(repository.addArchivePackage(appEntry(), appFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QStringList lines;
+    QString error;
+    QVERIFY2(applyAndCollect(
+                 catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId, AppId }), lines, error),
+        qPrintable(error));
+    QVERIFY(writeTestFile(root() + QStringLiteral("/deep/user-notes.txt"), "mine"));
+
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { AppId }), lines, error),
+        qPrintable(error));
+    // Only App stays selected, but it depends on Base, so nothing is removed at all.
+    QVERIFY(QFileInfo::exists(root() + QLatin1Char('/') + only));
+
+    QJsonObject independentApp = appEntry();
+    independentApp.remove(QStringLiteral("dependencies"));
+    TestRepository second(m_dir->filePath(QStringLiteral("second")));
+    QVERIFY(second.addArchivePackage(
+        packageEntry(BaseId, QStringLiteral("Base"), 1, only, { only }), { { only, "x" } }));
+    QVERIFY(second.addArchivePackage(independentApp, appFiles()));
+    PackageCatalog secondCatalog;
+    QVERIFY(second.load(secondCatalog));
+    QVERIFY2(applyAndCollect(
+                 secondCatalog, second.directory(), planFor(secondCatalog, root(), { AppId }), lines, error),
+        qPrintable(error));
+    QCOMPARE(lines, QStringList { QStringLiteral("Removing Base [iv1]...") });
+    QVERIFY(!QFileInfo::exists(root() + QStringLiteral("/deep/a")));
+    QVERIFY2(QFileInfo::exists(root() + QStringLiteral("/deep/user-notes.txt")),
+        "pruning stops at a non-empty directory");
+    QVERIFY(QFileInfo(root()).isDir());
+}
+
+void tst_ApplyTransaction::removeEverythingClearsManifestsAndVariable()
+{
+    EnvironmentSandbox sandbox(false);
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addArchivePackage(baseEntry(), baseFiles()));
+    QVERIFY(repository.addDirectoryPackage(appEntry(), appFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { AppId }), lines, error),
+        qPrintable(error));
+    QVERIFY(QFileInfo::exists(sandbox.variableFile()));
+
+    QVERIFY2(applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), {}), lines, error),
+        qPrintable(error));
+    QVERIFY(!QFileInfo::exists(root() + QLatin1Char('/') + StateFileRelativePath));
+    QVERIFY(!QFileInfo::exists(root() + QLatin1Char('/') + InstalledPackagesFileRelativePath));
+    QVERIFY(QFileInfo(root() + QLatin1Char('/') + ManifestDirectoryPath).isDir());
+    QVERIFY(!QFileInfo::exists(root() + QStringLiteral("/base")));
+    QVERIFY(!QFileInfo::exists(root() + QStringLiteral("/app")));
+    QVERIFY2(
+        !QFileInfo::exists(sandbox.variableFile()), "VEXA_ROOT is withdrawn when the root holds nothing");
+    const InstalledState state = inspectRoot(catalog, root());
+    QVERIFY(!state.hasInstalledContent);
+    QVERIFY(!state.needsRepair);
+}
+
+void tst_ApplyTransaction::repairOnlyPlan()
+{
+    EnvironmentSandbox sandbox(false);
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addArchivePackage(baseEntry(), baseFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId }), lines, error),
+        qPrintable(error));
+
+    QVERIFY(QFile::remove(root() + QLatin1Char('/') + InstalledPackagesFileRelativePath));
+    QVERIFY(QFile::remove(sandbox.variableFile()));
+    const InstalledState broken = inspectRoot(catalog, root());
+    QVERIFY(broken.needsRepair);
+    const ChangePlan plan = computePlan(catalog, broken, initialSelection(catalog, broken));
+    QVERIFY(plan.toInstall.isEmpty() && plan.toRemove.isEmpty() && plan.repairManifests);
+
+    QVERIFY2(applyAndCollect(catalog, repositoryDirectory(), plan, lines, error), qPrintable(error));
+    QVERIFY(lines.isEmpty());
+    QVERIFY(!inspectRoot(catalog, root()).needsRepair);
+    QCOMPARE(readTestFile(sandbox.variableFile()), QStringLiteral("VEXA_ROOT=%1\n").arg(root()).toUtf8());
+}
+
+void tst_ApplyTransaction::skipVariableLeavesEnvironmentAlone()
+{
+    EnvironmentSandbox sandbox(true);
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addArchivePackage(baseEntry(), baseFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId }), lines, error),
+        qPrintable(error));
+    QVERIFY(!QFileInfo::exists(sandbox.variableFile()));
+}
+
+void tst_ApplyTransaction::unknownIdsAreSkipped()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addArchivePackage(baseEntry(), baseFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    ChangePlan plan = planFor(catalog, root(), { BaseId, QStringLiteral("com.test.unknown") });
+    plan.removeOrder.append(QStringLiteral("com.test.gone"));
+    plan.upgradeOrder.append(QStringLiteral("com.test.gone"));
+    QStringList lines;
+    QString error;
+    QVERIFY2(applyAndCollect(catalog, repositoryDirectory(), plan, lines, error), qPrintable(error));
+    QCOMPARE(lines, QStringList { QStringLiteral("Installing Base [iv1]...") });
+}
+
+void tst_ApplyTransaction::payloadProblems_data()
+{
+    QTest::addColumn<QString>("payloadSourceDir");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no payload at all")
+        << QString() << QStringLiteral("Package Base [iv1] does not provide an installable payload.");
+    QTest::newRow("missing payload directory")
+        << QStringLiteral("payloads/missing")
+        << QStringLiteral("Payload source directory not found for Base [iv1]: %1/payloads/missing");
+}
+
+void tst_ApplyTransaction::payloadProblems()
+{
+    QFETCH(QString, payloadSourceDir);
+    QFETCH(QString, expected);
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    QJsonObject entry = baseEntry();
+    if (!payloadSourceDir.isEmpty())
+        entry.insert(QStringLiteral("payload_source_dir"), payloadSourceDir);
+    repository.addPlainPackage(entry);
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QVERIFY(QDir().mkpath(repositoryDirectory()));
+
+    QStringList lines;
+    QString error;
+    QVERIFY(
+        !applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId }), lines, error));
+    QCOMPARE(error, expected.contains(QLatin1String("%1")) ? expected.arg(repositoryDirectory()) : expected);
+    QCOMPARE(lines, QStringList { QStringLiteral("Installing Base [iv1]...") });
+}
+
+void tst_ApplyTransaction::supportMarkerMismatch()
+{
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addArchivePackage(supportEntry(4), supportFiles(3)));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QStringList lines;
+    QString error;
+    QVERIFY(!applyAndCollect(
+        catalog, repositoryDirectory(), planFor(catalog, root(), { SupportPackageId }), lines, error));
+    QCOMPARE(error,
+        QStringLiteral(
+            "Verification failed after applying Vexa CMake Support [iv4]. The support version marker "
+            "still reports iv3, expected iv4."));
+}
+
+void tst_ApplyTransaction::verificationMessages_data()
+{
+    QTest::addColumn<QJsonObject>("entry");
+    QTest::addColumn<FileMap>("files");
+    QTest::addColumn<bool>("expectInstalled");
+    QTest::addColumn<QString>("expected");
+
+    const FileMap nothing;
+    QTest::newRow("installed as expected") << baseEntry() << baseFiles() << true << QString();
+    QTest::newRow("removed as expected") << baseEntry() << nothing << false << QString();
+    QTest::newRow("marker missing")
+        << baseEntry() << nothing << true
+        << QStringLiteral(
+               "Verification failed after applying Base [iv1]. Required files are missing: base/base.txt");
+    QTest::newRow("marker survived removal")
+        << baseEntry() << baseFiles() << false
+        << QStringLiteral(
+               "Verification failed after removing Base [iv1]. Package markers still exist: base/base.txt");
+    QTest::newRow("no required files at all")
+        << packageEntry(BaseId, QStringLiteral("Base"), 1, QString(), {}) << nothing << true
+        << QStringLiteral(
+               "Verification failed after applying Base [iv1]. Required files are missing: <none>");
+
+    FileMap partialSupport = supportFiles(2);
+    partialSupport.remove(QStringLiteral("cmake/toolchains/vexa-msvc2019-x64.cmake"));
+    const QString supportList
+        = QStringLiteral("cmake/toolchains/vexa.cmake, cmake/toolchains/vexa-msvc2019-x64.cmake, "
+                         "cmake/toolchains/vexa-msvc2022-x64.cmake, "
+                         "support/vexa-support-package.version");
+    QTest::newRow("support file missing lists every required file")
+        << supportEntry(2) << partialSupport << true
+        << QStringLiteral(
+               "Verification failed after applying Vexa CMake Support [iv2]. Required files are missing: %1")
+               .arg(supportList);
+    QTest::newRow("support marker older")
+        << supportEntry(4) << supportFiles(3) << true
+        << QStringLiteral(
+               "Verification failed after applying Vexa CMake Support [iv4]. The support version marker "
+               "still reports iv3, expected iv4.");
+    QTest::newRow("support marker unreadable counts as missing files")
+        << supportEntry(4) <<
+        [] {
+            FileMap f = supportFiles(4);
+            f.insert(QStringLiteral("support/vexa-support-package.version"), "four");
+            return f;
+        }()
+        << true
+        << QStringLiteral(
+               "Verification failed after applying Vexa CMake Support [iv4]. Required files are missing: %1")
+               .arg(supportList);
+}
+
+void tst_ApplyTransaction::verificationMessages()
+{
+    QFETCH(QJsonObject, entry);
+    QFETCH(FileMap, files);
+    QFETCH(bool, expectInstalled);
+    QFETCH(QString, expected);
+
+    QVERIFY(QDir().mkpath(root()));
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        QVERIFY(writeTestFile(root() + QLatin1Char('/') + it.key(), it.value()));
+    TestRepository repository(repositoryDirectory());
+    repository.addPlainPackage(entry);
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+
+    QString error;
+    QCOMPARE(
+        verifyPackageState(root(), catalog.packages().first(), expectInstalled, error), expected.isEmpty());
+    QCOMPARE(error, expected);
+}
+
+void tst_ApplyTransaction::maliciousRecordedOwnedPaths_data()
+{
+    QTest::addColumn<QString>("ownedPath");
+    QTest::addColumn<QString>("reason");
+    const QString outsideReason = QStringLiteral("it lies outside the install root %1");
+    const QString rootReason = QStringLiteral("it names the install root itself");
+    // A blank entry is dropped when state.json is read, so it never reaches the removal at all.
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("dot") << QStringLiteral(".") << rootReason;
+    QTest::newRow("climbs back to the root") << QStringLiteral("base/..") << rootReason;
+    QTest::newRow("sibling directory") << QStringLiteral("../outside") << outsideReason;
+    QTest::newRow("climbs out from inside")
+        << QStringLiteral("base/../../outside/sentinel.txt") << outsideReason;
+    QTest::newRow("absolute") << QStringLiteral("%OUTSIDE%") << outsideReason;
+}
+
+void tst_ApplyTransaction::maliciousRecordedOwnedPaths()
+{
+    QFETCH(QString, ownedPath);
+    QFETCH(QString, reason);
+    ownedPath.replace(QStringLiteral("%OUTSIDE%"), outside());
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    QVERIFY(repository.addArchivePackage(baseEntry(), baseFiles()));
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId }), lines, error),
+        qPrintable(error));
+
+    // Someone edits state.json so that removing Base would delete the root or something outside it.
+    const QString statePath = root() + QLatin1Char('/') + StateFileRelativePath;
+    QJsonObject state = QJsonDocument::fromJson(readTestFile(statePath)).object();
+    QJsonArray packages = state.value(QStringLiteral("packages")).toArray();
+    QJsonObject record = packages.at(0).toObject();
+    record.insert(QStringLiteral("owned_paths"), QJsonArray { QStringLiteral("base"), ownedPath });
+    packages.replace(0, record);
+    state.insert(QStringLiteral("packages"), packages);
+    QVERIFY(writeTestFile(statePath, QJsonDocument(state).toJson()));
+    QVERIFY(writeTestFile(root() + QStringLiteral("/user-file.txt"), "mine"));
+
+    const ChangePlan plan = planFor(catalog, root(), {});
+    QCOMPARE(plan.removeOrder, QStringList { BaseId });
+    if (reason.isEmpty()) {
+        QVERIFY2(applyAndCollect(catalog, repositoryDirectory(), plan, lines, error), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(root() + QStringLiteral("/base")));
+    } else {
+        QVERIFY(!applyAndCollect(catalog, repositoryDirectory(), plan, lines, error));
+        QCOMPARE(error,
+            QStringLiteral("Refusing unsafe owned path \"%1\" of Base [iv1]: %2.")
+                .arg(ownedPath, reason.contains(QLatin1String("%1")) ? reason.arg(root()) : reason));
+        QVERIFY2(lines.isEmpty(), "nothing is started when a path is refused");
+        QVERIFY(QFileInfo::exists(root() + QStringLiteral("/base/base.txt")));
+    }
+    QVERIFY(QFileInfo::exists(root() + QStringLiteral("/user-file.txt")));
+    QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
+}
+
+void tst_ApplyTransaction::unsafeCatalogPaths_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("owned path climbing out")
+        << QStringLiteral("owned_paths") << QStringLiteral("../outside")
+        << QStringLiteral("Refusing unsafe owned path \"../outside\" of Base [iv1]: it lies outside the "
+                          "install root %1.");
+    QTest::newRow("owned path naming the root")
+        << QStringLiteral("owned_paths") << QStringLiteral(".")
+        << QStringLiteral(
+               "Refusing unsafe owned path \".\" of Base [iv1]: it names the install root itself.");
+    QTest::newRow("install_subdir climbing out")
+        << QStringLiteral("install_subdir") << QStringLiteral("../elsewhere")
+        << QStringLiteral("Refusing unsafe install_subdir \"../elsewhere\" of Base [iv1]: it lies outside "
+                          "the install root %1.");
+    QTest::newRow("marker climbing out")
+        << QStringLiteral("marker_relative_path") << QStringLiteral("../outside/sentinel.txt")
+        << QStringLiteral("Refusing unsafe marker_relative_path \"../outside/sentinel.txt\" of Base [iv1]: "
+                          "it lies outside "
+                          "the install root %1.");
+    QTest::newRow("payload directory climbing out")
+        << QStringLiteral("payload_source_dir") << QStringLiteral("../outside")
+        << QStringLiteral(
+               "Refusing unsafe payload_source_dir \"../outside\" of Base [iv1]: it lies outside the "
+               "repository directory %2.");
+}
+
+void tst_ApplyTransaction::unsafeCatalogPaths()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    EnvironmentSandbox sandbox;
+    TestRepository repository(repositoryDirectory());
+    QJsonObject entry = baseEntry();
+    entry.insert(
+        key, key == QLatin1String("owned_paths") ? QJsonValue(QJsonArray { value }) : QJsonValue(value));
+    repository.addPlainPackage(entry);
+    PackageCatalog catalog;
+    QVERIFY(repository.load(catalog));
+    QVERIFY(QDir().mkpath(repositoryDirectory()));
+
+    QStringList lines;
+    QString error;
+    QVERIFY(
+        !applyAndCollect(catalog, repositoryDirectory(), planFor(catalog, root(), { BaseId }), lines, error));
+    QCOMPARE(error,
+        QString(expected)
+            .replace(QStringLiteral("%1"), root())
+            .replace(QStringLiteral("%2"), repositoryDirectory()));
+    QVERIFY(lines.isEmpty());
+    QCOMPARE(QDir(outside()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+        QStringList { QStringLiteral("sentinel.txt") });
+}
+
+QTEST_GUILESS_MAIN(tst_ApplyTransaction)
+#include "tst_applytransaction.moc"
