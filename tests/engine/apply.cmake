@@ -14,3 +14,7 @@ vexa_add_test(tst_rootremoval
 vexa_add_test(tst_applytransaction
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_applytransaction.cpp ${apply_test_support}
     LIBS vexa::engine vexa::testsupport)
+
+vexa_add_test(tst_samplepayloads
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_samplepayloads.cpp ${apply_test_support}
+    LIBS vexa::engine vexa::testsupport)

@@ -1,0 +1,186 @@
+#include "applytestsupport.h"
+#include "catalog/packagecatalog.h"
+#include "engine/applytransaction.h"
+#include "engine/changeplan.h"
+#include "engine/rootinspection.h"
+#include "support/testfiles.h"
+#include "support/testhttpserver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vexa;
+
+// The sample repository shipped in examples/ must really install: its archives match the catalog, the
+// default selection applies from the directory and over HTTP alike, and the CMake support and
+// nlohmann_json payloads work for a real CMake consumer.
+class tst_SamplePayloads : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void archivesMatchCatalog();
+    void defaultSelectionApplies_data();
+    void defaultSelectionApplies();
+    void payloadDirectoryPackagesApply();
+    void cmakeConsumerFindsHeaderOnlyPackage();
+
+private:
+    static QString repositoryDirectory() { return QStringLiteral(VEXA_SOURCE_DIR "/examples/repository"); }
+    static bool loadSampleCatalog(PackageCatalog &catalog);
+};
+
+bool tst_SamplePayloads::loadSampleCatalog(PackageCatalog &catalog)
+{
+    QString error;
+    if (!loadFromJson(
+            readTestFile(repositoryDirectory() + QStringLiteral("/catalog.json")), catalog, error)) {
+        qWarning().noquote() << error;
+        return false;
+    }
+    return true;
+}
+
+void tst_SamplePayloads::archivesMatchCatalog()
+{
+    QProcess script;
+    script.start(QStringLiteral("python3"),
+        { QStringLiteral(VEXA_SOURCE_DIR "/examples/payloads/build-archives.py"),
+            QStringLiteral("--check") });
+    QVERIFY(script.waitForFinished(60000));
+    QVERIFY2(script.exitCode() == 0,
+        qPrintable(QString::fromLocal8Bit(script.readAllStandardOutput() + script.readAllStandardError())));
+}
+
+void tst_SamplePayloads::defaultSelectionApplies_data()
+{
+    QTest::addColumn<bool>("overHttp");
+    QTest::newRow("local repository directory") << false;
+    QTest::newRow("loopback HTTP server") << true;
+}
+
+void tst_SamplePayloads::defaultSelectionApplies()
+{
+    QFETCH(bool, overHttp);
+    EnvironmentSandbox sandbox(false);
+    QTemporaryDir rootDirectory;
+    QVERIFY(rootDirectory.isValid());
+    const QString root = rootDirectory.filePath(QStringLiteral("Vexa"));
+    PackageCatalog catalog;
+    QVERIFY(loadSampleCatalog(catalog));
+
+    TestHttpServer server(repositoryDirectory());
+    QString base = repositoryDirectory();
+    if (overHttp) {
+        QVERIFY2(server.start(), qPrintable(server.errorString()));
+        base = server.baseUrl() + QLatin1Char('/');
+    }
+
+    const InstalledState empty = inspectRoot(catalog, root);
+    QVERIFY(!empty.hasInstalledContent);
+    const ChangePlan plan = computePlan(catalog, empty, initialSelection(catalog, empty));
+    QVERIFY(plan.target.contains(SupportPackageId));
+    QVERIFY(plan.target.contains(QStringLiteral("com.company.vexa.nlohmann_json")));
+
+    QStringList lines;
+    QString error;
+    QVERIFY2(
+        applyPlan(catalog, base, root, plan, error, [&lines](const QString &line) { lines.append(line); }),
+        qPrintable(error));
+    QCOMPARE(lines.count(QStringLiteral("Installing Vexa CMake Support [iv1]...")), 1);
+    QCOMPARE(lines.filter(QStringLiteral("Downloaded ")).size(), overHttp ? plan.installOrder.size() : 0);
+
+    const InstalledState state = inspectRoot(catalog, root);
+    QCOMPARE(state.current, plan.target);
+    QVERIFY(state.stale.isEmpty());
+    QVERIFY(!state.needsRepair);
+    QVERIFY(!planHasChanges(computePlan(catalog, state, initialSelection(catalog, state))));
+    QCOMPARE(readTestFile(sandbox.variableFile()), QStringLiteral("VEXA_ROOT=%1\n").arg(root).toUtf8());
+}
+
+void tst_SamplePayloads::payloadDirectoryPackagesApply()
+{
+    EnvironmentSandbox sandbox;
+    QTemporaryDir rootDirectory;
+    const QString root = rootDirectory.filePath(QStringLiteral("Vexa"));
+    PackageCatalog catalog;
+    QVERIFY(loadSampleCatalog(catalog));
+    const QSet<QString> selection { QStringLiteral("com.company.vexa.qt6.qtsvg"),
+        QStringLiteral("com.company.vexa.qt6.qtimageformats") };
+    for (const QString &id : selection) {
+        QVERIFY(catalog.findPackage(id));
+        QVERIFY(!catalog.findPackage(id)->payload_source_dir.isEmpty());
+    }
+    const ChangePlan plan = computePlan(catalog, inspectRoot(catalog, root), selection);
+    QString error;
+    QVERIFY2(applyPlan(catalog, repositoryDirectory(), root, plan, error), qPrintable(error));
+    const InstalledState state = inspectRoot(catalog, root);
+    QCOMPARE(state.current, plan.target);
+    QVERIFY(!state.needsRepair);
+}
+
+void tst_SamplePayloads::cmakeConsumerFindsHeaderOnlyPackage()
+{
+    const QString cmake = QStandardPaths::findExecutable(QStringLiteral("cmake"));
+    if (cmake.isEmpty())
+        QSKIP("cmake is not on the search path");
+    EnvironmentSandbox sandbox;
+    QTemporaryDir work;
+    const QString root = work.filePath(QStringLiteral("Vexa"));
+    PackageCatalog catalog;
+    QVERIFY(loadSampleCatalog(catalog));
+    const QSet<QString> selection { QStringLiteral("com.company.vexa.nlohmann_json") };
+    QString error;
+    QVERIFY2(applyPlan(catalog, repositoryDirectory(), root,
+                 computePlan(catalog, inspectRoot(catalog, root), selection), error),
+        qPrintable(error));
+
+    const QString source = work.filePath(QStringLiteral("consumer"));
+    QVERIFY(writeTestFile(source + QStringLiteral("/CMakeLists.txt"),
+        "cmake_minimum_required(VERSION 3.21)\n"
+        "project(consumer CXX)\n"
+        "find_package(nlohmann_json 3.11 CONFIG REQUIRED)\n"
+        "include(VexaPackages)\n"
+        "vexa_report_packages()\n"
+        "message(STATUS \"nlohmann_json from ${nlohmann_json_DIR}\")\n"
+        "add_executable(consumer main.cpp)\n"
+        "target_link_libraries(consumer PRIVATE nlohmann_json::nlohmann_json)\n"));
+    QVERIFY(writeTestFile(source + QStringLiteral("/main.cpp"),
+        "#include <nlohmann/json.hpp>\n#include <iostream>\n"
+        "int main() { std::cout << nlohmann::quote(\"a\\\"b\") << '\\n'; }\n"));
+
+    const QString build = work.filePath(QStringLiteral("build"));
+    QProcess configure;
+    configure.setProcessChannelMode(QProcess::MergedChannels);
+    configure.start(cmake,
+        { QStringLiteral("-S"), source, QStringLiteral("-B"), build, QStringLiteral("-G"),
+            QStringLiteral("Ninja"),
+            QStringLiteral("-DCMAKE_TOOLCHAIN_FILE=%1/cmake/toolchains/vexa.cmake").arg(root) });
+    QVERIFY(configure.waitForFinished(120000));
+    const QString configureOutput = QString::fromLocal8Bit(configure.readAll());
+    QVERIFY2(configure.exitCode() == 0, qPrintable(configureOutput));
+    QVERIFY2(configureOutput.contains(
+                 QStringLiteral("nlohmann_json from %1/nlohmann_json/share/cmake/nlohmann_json").arg(root)),
+        qPrintable(configureOutput));
+    QVERIFY2(configureOutput.contains(QStringLiteral("Vexa package directory: %1/nlohmann_json").arg(root)),
+        qPrintable(configureOutput));
+
+    QProcess compile;
+    compile.setProcessChannelMode(QProcess::MergedChannels);
+    compile.start(cmake, { QStringLiteral("--build"), build });
+    QVERIFY(compile.waitForFinished(120000));
+    QVERIFY2(compile.exitCode() == 0, qPrintable(QString::fromLocal8Bit(compile.readAll())));
+
+    QProcess consumer;
+    consumer.start(build + QStringLiteral("/consumer"), QStringList());
+    QVERIFY(consumer.waitForFinished(30000));
+    QCOMPARE(consumer.readAllStandardOutput(), QByteArray("\"a\\\"b\"\n"));
+}
+
+QTEST_GUILESS_MAIN(tst_SamplePayloads)
+#include "tst_samplepayloads.moc"
