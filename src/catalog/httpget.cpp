@@ -43,7 +43,8 @@ bool httpGet(const QUrl &url, QByteArray &body, QUrl &finalUrl, QString &errorTe
         loop.exec();
     timer.stop();
 
-    body = reply->readAll();
+    // An aborted reply is closed; reading it would only produce a warning.
+    body = reply->isOpen() ? reply->readAll() : QByteArray();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
     const QNetworkReply::NetworkError error = reply->error();

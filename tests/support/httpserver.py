@@ -9,7 +9,7 @@ own thread and exits when its standard input reaches end-of-file (the test proce
 Behaviours, chosen by the request path (every <path> is a file below --root):
   /<path>                          the file, with Content-Length; 404 "Not Found" when missing
   /status/<code>?reason=Text&body=B  any status code with any reason phrase and an optional body
-  /redirect?to=<absolute url>&code=302   a redirect (code 301, 302, 303, 307 or 308)
+  /redirect[/<any>]?to=<url>&code=302   a redirect (301, 302, 303, 307 or 308); 404 without `to`
   /nolength/<path>                 the file without Content-Length, delimited by closing the connection
   /stall/<path>?after=N&max_s=60   headers (full Content-Length) and N bytes, then nothing until the
                                    client goes away or max_s seconds (at most 60) have passed
@@ -17,6 +17,8 @@ Behaviours, chosen by the request path (every <path> is a file below --root):
   /delay/<path>?ms=M               waits M ms (at most 60 s) before answering with the file
   /wronglength/<path>?length=N     the file announced with Content-Length N, then the connection closes
   /headers                         the request's headers as a JSON object
+  CONNECT host:port                502 "No Tunnels" (logged as "CONNECT host:port"), so a test can set
+                                   this server as its proxy and no request ever leaves the machine
 Every request target is appended to --log (one line each, written before the answer is sent), so a
 test can check exactly which requests were made.
 """
@@ -92,6 +94,12 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- dispatch ------------------------------------------------------------------------------
 
+    def do_CONNECT(self):
+        # Acting as the proxy of a test lets a request for any host end here, on loopback, unanswered.
+        self.server.log_request_target("CONNECT " + self.path)
+        self._send_body(502, b"no tunnels here\n", "text/plain", "No Tunnels")
+        self.close_connection = True
+
     def do_HEAD(self):
         self.do_GET()
 
@@ -132,11 +140,19 @@ class Handler(BaseHTTPRequestHandler):
         self._send_body(code, body, "text/plain", reason)
 
     def _redirect(self, _rest, query):
+        target = self._first(query, "to", None)
+        if target is None:
+            self._not_found()
+            return
         code = int(self._first(query, "code", "302"))
         self.send_response(code)
-        self.send_header("Location", self._first(query, "to", "/"))
+        self.send_header("Location", target)
         self.send_header("Content-Length", "0")
+        # Qt 6.4 sometimes sends a redirected request a second time on a kept-alive connection;
+        # closing it keeps request logs exact.
+        self.send_header("Connection", "close")
         self.end_headers()
+        self.close_connection = True
 
     def _nolength(self, rest, _query):
         body = self._file(rest)

@@ -7,13 +7,15 @@
 // Paths it understands (every <path> is a file below the root directory):
 //   /<path>                              the file, with Content-Length (404 "Not Found" when missing)
 //   /status/<code>?reason=Text&body=B    any status code with any reason phrase, optional body
-//   /redirect?to=<absolute url>&code=302 a redirect (301, 302, 303, 307 or 308)
+//   /redirect[/<any>]?to=<url>&code=302 a redirect (301, 302, 303, 307 or 308); 404 without `to`
 //   /nolength/<path>                     the file without Content-Length, ended by closing the connection
 //   /stall/<path>?after=N&max_s=60       headers and N bytes, then silence until the client goes away
 //   /drip/<path>?chunk=N&interval_ms=M   the file in N-byte pieces, M ms apart
 //   /delay/<path>?ms=M                   waits M ms before answering with the file
 //   /wronglength/<path>?length=N         the file announced with Content-Length N, then the connection closes
 //   /headers                             the request's headers as a JSON object
+//   CONNECT host:port                    502 "No Tunnels", logged as "CONNECT host:port": with this server
+//                                        as the proxy, a request for any host stays on the machine
 // requestLog() lists every request target received so far, in arrival order.
 //
 // HTTPS: TestHttpServer(root, TestHttpServer::Https) serves TLS with a certificate for 127.0.0.1 that
