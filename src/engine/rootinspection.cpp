@@ -153,16 +153,18 @@ bool documentMatchesFile(const QString &path, const QJsonDocument &document)
     QJsonDocument fileDocument;
     if (!parseJsonFile(path, fileDocument))
         return false;
+    // Comparing the parsed values is what comparing their compact, key-sorted texts amounts to (object
+    // keys are unordered, arrays keep their order, types and strings must agree) at a fraction of the
+    // cost of serialising two large documents on every refresh.
     if (fileDocument.isObject() && document.isObject()) {
         // The time stamp changes on every write; only the content says whether the file is current.
         QJsonObject fileObject = fileDocument.object();
         QJsonObject expectedObject = document.object();
         fileObject.remove(QLatin1String("generated_at"));
         expectedObject.remove(QLatin1String("generated_at"));
-        return QJsonDocument(fileObject).toJson(QJsonDocument::Compact)
-            == QJsonDocument(expectedObject).toJson(QJsonDocument::Compact);
+        return fileObject == expectedObject;
     }
-    return fileDocument.toJson(QJsonDocument::Compact) == document.toJson(QJsonDocument::Compact);
+    return fileDocument == document;
 }
 
 bool manifestsNeedRepair(
