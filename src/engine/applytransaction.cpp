@@ -6,6 +6,7 @@
 #include "engine/manifestfiles.h"
 #include "engine/packageverification.h"
 #include "engine/pathcontainment.h"
+#include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
 #include "engine/rootremoval.h"
 #include "engine/rootvariable.h"
@@ -146,6 +147,36 @@ bool writeManifests(
     return true;
 }
 
+// Target packages that the plan keeps as they are and that are complete in the root right now.
+QSet<QString> keptPresentPackages(const PackageCatalog &catalog, const QString &root, const ChangePlan &plan)
+{
+    QSet<QString> kept;
+    const QSet<QString> installing(plan.installOrder.cbegin(), plan.installOrder.cend());
+    for (const QString &id : plan.target) {
+        const PackageDefinition *package = catalog.findPackage(id);
+        if (package && !installing.contains(id) && isPackagePresent(root, *package))
+            kept.insert(id);
+    }
+    return kept;
+}
+
+// The install pass: the plan's installs, plus kept packages whose files the deletions took with them.
+// A package may live inside another's directory (a Qt module inside "qt6"); upgrading the outer one
+// deletes that directory, and without this the final verification would fail on the module.
+QStringList installSequence(const PackageCatalog &catalog, const QString &root, const ChangePlan &plan,
+    const QSet<QString> &keptBefore, QSet<QString> &reinstalled)
+{
+    for (const QString &id : keptBefore) {
+        if (!isPackagePresent(root, *catalog.findPackage(id)))
+            reinstalled.insert(id);
+    }
+    if (reinstalled.isEmpty())
+        return plan.installOrder;
+    QSet<QString> ids(plan.installOrder.cbegin(), plan.installOrder.cend());
+    ids.unite(reinstalled);
+    return catalog.topologicalOrder(ids);
+}
+
 } // namespace
 
 QString newDownloadCacheDirectory()
@@ -179,6 +210,8 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
     if (!checkPlanPaths(catalog, repositoryBase, root, plan, errorText))
         return false;
 
+    const QSet<QString> keptBefore = keptPresentPackages(catalog, root, plan);
+
     for (const QString &id : plan.removeOrder) {
         const PackageDefinition *package = catalog.findPackage(id);
         if (!package)
@@ -195,10 +228,13 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
         if (!deletePackage(root, plan, *package, errorText))
             return false;
     }
-    for (const QString &id : plan.installOrder) {
+    QSet<QString> reinstalled;
+    for (const QString &id : installSequence(catalog, root, plan, keptBefore, reinstalled)) {
         const PackageDefinition *package = catalog.findPackage(id);
         if (!package)
             continue;
+        if (reinstalled.contains(id) && !checkInstallPaths(root, repositoryBase, *package, errorText))
+            return false;
         report(progress, QStringLiteral("Installing %1...").arg(displayLabel(*package)));
         if (!installPackage(catalog, repositoryBase, root, *package, cacheDirectory, errorText, progress))
             return false;

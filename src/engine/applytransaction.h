@@ -22,6 +22,10 @@ QString newDownloadCacheDirectory();
 // "Downloading %1...", "Downloading %1 (%2%)", "Downloaded %1.". Stops at the first failure with one
 // message and undoes nothing; the download cache stays behind for inspection then.
 //
+// A package the plan keeps that was complete before the apply but lost files to the deletions (it
+// lives inside the directory of a package being upgraded or removed) is installed again in the
+// install pass, in dependency order with the others.
+//
 // Before anything is touched every path the plan would delete or write through is checked: an owned
 // path that is empty, absolute or climbs out of the root, and an install_subdir, marker or payload
 // directory that leads outside the root or the repository, fail the apply with a message saying so.

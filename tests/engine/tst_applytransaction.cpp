@@ -181,6 +181,7 @@ private Q_SLOTS:
     void installOrderAndRemovalOrder();
     void upgradeUsesRecordedOwnedPaths();
     void upgradeWithSurvivingMarkerFails();
+    void upgradeReinstallsPackagesInsideItsDirectory();
     void removalPrunesEmptyDirectories();
     void removeEverythingClearsManifestsAndVariable();
     void repairOnlyPlan();
@@ -465,6 +466,42 @@ void tst_ApplyTransaction::upgradeWithSurvivingMarkerFails()
         QStringLiteral("Verification failed after removing Base [iv1]. Package markers still exist: "
                        "shared/base.marker"));
     QCOMPARE(lines, QStringList { QStringLiteral("Upgrading Base [iv1]...") });
+}
+
+void tst_ApplyTransaction::upgradeReinstallsPackagesInsideItsDirectory()
+{
+    EnvironmentSandbox sandbox;
+    // A module that lives inside its parent's directory, as Qt modules live inside "qt6".
+    const QJsonObject module = packageEntry(AppId, QStringLiteral("Module"), 1,
+        QStringLiteral("base/module/module.txt"), { QStringLiteral("base/module") }, { BaseId });
+    const FileMap moduleFiles { { QStringLiteral("base/module/module.txt"), "module" } };
+    TestRepository oldRepository(m_dir->filePath(QStringLiteral("old-repository")));
+    QVERIFY(oldRepository.addArchivePackage(baseEntry(1), baseFiles()));
+    QVERIFY(oldRepository.addArchivePackage(module, moduleFiles));
+    PackageCatalog oldCatalog;
+    QVERIFY(oldRepository.load(oldCatalog));
+    QStringList lines;
+    QString error;
+    QVERIFY2(applyAndCollect(
+                 oldCatalog, oldRepository.directory(), planFor(oldCatalog, root(), { AppId }), lines, error),
+        qPrintable(error));
+
+    TestRepository newRepository(repositoryDirectory());
+    QVERIFY(newRepository.addArchivePackage(baseEntry(2), baseFiles()));
+    QVERIFY(newRepository.addArchivePackage(module, moduleFiles));
+    PackageCatalog newCatalog;
+    QVERIFY(newRepository.load(newCatalog));
+    const InstalledState before = inspectRoot(newCatalog, root());
+    const ChangePlan plan = computePlan(newCatalog, before, initialSelection(newCatalog, before));
+    QCOMPARE(plan.installOrder, QStringList { BaseId });
+
+    QVERIFY2(applyAndCollect(newCatalog, newRepository.directory(), plan, lines, error), qPrintable(error));
+    QCOMPARE(lines,
+        (QStringList { QStringLiteral("Upgrading Base [iv2]..."), QStringLiteral("Installing Base [iv2]..."),
+            QStringLiteral("Installing Module [iv1]...") }));
+    const InstalledState after = inspectRoot(newCatalog, root());
+    QCOMPARE(after.current, (QSet<QString> { BaseId, AppId }));
+    QVERIFY(!after.needsRepair);
 }
 
 void tst_ApplyTransaction::removalPrunesEmptyDirectories()
