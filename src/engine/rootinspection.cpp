@@ -29,9 +29,10 @@ bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray &content)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    // Read one byte past the limit so a file that grew since the size check is still refused.
-    content = file.read(maxBytes + 1);
-    return content.size() <= maxBytes && file.error() == QFileDevice::NoError;
+    // One byte past the size seen: a file that is growing while we read it is being rewritten, and
+    // counts as unreadable rather than being read half-way.
+    content = file.read(info.size() + 1);
+    return content.size() <= info.size() && file.error() == QFileDevice::NoError;
 }
 
 bool parseJsonFile(const QString &path, QJsonDocument &document)
