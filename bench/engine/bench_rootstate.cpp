@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 using namespace vexa;
 

@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <utility>
+
 namespace vexa {
 
 QString lockRootPolicyName(LockRootPolicy policy)
@@ -30,7 +32,7 @@ QByteArray buildLockDocument(
 
     QJsonArray packages;
     QSet<QString> listed;
-    for (const QString &id : qAsConst(candidates)) {
+    for (const QString &id : std::as_const(candidates)) {
         if (listed.contains(id))
             continue;
         listed.insert(id);
