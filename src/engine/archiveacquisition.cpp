@@ -91,7 +91,7 @@ private:
 
 void Download::drain()
 {
-    if (m_writeFailed)
+    if (m_writeFailed || !m_reply->isOpen())
         return;
     const QByteArray block = m_reply->readAll();
     if (block.isEmpty())
@@ -110,6 +110,10 @@ void Download::drain()
 void Download::reportProgress(qint64 received, qint64 total)
 {
     if (!m_progress || total <= 0)
+        return;
+    // Qt reports the received count as the total once a transfer of unknown size has ended; that is
+    // no known total, and a lone "100%" line would only look like a download that had one.
+    if (!m_reply->header(QNetworkRequest::ContentLengthHeader).isValid())
         return;
     const int percentage = int(qBound(qint64(0), received * 100 / total, qint64(100)));
     if (percentage == m_lastPercentage)

@@ -6,3 +6,6 @@ vexa_add_test(tst_archiveextraction
 vexa_add_test(tst_directorycopy
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_directorycopy.cpp
     LIBS vexa::archive vexa::testsupport)
+vexa_add_test(tst_archiveacquisition
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_archiveacquisition.cpp
+    LIBS vexa::engine vexa::testsupport Qt6::Network)

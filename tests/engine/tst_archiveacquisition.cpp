@@ -1,0 +1,516 @@
+#include "engine/archiveacquisition.h"
+#include "support/testfiles.h"
+#include "support/testhttpserver.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vexa;
+
+namespace {
+
+const QString ArchiveName = QStringLiteral("pkg.zip");
+// Short limits keep the stall tests fast; production uses DownloadInactivityTimeoutMs.
+constexpr int ShortInactivityMs = 400;
+
+PackageDefinition makePackage(const QString &payloadArchive, const QString &payloadUrl = {})
+{
+    PackageDefinition package;
+    package.package_id = QStringLiteral("com.company.vexa.pkg");
+    package.display_name = QStringLiteral("Pkg");
+    package.internal_version_code = 3;
+    package.payload_archive = payloadArchive;
+    package.payload_url = payloadUrl;
+    return package;
+}
+
+QString hexDigest(const QByteArray &data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+}
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char &c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+// Every file below the directory, relative: after a failure nothing, not even a temporary file, stays.
+QStringList filesBelow(const QString &directory)
+{
+    QStringList files;
+    const QDir base(directory);
+    const auto entries = base.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo &info : entries)
+        files << info.fileName();
+    return files;
+}
+
+// Checks the progress lines of one download: percentages strictly rising, then "Downloaded %1." once.
+void checkProgressLines(const QStringList &lines, const QString &label, bool expectPercentages)
+{
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.last(), QStringLiteral("Downloaded %1.").arg(label));
+    const QRegularExpression percentLine(
+        QStringLiteral("^Downloading %1 \\((\\d+)%\\)$").arg(QRegularExpression::escape(label)));
+    int last = -1;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QRegularExpressionMatch match = percentLine.match(lines.at(i));
+        QVERIFY2(match.hasMatch(), qPrintable(lines.at(i)));
+        const int percentage = match.captured(1).toInt();
+        QVERIFY(percentage > last && percentage <= 100);
+        last = percentage;
+    }
+    if (expectPercentages)
+        QCOMPARE(last, 100);
+    else
+        QCOMPARE(lines.size(), 1);
+}
+
+} // namespace
+
+class TestArchiveAcquisition : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void cacheFileNames_data();
+    void cacheFileNames();
+    void prepareDownloadTargetFailures();
+
+    void localArchiveVerifiedInPlace_data();
+    void localArchiveVerifiedInPlace();
+    void localFailures_data();
+    void localFailures();
+
+    void downloadsResolvedAgainstBase_data();
+    void downloadsResolvedAgainstBase();
+    void downloadsPayloadUrlUnderSanitisedId();
+    void downloadWithoutLengthSendsNoPercentages();
+    void slowDripNeverTimesOut();
+    void followsRedirects();
+    void remoteFailures_data();
+    void remoteFailures();
+    void refusesHttpsToHttpRedirect();
+    void failureRemovesEarlierFileOfSameName();
+
+private:
+    QByteArray m_payload;
+    QTemporaryDir *m_serverRoot = nullptr;
+    TestHttpServer *m_server = nullptr;
+    QTemporaryDir *m_work = nullptr;
+    QString cacheDirectory() const { return m_work->filePath(QStringLiteral("cache/0f0e")); }
+};
+
+void TestArchiveAcquisition::initTestCase()
+{
+    // Large enough for many progress reports, odd-sized so no percentage lands exactly on a block.
+    m_payload = randomBytes(600 * 1024 + 77, 7);
+}
+
+void TestArchiveAcquisition::init()
+{
+    m_serverRoot = new QTemporaryDir;
+    m_work = new QTemporaryDir;
+    QVERIFY(writeTestFile(
+        QDir(m_serverRoot->path()).filePath(QStringLiteral("repo/archives/pkg.zip")), m_payload));
+    QVERIFY(
+        writeTestFile(QDir(m_serverRoot->path()).filePath(QStringLiteral("archives/pkg.zip")), m_payload));
+    QVERIFY(writeTestFile(
+        QDir(m_serverRoot->path()).filePath(QStringLiteral("small.bin")), randomBytes(8 * 1024, 3)));
+    m_server = new TestHttpServer(m_serverRoot->path());
+    QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
+}
+
+void TestArchiveAcquisition::cleanup()
+{
+    delete m_server;
+    m_server = nullptr;
+    delete m_serverRoot;
+    m_serverRoot = nullptr;
+    delete m_work;
+    m_work = nullptr;
+}
+
+void TestArchiveAcquisition::cacheFileNames_data()
+{
+    QTest::addColumn<QString>("packageId");
+    QTest::addColumn<QString>("payloadArchive");
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("archive file name")
+        << QStringLiteral("a") << QStringLiteral("archives/win64/qt.zip") << QStringLiteral("qt.zip");
+    QTest::newRow("backslashes") << QStringLiteral("a") << QStringLiteral("archives\\win64\\qt.zip")
+                                 << QStringLiteral("qt.zip");
+    QTest::newRow("bare name") << QStringLiteral("a") << QStringLiteral("qt.zip") << QStringLiteral("qt.zip");
+    QTest::newRow("no archive: sanitised id") << QStringLiteral("com.company/qt 6+x_y-z") << QString()
+                                              << QStringLiteral("com.company_qt_6_x_y-z.zip");
+    QTest::newRow("archive path ends in a separator")
+        << QStringLiteral("pkg") << QStringLiteral("archives/") << QStringLiteral("pkg.zip");
+    QTest::newRow("archive path names a parent")
+        << QStringLiteral("pkg") << QStringLiteral("archives/..") << QStringLiteral("pkg.zip");
+}
+
+void TestArchiveAcquisition::cacheFileNames()
+{
+    QFETCH(QString, packageId);
+    QFETCH(QString, payloadArchive);
+    QFETCH(QString, fileName);
+    PackageDefinition package = makePackage(payloadArchive);
+    package.package_id = packageId;
+    QCOMPARE(cacheFileName(package), fileName);
+}
+
+void TestArchiveAcquisition::prepareDownloadTargetFailures()
+{
+    const PackageDefinition package = makePackage(QStringLiteral("archives/pkg.zip"));
+    QString archivePath;
+    QString errorText;
+    QVERIFY(!prepareDownloadTarget(QString(), package, archivePath, errorText));
+    QCOMPARE(errorText, QStringLiteral("Download cache directory is not set for Pkg [iv3]."));
+
+    const QString blocked = m_work->filePath(QStringLiteral("file/cache"));
+    QVERIFY(writeTestFile(m_work->filePath(QStringLiteral("file")), "x"));
+    QVERIFY(!prepareDownloadTarget(blocked, package, archivePath, errorText));
+    QCOMPARE(errorText, QStringLiteral("Failed to create download cache directory %1").arg(blocked));
+
+    QVERIFY(prepareDownloadTarget(cacheDirectory(), package, archivePath, errorText));
+    QCOMPARE(archivePath, QDir(cacheDirectory()).filePath(ArchiveName));
+    QVERIFY(QFileInfo(cacheDirectory()).isDir());
+}
+
+void TestArchiveAcquisition::localArchiveVerifiedInPlace_data()
+{
+    QTest::addColumn<QString>("payloadArchive");
+    QTest::addColumn<QString>("sha256");
+    QTest::addColumn<qint64>("size");
+    const QString digest = hexDigest(m_payload);
+    QTest::newRow("digest and size") << QStringLiteral("archives/pkg.zip") << digest
+                                     << qint64(m_payload.size());
+    QTest::newRow("upper-case digest still matches")
+        << QStringLiteral("archives/pkg.zip") << digest.toUpper() << qint64(0);
+    QTest::newRow("no digest, no size: no checks")
+        << QStringLiteral("archives/pkg.zip") << QString() << qint64(0);
+    QTest::newRow("negative size is unknown")
+        << QStringLiteral("archives/pkg.zip") << QString() << qint64(-1);
+    QTest::newRow("backslash separators")
+        << QStringLiteral("archives\\pkg.zip") << digest << qint64(m_payload.size());
+}
+
+void TestArchiveAcquisition::localArchiveVerifiedInPlace()
+{
+    QFETCH(QString, payloadArchive);
+    QFETCH(QString, sha256);
+    QFETCH(qint64, size);
+    PackageDefinition package = makePackage(payloadArchive);
+    package.sha256 = sha256;
+    package.size_bytes = size;
+    const QString repository = QDir(m_serverRoot->path()).filePath(QStringLiteral("repo"));
+
+    QStringList lines;
+    QString archivePath;
+    QString errorText;
+    QVERIFY2(acquireArchive(PackageCatalog(), repository, package, cacheDirectory(), archivePath, errorText,
+                 [&](const QString &line) { lines << line; }),
+        qPrintable(errorText));
+    QCOMPARE(archivePath, QDir(repository).filePath(QStringLiteral("archives/pkg.zip")));
+    QVERIFY(lines.isEmpty());
+    QVERIFY(!QFileInfo::exists(cacheDirectory()));
+    QVERIFY(m_server->requestLog().isEmpty());
+}
+
+void TestArchiveAcquisition::localFailures_data()
+{
+    QTest::addColumn<QString>("payloadArchive");
+    QTest::addColumn<QString>("repository"); // relative to the server root; "-" for none
+    QTest::addColumn<QString>("sha256");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("expected"); // %1: the archive path in the repository
+
+    const QString digest = hexDigest(m_payload);
+    const QString wrong = QString(64, QLatin1Char('a'));
+    QTest::newRow("no archive path") << QString() << QStringLiteral("repo") << digest << qint64(0)
+                                     << QStringLiteral(
+                                            "Package Pkg [iv3] does not provide a payload archive path.");
+    QTest::newRow("no repository") << QStringLiteral("archives/pkg.zip") << QStringLiteral("-") << digest
+                                   << qint64(0)
+                                   << QStringLiteral("Repository directory is not set for Pkg [iv3].");
+    QTest::newRow("archive missing") << QStringLiteral("archives/other.zip") << QStringLiteral("repo")
+                                     << digest << qint64(0)
+                                     << QStringLiteral("Archive not found for Pkg [iv3]: %1");
+    QTest::newRow("digest mismatch")
+        << QStringLiteral("archives/pkg.zip") << QStringLiteral("repo") << wrong << qint64(m_payload.size())
+        << QStringLiteral("SHA-256 mismatch for Pkg [iv3]. Expected %1, got %2.").arg(wrong, digest);
+    QTest::newRow("size mismatch")
+        << QStringLiteral("archives/pkg.zip") << QStringLiteral("repo") << digest << qint64(5)
+        << QStringLiteral("Downloaded size mismatch for Pkg [iv3]. Expected 5 bytes, got %1 bytes.")
+               .arg(m_payload.size());
+    QTest::newRow("a directory cannot be hashed")
+        << QStringLiteral("archives") << QStringLiteral("repo") << digest << qint64(0)
+        << QStringLiteral("Failed to open %1 for SHA-256 verification");
+}
+
+void TestArchiveAcquisition::localFailures()
+{
+    QFETCH(QString, payloadArchive);
+    QFETCH(QString, repository);
+    QFETCH(QString, sha256);
+    QFETCH(qint64, size);
+    QFETCH(QString, expected);
+    PackageDefinition package = makePackage(payloadArchive);
+    package.sha256 = sha256;
+    package.size_bytes = size;
+    const QString repositoryPath
+        = repository == QLatin1String("-") ? QString() : QDir(m_serverRoot->path()).filePath(repository);
+
+    QString archivePath;
+    QString errorText;
+    QVERIFY(
+        !acquireArchive(PackageCatalog(), repositoryPath, package, cacheDirectory(), archivePath, errorText));
+    QCOMPARE(errorText,
+        QString(expected).replace(QStringLiteral("%1"), QDir(repositoryPath).filePath(payloadArchive)));
+}
+
+void TestArchiveAcquisition::downloadsResolvedAgainstBase_data()
+{
+    QTest::addColumn<QString>("basePath");
+    QTest::addColumn<QString>("payloadArchive");
+    QTest::addColumn<QString>("expectedRequest");
+    QTest::newRow("base with trailing slash")
+        << QStringLiteral("/repo/") << QStringLiteral("archives/pkg.zip")
+        << QStringLiteral("/repo/archives/pkg.zip");
+    QTest::newRow("base without trailing slash replaces its last segment") << QStringLiteral(
+        "/repo") << QStringLiteral("archives/pkg.zip") << QStringLiteral("/archives/pkg.zip");
+    QTest::newRow("backslashes in the archive path")
+        << QStringLiteral("/repo/") << QStringLiteral("archives\\pkg.zip")
+        << QStringLiteral("/repo/archives/pkg.zip");
+}
+
+void TestArchiveAcquisition::downloadsResolvedAgainstBase()
+{
+    QFETCH(QString, basePath);
+    QFETCH(QString, payloadArchive);
+    QFETCH(QString, expectedRequest);
+    PackageDefinition package = makePackage(payloadArchive);
+    package.sha256 = hexDigest(m_payload).toUpper();
+    package.size_bytes = m_payload.size();
+
+    QStringList lines;
+    QString archivePath;
+    QString errorText;
+    const QString base = QStringLiteral("  %1%2 ").arg(m_server->baseUrl(), basePath);
+    QVERIFY2(acquireArchive(PackageCatalog(), base, package, cacheDirectory(), archivePath, errorText,
+                 [&](const QString &line) { lines << line; }),
+        qPrintable(errorText));
+    QCOMPARE(m_server->requestLog(), QStringList { expectedRequest });
+    QCOMPARE(archivePath, QDir(cacheDirectory()).filePath(ArchiveName));
+    QCOMPARE(readTestFile(archivePath), m_payload);
+    QCOMPARE(filesBelow(cacheDirectory()), QStringList { ArchiveName });
+    checkProgressLines(lines, QStringLiteral("Pkg [iv3]"), true);
+}
+
+void TestArchiveAcquisition::downloadsPayloadUrlUnderSanitisedId()
+{
+    PackageDefinition package = makePackage(
+        QString(), QStringLiteral(" %1 ").arg(m_server->baseUrl() + QStringLiteral("/archives/pkg.zip")));
+    package.package_id = QStringLiteral("com.company/qt 6");
+    package.sha256 = hexDigest(m_payload);
+    // A local repository does not matter once the package names its own URL.
+    const QString localRepository = m_work->path();
+    QString archivePath;
+    QString errorText;
+    QVERIFY2(
+        acquireArchive(PackageCatalog(), localRepository, package, cacheDirectory(), archivePath, errorText),
+        qPrintable(errorText));
+    QCOMPARE(archivePath, QDir(cacheDirectory()).filePath(QStringLiteral("com.company_qt_6.zip")));
+    QCOMPARE(readTestFile(archivePath), m_payload);
+}
+
+void TestArchiveAcquisition::downloadWithoutLengthSendsNoPercentages()
+{
+    PackageDefinition package = makePackage(QStringLiteral("archives/pkg.zip"),
+        m_server->baseUrl() + QStringLiteral("/nolength/archives/pkg.zip"));
+    package.sha256 = hexDigest(m_payload);
+    package.size_bytes = m_payload.size();
+    QStringList lines;
+    QString archivePath;
+    QString errorText;
+    QVERIFY2(acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
+                 [&](const QString &line) { lines << line; }),
+        qPrintable(errorText));
+    QCOMPARE(lines, QStringList { QStringLiteral("Downloaded Pkg [iv3].") });
+    QCOMPARE(readTestFile(archivePath), m_payload);
+}
+
+void TestArchiveAcquisition::slowDripNeverTimesOut()
+{
+    // Ten pieces 100 ms apart take far longer than the inactivity limit, but data keeps arriving.
+    const QByteArray small = readTestFile(QDir(m_serverRoot->path()).filePath(QStringLiteral("small.bin")));
+    PackageDefinition package = makePackage(
+        QString(), m_server->baseUrl() + QStringLiteral("/drip/small.bin?chunk=820&interval_ms=100"));
+    package.sha256 = hexDigest(small);
+    package.size_bytes = small.size();
+    QStringList lines;
+    QString archivePath;
+    QString errorText;
+    QVERIFY2(acquireArchive(
+                 PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
+                 [&](const QString &line) { lines << line; }, 300),
+        qPrintable(errorText));
+    QCOMPARE(readTestFile(archivePath), small);
+    checkProgressLines(lines, QStringLiteral("Pkg [iv3]"), true);
+    QVERIFY2(lines.size() >= 5, qPrintable(lines.join(QLatin1Char('\n'))));
+}
+
+void TestArchiveAcquisition::followsRedirects()
+{
+    const QString target = m_server->baseUrl() + QStringLiteral("/archives/pkg.zip");
+    PackageDefinition package = makePackage(QStringLiteral("x/pkg.zip"),
+        m_server
+            ->url(QStringLiteral("/redirect?to=%1&code=302")
+                      .arg(QString::fromLatin1(QUrl::toPercentEncoding(target))))
+            .toString());
+    package.sha256 = hexDigest(m_payload);
+    QString archivePath;
+    QString errorText;
+    QVERIFY2(acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText),
+        qPrintable(errorText));
+    QCOMPARE(readTestFile(archivePath), m_payload);
+    QCOMPARE(m_server->requestLog().size(), 2);
+}
+
+void TestArchiveAcquisition::remoteFailures_data()
+{
+    QTest::addColumn<QString>("target"); // request target on the server
+    QTest::addColumn<QString>("sha256");
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("expected"); // %1: the URL
+
+    const QString digest = hexDigest(m_payload);
+    const QString wrong = QString(64, QLatin1Char('0'));
+    QTest::newRow("404")
+        << QStringLiteral("/archives/missing.zip") << QString() << qint64(0)
+        << QStringLiteral(
+               "Failed to download Pkg [iv3] from %1: Error transferring %1 - server replied: Not Found");
+    QTest::newRow("500 with its reason")
+        << QStringLiteral("/status/500?reason=Broken+Disk") << QString() << qint64(0)
+        << QStringLiteral(
+               "Failed to download Pkg [iv3] from %1: Error transferring %1 - server replied: Broken Disk");
+    QTest::newRow("digest mismatch") << QStringLiteral("/archives/pkg.zip") << wrong << qint64(0)
+                                     << QStringLiteral("SHA-256 mismatch for Pkg [iv3]. Expected %1, got %2.")
+                                            .arg(wrong, digest)
+                                            .replace(QStringLiteral("%1"), QStringLiteral("%%1"));
+    QTest::newRow("size mismatch")
+        << QStringLiteral("/archives/pkg.zip") << digest << qint64(m_payload.size() + 1)
+        << QStringLiteral("Downloaded size mismatch for Pkg [iv3]. Expected %1 bytes, got %2 bytes.")
+               .arg(m_payload.size() + 1)
+               .arg(m_payload.size());
+    QTest::newRow("stall after some data")
+        << QStringLiteral("/stall/archives/pkg.zip?after=1000&max_s=20") << digest << qint64(0)
+        << QStringLiteral("Timed out while downloading %1");
+    QTest::newRow("stall before any data") << QStringLiteral("/delay/archives/pkg.zip?ms=20000") << digest
+                                           << qint64(0) << QStringLiteral("Timed out while downloading %1");
+    QTest::newRow("connection closed early, nothing else to check")
+        << QStringLiteral("/wronglength/archives/pkg.zip?length=%1").arg(m_payload.size() + 1000) << QString()
+        << qint64(0) << QStringLiteral("Failed to download Pkg [iv3] from %1: ");
+}
+
+void TestArchiveAcquisition::remoteFailures()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, sha256);
+    QFETCH(qint64, size);
+    QFETCH(QString, expected);
+    const QString url = m_server->url(target).toString(QUrl::FullyEncoded);
+    PackageDefinition package = makePackage(QStringLiteral("archives/pkg.zip"), url);
+    package.sha256 = sha256;
+    package.size_bytes = size;
+
+    QStringList lines;
+    QString archivePath;
+    QString errorText;
+    QVERIFY(!acquireArchive(
+        PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
+        [&](const QString &line) { lines << line; }, ShortInactivityMs));
+    const QString message = QString(expected)
+                                .replace(QStringLiteral("%1"), url)
+                                .replace(QStringLiteral("%%1"), QStringLiteral("%1"));
+    if (message.endsWith(QLatin1String(": ")))
+        QVERIFY2(errorText.startsWith(message) && errorText.size() > message.size(), qPrintable(errorText));
+    else
+        QCOMPARE(errorText, message);
+    QVERIFY(!lines.contains(QStringLiteral("Downloaded Pkg [iv3].")));
+    QVERIFY(!QFileInfo::exists(QDir(cacheDirectory()).filePath(ArchiveName)));
+    QCOMPARE(filesBelow(cacheDirectory()), QStringList());
+}
+
+void TestArchiveAcquisition::refusesHttpsToHttpRedirect()
+{
+    QTemporaryDir root;
+    QVERIFY(writeTestFile(QDir(root.path()).filePath(QStringLiteral("pkg.zip")), m_payload));
+    TestHttpServer https(root.path(), TestHttpServer::Https);
+    if (!https.start())
+        QSKIP(qPrintable(QStringLiteral("No HTTPS test server: %1").arg(https.errorString())));
+    const QString insecure = m_server->baseUrl() + QStringLiteral("/archives/pkg.zip");
+    const QString url = https
+                            .url(QStringLiteral("/redirect?to=%1")
+                                     .arg(QString::fromLatin1(QUrl::toPercentEncoding(insecure))))
+                            .toString(QUrl::FullyEncoded);
+
+    // The same server's own file over https downloads fine, so only the redirect is refused.
+    PackageDefinition direct
+        = makePackage(QStringLiteral("pkg.zip"), https.baseUrl() + QStringLiteral("/pkg.zip"));
+    direct.sha256 = hexDigest(m_payload);
+    QString archivePath;
+    QString errorText;
+    QVERIFY2(acquireArchive(PackageCatalog(), QString(), direct, cacheDirectory(), archivePath, errorText),
+        qPrintable(errorText));
+    QVERIFY(QFile::remove(archivePath));
+
+    const PackageDefinition package = makePackage(QStringLiteral("pkg.zip"), url);
+    QVERIFY(!acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText));
+    QVERIFY2(errorText.startsWith(QStringLiteral("Failed to download Pkg [iv3] from %1: ").arg(url)),
+        qPrintable(errorText));
+    QVERIFY(m_server->requestLog().isEmpty());
+    QCOMPARE(filesBelow(cacheDirectory()), QStringList());
+}
+
+void TestArchiveAcquisition::failureRemovesEarlierFileOfSameName()
+{
+    QVERIFY(writeTestFile(QDir(cacheDirectory()).filePath(ArchiveName), "another package's archive"));
+    const PackageDefinition package = makePackage(
+        QStringLiteral("other/pkg.zip"), m_server->baseUrl() + QStringLiteral("/archives/missing.zip"));
+    QString archivePath;
+    QString errorText;
+    QVERIFY(!acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText));
+    QVERIFY(!QFileInfo::exists(QDir(cacheDirectory()).filePath(ArchiveName)));
+
+    // A port nobody listens on.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    const PackageDefinition unreachable
+        = makePackage(QStringLiteral("pkg.zip"), QStringLiteral("http://127.0.0.1:%1/pkg.zip").arg(port));
+    QVERIFY(
+        !acquireArchive(PackageCatalog(), QString(), unreachable, cacheDirectory(), archivePath, errorText));
+    QCOMPARE(errorText,
+        QStringLiteral("Failed to download Pkg [iv3] from http://127.0.0.1:%1/pkg.zip: Connection refused")
+            .arg(port));
+    QCOMPARE(filesBelow(cacheDirectory()), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestArchiveAcquisition)
+#include "tst_archiveacquisition.moc"
