@@ -9,3 +9,6 @@ vexa_add_test(tst_directorycopy
 vexa_add_test(tst_archiveacquisition
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_archiveacquisition.cpp
     LIBS vexa::engine vexa::testsupport Qt6::Network)
+vexa_add_test(tst_sha256hasher
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/tst_sha256hasher.cpp
+    LIBS vexa::archive vexa::testsupport)

@@ -1,0 +1,111 @@
+#include "engine/sha256hasher.h"
+#include "support/testfiles.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vexa;
+
+namespace {
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator { quint32(size) };
+    for (char &c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+QString qtDigest(const QByteArray &data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+}
+
+} // namespace
+
+class TestSha256Hasher : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void knownDigests_data();
+    void knownDigests();
+    void incrementalEqualsWhole();
+    void fileDigests_data();
+    void fileDigests();
+    void missingFile();
+};
+
+void TestSha256Hasher::knownDigests_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("digest");
+    QTest::newRow("empty") << QByteArray()
+                           << QStringLiteral(
+                                  "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    QTest::newRow("abc") << QByteArray(
+        "abc") << QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    QTest::newRow("two blocks") << QByteArray("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")
+                                << QStringLiteral(
+                                       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+}
+
+void TestSha256Hasher::knownDigests()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, digest);
+    Sha256Hasher hasher;
+    hasher.addData(data);
+    QCOMPARE(hasher.hexResult(), digest);
+    // The hasher starts over after a result.
+    hasher.addData(data);
+    QCOMPARE(hasher.hexResult(), digest);
+}
+
+void TestSha256Hasher::incrementalEqualsWhole()
+{
+    const QByteArray data = randomBytes(1000003);
+    Sha256Hasher hasher;
+    for (qsizetype at = 0; at < data.size(); at += 4099)
+        hasher.addData(QByteArrayView(data).sliced(at, qMin<qsizetype>(4099, data.size() - at)));
+    const QByteArray raw = hasher.result();
+    QCOMPARE(raw.size(), 32);
+    QCOMPARE(QString::fromLatin1(raw.toHex()), qtDigest(data));
+}
+
+void TestSha256Hasher::fileDigests_data()
+{
+    QTest::addColumn<qsizetype>("size");
+    QTest::newRow("empty file") << qsizetype(0);
+    QTest::newRow("one byte") << qsizetype(1);
+    QTest::newRow("exactly one read block") << qsizetype(2 * 1024 * 1024);
+    QTest::newRow("several blocks and a short one") << qsizetype(5 * 1024 * 1024 + 17);
+}
+
+void TestSha256Hasher::fileDigests()
+{
+    QFETCH(qsizetype, size);
+    QTemporaryDir work;
+    const QByteArray data = randomBytes(size);
+    const QString path = QDir(work.path()).filePath(QStringLiteral("file.bin"));
+    QVERIFY(writeTestFile(path, data));
+    QString errorText;
+    QCOMPARE(sha256OfFile(path, errorText), qtDigest(data));
+    QVERIFY(errorText.isEmpty());
+}
+
+void TestSha256Hasher::missingFile()
+{
+    QTemporaryDir work;
+    const QString path = QDir(work.path()).filePath(QStringLiteral("missing.zip"));
+    QString errorText;
+    QCOMPARE(sha256OfFile(path, errorText), QString());
+    QCOMPARE(errorText, QStringLiteral("Failed to open %1 for SHA-256 verification").arg(path));
+}
+
+QTEST_GUILESS_MAIN(TestSha256Hasher)
+#include "tst_sha256hasher.moc"
