@@ -23,19 +23,47 @@ QStringList stringList(const QJsonValue &value)
     return result;
 }
 
+namespace {
+
+// True when the string-list rule would give back exactly this array, so it can stay as it is; most
+// catalogs are written that way, and rebuilding every list dominated loading time.
+bool isNormalStringArray(const QJsonValue &value)
+{
+    if (!value.isArray())
+        return false;
+    const QJsonArray array = value.toArray();
+    for (const QJsonValue &element : array) {
+        if (!element.isString())
+            return false;
+        const QString text = element.toString();
+        if (text.isEmpty() || text.front().isSpace() || text.back().isSpace())
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 QJsonObject normalizedCmake(const QJsonObject &cmake)
 {
     QJsonObject result = cmake;
-    result.insert(QStringLiteral("prefix_paths"),
-        QJsonArray::fromStringList(stringList(cmake.value(QStringLiteral("prefix_paths")))));
-    result.insert(QStringLiteral("module_paths"),
-        QJsonArray::fromStringList(stringList(cmake.value(QStringLiteral("module_paths")))));
-    for (const QString &key : { QStringLiteral("config_packages"), QStringLiteral("targets") }) {
-        if (cmake.contains(key))
-            result.insert(key, QJsonArray::fromStringList(stringList(cmake.value(key))));
-    }
-    const QJsonValue variables = cmake.value(QStringLiteral("variables"));
-    result.insert(QStringLiteral("variables"), variables.isObject() ? variables.toObject() : QJsonObject());
+    const auto normalizeList = [&cmake, &result](const QString &key, bool always) {
+        const auto it = cmake.constFind(key);
+        if (it == cmake.constEnd()) {
+            if (always)
+                result.insert(key, QJsonArray());
+            return;
+        }
+        const QJsonValue value = it.value();
+        if (!isNormalStringArray(value))
+            result.insert(key, QJsonArray::fromStringList(stringList(value)));
+    };
+    normalizeList(QStringLiteral("prefix_paths"), true);
+    normalizeList(QStringLiteral("module_paths"), true);
+    normalizeList(QStringLiteral("config_packages"), false);
+    normalizeList(QStringLiteral("targets"), false);
+    if (!cmake.value(QLatin1String("variables")).isObject())
+        result.insert(QStringLiteral("variables"), QJsonObject());
     return result;
 }
 
