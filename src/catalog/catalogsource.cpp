@@ -52,22 +52,6 @@ QString joinPath(const QString &directory, const QString &name)
     return directory + QLatin1Char('/') + name;
 }
 
-// The entry of `directory` called `name` in any letter case (the exact spelling wins), so that file
-// names are looked up alike on every file system; the exact path when there is none.
-QString entryIgnoringCase(const QString &directory, const QString &name)
-{
-    const QString exact = joinPath(directory, name);
-    if (QFileInfo::exists(exact))
-        return exact;
-    const QStringList entries = QDir(directory).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return joinPath(directory, entry);
-    }
-    return exact;
-}
-
 bool readWholeFile(const QString &path, QByteArray &data)
 {
     const QFileInfo info(path);
@@ -123,8 +107,8 @@ bool resolveSidecarDirectory(const QString &directory, CatalogPayload &payload, 
         QStringLiteral("%1 (sidecars)").arg(joinPath(directory, QStringLiteral("*.json"))));
     resolution.report(QStringLiteral("Scanning %1 for package sidecar manifests...").arg(directory));
 
-    const QStringList entries = QDir(directory).entryList(
-        { QStringLiteral("*.json") }, QDir::Files | QDir::Readable | QDir::Hidden, QDir::NoSort);
+    const QStringList entries
+        = QDir(directory).entryList({ QStringLiteral("*.json") }, QDir::Files | QDir::Hidden, QDir::NoSort);
     QStringList names;
     QSet<QString> seen;
     for (const QString &entry : entries) {
@@ -178,9 +162,8 @@ bool resolveLocal(
 
     QStringList candidates;
     if (isDirectory) {
-        candidates.append(entryIgnoringCase(path, CatalogFileName));
-        candidates.append(
-            entryIgnoringCase(entryIgnoringCase(path, CatalogDirectoryName), NestedCatalogFileName));
+        candidates.append(joinPath(path, CatalogFileName));
+        candidates.append(joinPath(path, CatalogDirectoryName + QLatin1Char('/') + NestedCatalogFileName));
     } else {
         candidates.append(path);
     }

@@ -146,6 +146,8 @@ void CatalogSourceTest::initTestCase()
         { QStringLiteral("missingside/a.json"), sidecar(QStringLiteral("a")) },
         { QStringLiteral("brokenside/vexa-package-names.txt"), "a\n" },
         { QStringLiteral("brokenside/a.json"), "{oops" },
+        { QStringLiteral("colon/vexa-package-names.txt"), "pkg:one\n" },
+        { QStringLiteral("colon/pkg:one.json"), sidecar(QStringLiteral("one")) },
     };
     for (const auto &file : files)
         QVERIFY(writeTestFile(m_serverRoot.filePath(file.first), file.second));
@@ -576,6 +578,12 @@ void CatalogSourceTest::resolvesRemotely_data()
         << QString() << QString() << QStringList { "{http}/brokenside/vexa-package-names.txt" }
         << parseError.errorString()
         << QStringList { "/brokenside/vexa-package-names.txt", "/brokenside/a.json" };
+    // An entry is a file name beside the index, never a URL of its own, even when it reads like one.
+    QTest::newRow("entry that looks like a scheme")
+        << "{http}/colon/vexa-package-names.txt" << normal << true << QStringList { "one" } << "{http}/colon/"
+        << "{http}/colon/vexa-package-names.txt (package sidecars via index)"
+        << "{http}/colon/vexa-package-names.txt" << QStringList { "{http}/colon/vexa-package-names.txt" }
+        << QString() << QStringList { "/colon/vexa-package-names.txt", "/colon/pkg:one.json" };
     QTest::newRow("index stalls past the time-out")
         << "{http}/stall/idx/vexa-package-names.txt?after=3" << 500 << false << QStringList() << QString()
         << QString() << QString() << QStringList { "{http}/stall/idx/vexa-package-names.txt?after=3" }
