@@ -54,15 +54,25 @@ bool copyDirectoryTree(const QString &sourceDirectory, const QString &destinatio
         return false;
     }
 
-    const QDir source(sourceDirectory);
+    // Each file is deleted before it is written, so copying a tree onto itself would destroy it; and
+    // a destination inside the source would be walked while it grows.
+    const QString sourceCanonical = sourceInfo.canonicalFilePath();
+    const QString destinationCanonical = QFileInfo(destinationDirectory).canonicalFilePath();
+    if (sourceCanonical == destinationCanonical)
+        return true;
+    const QString destinationPrefix = destinationCanonical + QLatin1Char('/');
+
+    const QDir source(sourceCanonical);
     const QDir destination(destinationDirectory);
     QByteArray buffer(CopyBlockSize, Qt::Uninitialized);
     QDirIterator it(
-        sourceDirectory, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        sourceCanonical, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QFileInfo entry = it.fileInfo();
         const QString entryPath = entry.absoluteFilePath();
+        if (entryPath == destinationCanonical || entryPath.startsWith(destinationPrefix))
+            continue;
         const QString target = QDir::cleanPath(destination.filePath(source.relativeFilePath(entryPath)));
         if (entry.isDir()) {
             if (!QDir().mkpath(target)) {

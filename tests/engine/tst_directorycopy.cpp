@@ -22,6 +22,8 @@ private Q_SLOTS:
     void replacesLinkAtTarget();
     void failures_data();
     void failures();
+    void copyOntoItselfKeepsFiles();
+    void destinationInsideSource();
 };
 
 void TestDirectoryCopy::copiesTreeOverDestination()
@@ -167,6 +169,34 @@ void TestDirectoryCopy::failures()
     QVERIFY(!copyDirectoryTree(source, destination, errorText, kind));
     QCOMPARE(errorText,
         QString(expected).replace(QStringLiteral("%1"), source).replace(QStringLiteral("%2"), destination));
+}
+
+void TestDirectoryCopy::copyOntoItselfKeepsFiles()
+{
+    QTemporaryDir work;
+    const QDir tree(work.filePath(QStringLiteral("tree")));
+    QVERIFY(writeTestFile(tree.filePath(QStringLiteral("a/file.txt")), "precious"));
+    QVERIFY(QFile::link(tree.path(), work.filePath(QStringLiteral("alias"))));
+    QString errorText;
+    QVERIFY2(copyDirectoryTree(tree.path(), work.filePath(QStringLiteral("alias")), errorText),
+        qPrintable(errorText));
+    QVERIFY2(copyDirectoryTree(tree.path() + QStringLiteral("/a/.."), tree.path(), errorText),
+        qPrintable(errorText));
+    QCOMPARE(readTestFile(tree.filePath(QStringLiteral("a/file.txt"))), QByteArray("precious"));
+}
+
+void TestDirectoryCopy::destinationInsideSource()
+{
+    QTemporaryDir work;
+    const QDir source(work.filePath(QStringLiteral("source")));
+    QVERIFY(writeTestFile(source.filePath(QStringLiteral("a/file.txt")), "payload"));
+    QVERIFY(writeTestFile(source.filePath(QStringLiteral("b.txt")), "b"));
+    const QDir destination(source.filePath(QStringLiteral("staged")));
+    QString errorText;
+    QVERIFY2(copyDirectoryTree(source.path(), destination.path(), errorText), qPrintable(errorText));
+    QCOMPARE(readTestFile(destination.filePath(QStringLiteral("a/file.txt"))), QByteArray("payload"));
+    QCOMPARE(readTestFile(destination.filePath(QStringLiteral("b.txt"))), QByteArray("b"));
+    QVERIFY(!QFileInfo::exists(destination.filePath(QStringLiteral("staged"))));
 }
 
 QTEST_GUILESS_MAIN(TestDirectoryCopy)
