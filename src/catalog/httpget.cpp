@@ -50,8 +50,24 @@ bool httpGet(const QUrl &url, QByteArray &body, QUrl &finalUrl, QString &errorTe
     const QNetworkReply::NetworkError error = reply->error();
     const QString replyErrorText = reply->errorString();
     const QUrl replyUrl = reply->url();
+    // Qt now and then finishes a reply without an error when the server closed the connection before
+    // the announced length arrived; a truncated body must never pass for a download. (A compressed
+    // answer announces its compressed length, so only plain bodies are compared.)
+    const QVariant announcedLength = reply->header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray contentEncoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    const bool truncated = error == QNetworkReply::NoError && announcedLength.isValid()
+        && (contentEncoding.isEmpty() || contentEncoding == "identity")
+        && body.size() < announcedLength.toLongLong();
     reply->deleteLater();
 
+    if (truncated) {
+        errorText = QStringLiteral("Failed to download %1: %2")
+                        .arg(url.toString(QUrl::FullyEncoded),
+                            QStringLiteral("Connection closed after %1 of %2 bytes")
+                                .arg(body.size())
+                                .arg(announcedLength.toLongLong()));
+        return false;
+    }
     if (error != QNetworkReply::NoError) {
         errorText = timedOut ? timeoutText
                              : QStringLiteral("Failed to download %1: %2")
