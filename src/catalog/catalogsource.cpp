@@ -184,6 +184,7 @@ bool resolveLocal(
         return true;
     }
 
+    // What went wrong among the sidecars is not shown: a local source reports the tried list alone.
     if (isDirectory && resolveSidecarDirectory(path, payload, resolution))
         return true;
     errorText = locateMessage(path, resolution.tried);
