@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 
 #if __has_include(<QtCore/private/qzipreader_p.h>)
 #include <QtCore/private/qzipreader_p.h>
@@ -77,7 +78,12 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
         return false;
     }
 
+    // Entries are read directly where this build can decode them; the zip reader serves the rest.
+    QFile archive(archivePath);
+    archive.open(QIODevice::ReadOnly);
     const QDir destination(destinationDirectory);
+    // Parent directories already made, so that each file does not cost a mkpath.
+    QSet<QString> knownDirectories;
     // The entries come from our own directory listing: the zip reader's list drops leading dots from
     // names (".gitignore" would become "gitignore") and cannot fetch the data of the names it altered.
     for (const ZipDirectoryEntry &entry : entries) {
@@ -96,12 +102,19 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
             continue;
         }
 
-        if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
-            errorText = QStringLiteral("Failed to create parent directory for extracted file %1").arg(target);
-            return false;
+        const QString parent = target.left(target.lastIndexOf(QLatin1Char('/')));
+        if (!knownDirectories.contains(parent)) {
+            if (!QDir().mkpath(parent)) {
+                errorText
+                    = QStringLiteral("Failed to create parent directory for extracted file %1").arg(target);
+                return false;
+            }
+            knownDirectories.insert(parent);
         }
         const QFileInfo existing(target);
         if (existing.isDir() && !existing.isSymLink()) {
+            // Whatever was known below the directory goes with it.
+            knownDirectories.clear();
             if (!QDir(target).removeRecursively()) {
                 errorText = QStringLiteral("Failed to replace existing directory %1").arg(target);
                 return false;
@@ -111,11 +124,22 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
             return false;
         }
 
-        const QByteArray data = reader.fileData(entry.storedPath);
+        QByteArray data;
+        int readStatus = QZipReader::NoError;
+        switch (readZipEntryData(archive, entry, data)) {
+        case ZipEntryRead::Read:
+            break;
+        case ZipEntryRead::Damaged:
+            readStatus = QZipReader::FileError;
+            break;
+        case ZipEntryRead::Unsupported:
+            data = reader.fileData(entry.storedPath);
+            readStatus = reader.status();
+            break;
+        }
         const bool sizeAgrees = entry.uncompressedSize == 0 || quint64(data.size()) == entry.uncompressedSize;
-        int readStatus = reader.status();
-        // The zip reader neither reports damaged data nor checks it against the recorded checksum;
-        // a damaged entry must not be installed as if it were good.
+        // Damaged data often decodes without complaint, and the zip reader never reports it; the
+        // recorded checksum keeps a damaged entry from being installed as if it were good.
         if (readStatus == QZipReader::NoError && sizeAgrees && zipCrc32(data) != entry.crc32)
             readStatus = QZipReader::FileError;
         if (readStatus != QZipReader::NoError) {

@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace vexa {
 
@@ -37,6 +38,20 @@ bool copyFileContents(const QString &sourcePath, const QString &targetPath, QByt
     return target.error() == QFileDevice::NoError;
 }
 
+// The owner, group and other bits of the file's mode. QFileInfo::permissions() also works out what
+// the current user may do, which costs three access() calls per file and is not needed here.
+QFileDevice::Permissions modePermissions(const QFileInfo &info)
+{
+    QFileDevice::Permissions permissions;
+    for (const QFileDevice::Permission flag : { QFileDevice::ReadOwner, QFileDevice::WriteOwner,
+             QFileDevice::ExeOwner, QFileDevice::ReadGroup, QFileDevice::WriteGroup, QFileDevice::ExeGroup,
+             QFileDevice::ReadOther, QFileDevice::WriteOther, QFileDevice::ExeOther }) {
+        if (info.permission(flag))
+            permissions |= flag;
+    }
+    return permissions;
+}
+
 } // namespace
 
 bool copyDirectoryTree(const QString &sourceDirectory, const QString &destinationDirectory,
@@ -55,35 +70,48 @@ bool copyDirectoryTree(const QString &sourceDirectory, const QString &destinatio
     }
 
     // Each file is deleted before it is written, so copying a tree onto itself would destroy it; and
-    // a destination inside the source would be walked while it grows.
+    // a destination inside the source would be walked while it grows, so that part is left out.
     const QString sourceCanonical = sourceInfo.canonicalFilePath();
     const QString destinationCanonical = QFileInfo(destinationDirectory).canonicalFilePath();
     if (sourceCanonical == destinationCanonical)
         return true;
-    const QString destinationPrefix = destinationCanonical + QLatin1Char('/');
+    QString skippedRelative;
+    if (destinationCanonical.startsWith(sourceCanonical + QLatin1Char('/')))
+        skippedRelative = destinationCanonical.mid(sourceCanonical.size() + 1);
 
-    const QDir source(sourceCanonical);
+    const QString sourceRoot = sourceInfo.absoluteFilePath();
     const QDir destination(destinationDirectory);
+    // Directories known to exist, so that each file does not cost a mkpath of its parent.
+    QSet<QString> knownDirectories { QString() };
     QByteArray buffer(CopyBlockSize, Qt::Uninitialized);
     QDirIterator it(
-        sourceCanonical, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        sourceRoot, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         const QFileInfo entry = it.fileInfo();
         const QString entryPath = entry.absoluteFilePath();
-        if (entryPath == destinationCanonical || entryPath.startsWith(destinationPrefix))
+        const QString relativePath = entryPath.mid(sourceRoot.size() + 1);
+        if (!skippedRelative.isEmpty()
+            && (relativePath == skippedRelative
+                || relativePath.startsWith(skippedRelative + QLatin1Char('/'))))
             continue;
-        const QString target = QDir::cleanPath(destination.filePath(source.relativeFilePath(entryPath)));
+        const QString target = QDir::cleanPath(destination.filePath(relativePath));
         if (entry.isDir()) {
             if (!QDir().mkpath(target)) {
                 errorText = QStringLiteral("Failed to create %1").arg(target);
                 return false;
             }
+            knownDirectories.insert(relativePath);
             continue;
         }
-        if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
-            errorText = QStringLiteral("Failed to create parent directory for %1").arg(target);
-            return false;
+        const qsizetype slash = relativePath.lastIndexOf(QLatin1Char('/'));
+        const QString parentRelative = slash < 0 ? QString() : relativePath.left(slash);
+        if (!knownDirectories.contains(parentRelative)) {
+            if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
+                errorText = QStringLiteral("Failed to create parent directory for %1").arg(target);
+                return false;
+            }
+            knownDirectories.insert(parentRelative);
         }
         // Removing first (a link included) means the copy never writes through an old link.
         if (!removeFileForReplacement(target)) {
@@ -94,7 +122,7 @@ bool copyDirectoryTree(const QString &sourceDirectory, const QString &destinatio
             errorText = QStringLiteral("Failed to copy %1 to %2").arg(entryPath, target);
             return false;
         }
-        QFile::setPermissions(target, entry.permissions());
+        QFile::setPermissions(target, modePermissions(entry));
     }
     return true;
 }

@@ -8,11 +8,13 @@ namespace vexa {
 bool removeFileForReplacement(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    // isSymLink first: its lstat also answers exists() for anything that is not a link.
+    const bool isLink = info.isSymLink();
+    if (!isLink && !info.exists())
         return true;
     if (QFile::remove(path))
         return true;
-    if (info.isSymLink() || info.isDir())
+    if (isLink || info.isDir())
         return false;
     QFile::setPermissions(path, info.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
     return QFile::remove(path);

@@ -4,6 +4,8 @@
 #include <QtEndian>
 
 #include <array>
+#include <limits>
+#include <utility>
 
 #ifdef VEXA_HAVE_ZLIB
 #include <zlib.h>
@@ -140,22 +142,37 @@ QFileDevice::Permissions recordedPermissions(int madeBy, quint32 externalAttribu
     return permissions;
 }
 
-// The 64-bit sizes of the ZIP64 extra field replace the 32-bit fields that hold 0xffffffff.
-quint64 zip64UncompressedSize(const char *extra, int extraLength, quint32 uncompressed32)
+// The ZIP64 extra field holds, in this order, the 64-bit values of exactly those of the uncompressed
+// size, compressed size and local header offset whose 32-bit fields hold 0xffffffff.
+void applyZip64Extra(const char *extra, int extraLength, quint32 uncompressed32, quint32 compressed32,
+    quint32 offset32, ZipDirectoryEntry &entry)
 {
-    if (uncompressed32 != 0xffffffffu)
-        return uncompressed32;
+    entry.uncompressedSize = uncompressed32;
+    entry.compressedSize = compressed32;
+    entry.localHeaderOffset = offset32;
     int at = 0;
     while (at + 4 <= extraLength) {
         const quint16 tag = u16(extra + at);
         const quint16 length = u16(extra + at + 2);
         if (at + 4 + length > extraLength)
-            break;
-        if (tag == 0x0001 && length >= 8)
-            return u64(extra + at + 4);
+            return;
+        if (tag == 0x0001) {
+            const char *value = extra + at + 4;
+            const char *valueEnd = value + length;
+            for (auto [field32, field] : { std::pair { uncompressed32, &entry.uncompressedSize },
+                     std::pair { compressed32, &entry.compressedSize },
+                     std::pair { offset32, &entry.localHeaderOffset } }) {
+                if (field32 != 0xffffffffu)
+                    continue;
+                if (value + 8 > valueEnd)
+                    return;
+                *field = u64(value);
+                value += 8;
+            }
+            return;
+        }
         at += 4 + length;
     }
-    return uncompressed32;
 }
 
 } // namespace
@@ -188,7 +205,9 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
         const char *header = data + at;
         const int madeBy = u16(header + 4) >> 8;
         const quint16 flags = u16(header + 8);
+        const quint16 method = u16(header + 10);
         const quint32 crc = u32(header + 16);
+        const quint32 compressed = u32(header + 20);
         const quint32 uncompressed = u32(header + 24);
         const int nameLength = u16(header + 28);
         const int extraLength = u16(header + 30);
@@ -210,14 +229,96 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
             && (rawName.endsWith('/') || rawName.endsWith('\\')
                 || (externalAttributes & DosDirectoryAttribute)
                 || (madeBy == UnixHost && (unixMode & UnixTypeMask) == UnixDirectory));
-        entry.uncompressedSize
-            = zip64UncompressedSize(header + CentralHeaderSize + nameLength, extraLength, uncompressed);
+        applyZip64Extra(header + CentralHeaderSize + nameLength, extraLength, uncompressed, compressed,
+            u32(header + 42), entry);
         entry.crc32 = crc;
+        entry.method = method;
+        entry.flags = flags;
         entry.permissions = recordedPermissions(madeBy, externalAttributes, entry.isDirectory);
         entries.append(entry);
         at = next;
     }
     return true;
+}
+
+ZipEntryRead readZipEntryData(QFile &archive, const ZipDirectoryEntry &entry, QByteArray &data)
+{
+    constexpr quint16 Stored = 0;
+    constexpr quint16 Deflated = 8;
+    constexpr quint16 EncryptedFlag = 0x0001;
+    constexpr qint64 LocalHeaderSize = 30;
+    constexpr quint32 LocalHeaderSignature = 0x04034b50;
+    constexpr qint64 InputBlockSize = 1024 * 1024;
+
+    data.clear();
+    if (!archive.isOpen() || (entry.flags & EncryptedFlag))
+        return ZipEntryRead::Unsupported;
+    if (entry.method != Stored && entry.method != Deflated)
+        return ZipEntryRead::Unsupported;
+#ifndef VEXA_HAVE_ZLIB
+    if (entry.method == Deflated)
+        return ZipEntryRead::Unsupported;
+#endif
+    QByteArray header;
+    const quint64 fileSize = quint64(archive.size());
+    if (entry.localHeaderOffset > fileSize
+        || !readAt(archive, qint64(entry.localHeaderOffset), LocalHeaderSize, header)
+        || u32(header.constData()) != LocalHeaderSignature)
+        return ZipEntryRead::Damaged;
+    const quint64 dataStart = entry.localHeaderOffset + LocalHeaderSize + u16(header.constData() + 26)
+        + u16(header.constData() + 28);
+    if (dataStart > fileSize || entry.compressedSize > fileSize - dataStart
+        || !archive.seek(qint64(dataStart)))
+        return ZipEntryRead::Damaged;
+
+    if (entry.method == Stored) {
+        const quint64 length = qMin(entry.compressedSize, entry.uncompressedSize + 1);
+        data = archive.read(qint64(length));
+        return quint64(data.size()) == length ? ZipEntryRead::Read : ZipEntryRead::Damaged;
+    }
+
+#ifdef VEXA_HAVE_ZLIB
+    // Output is bounded by the recorded size plus one byte: enough to tell that the data is larger.
+    const quint64 limit = entry.uncompressedSize + 1;
+    if (limit > quint64(std::numeric_limits<qsizetype>::max() / 2))
+        return ZipEntryRead::Damaged;
+    data.resize(qsizetype(limit));
+    z_stream stream {};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        return ZipEntryRead::Damaged;
+    QByteArray input;
+    quint64 inputLeft = entry.compressedSize;
+    qint64 produced = 0;
+    int result = Z_OK;
+    while (result != Z_STREAM_END && quint64(produced) < limit) {
+        if (stream.avail_in == 0) {
+            if (inputLeft == 0)
+                break;
+            input = archive.read(qint64(qMin<quint64>(inputLeft, InputBlockSize)));
+            if (input.isEmpty())
+                break;
+            inputLeft -= quint64(input.size());
+            stream.next_in = reinterpret_cast<Bytef *>(input.data());
+            stream.avail_in = uInt(input.size());
+        }
+        stream.next_out = reinterpret_cast<Bytef *>(data.data() + produced);
+        stream.avail_out = uInt(qMin<quint64>(limit - quint64(produced), 1u << 30));
+        const uInt before = stream.avail_out;
+        result = inflate(&stream, Z_NO_FLUSH);
+        produced += before - stream.avail_out;
+        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
+            break;
+        if (result == Z_BUF_ERROR && stream.avail_in != 0)
+            break;
+    }
+    inflateEnd(&stream);
+    data.truncate(qsizetype(produced));
+    if (result == Z_STREAM_END || quint64(produced) >= limit)
+        return ZipEntryRead::Read;
+    return ZipEntryRead::Damaged;
+#else
+    return ZipEntryRead::Unsupported;
+#endif
 }
 
 quint32 zipCrc32(QByteArrayView data)

@@ -42,6 +42,9 @@ QByteArray buildTestZip(const QList<TestZipEntry> &entries)
         const quint32 offset = quint32(out.size());
         const quint32 crc = zipCrc32(entry.data);
         const quint32 size = quint32(entry.data.size());
+        // qCompress writes a 4-byte length and a zlib stream; zip wants the raw deflate data inside.
+        const QByteArray stored = entry.deflated ? qCompress(entry.data, 9).mid(6).chopped(4) : entry.data;
+        const quint32 method = entry.deflated ? 8 : 0;
         const quint32 recorded = entry.recordedSize >= 0 ? quint32(entry.recordedSize) : size;
         const quint32 flags = isAscii(entry.name) ? 0 : 0x0800;
         const quint32 dosTime = 0x6000; // 12:00:00
@@ -50,16 +53,16 @@ QByteArray buildTestZip(const QList<TestZipEntry> &entries)
         put32(out, 0x04034b50);
         put16(out, 10);
         put16(out, flags);
-        put16(out, 0); // stored
+        put16(out, method);
         put16(out, dosTime);
         put16(out, dosDate);
         put32(out, crc);
-        put32(out, size);
+        put32(out, quint32(stored.size()));
         put32(out, recorded);
         put16(out, quint32(entry.name.size()));
         put16(out, 0);
         out.append(entry.name);
-        out.append(entry.data);
+        out.append(stored);
 
         quint32 typeBits = 0100000;
         if (entry.kind == TestZipEntry::Directory)
@@ -75,11 +78,11 @@ QByteArray buildTestZip(const QList<TestZipEntry> &entries)
         put16(central, unixHost ? (3 << 8) | 20 : 20);
         put16(central, 10);
         put16(central, flags);
-        put16(central, 0);
+        put16(central, method);
         put16(central, dosTime);
         put16(central, dosDate);
         put32(central, crc);
-        put32(central, size);
+        put32(central, quint32(stored.size()));
         put32(central, recorded);
         put16(central, quint32(entry.name.size()));
         put16(central, 0);

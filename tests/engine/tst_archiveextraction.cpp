@@ -128,6 +128,7 @@ private Q_SLOTS:
 
     void extractsRealArchive_data() { addTarModeRows(AllTarModes); }
     void extractsRealArchive();
+    void extractsZip64Archive();
     void usesTarWithAbsoluteNativePaths();
     void replacesExistingFilesAndDirectories_data() { addTarModeRows(AllTarModes); }
     void replacesExistingFilesAndDirectories();
@@ -169,7 +170,7 @@ QString TestArchiveExtraction::makeRealArchive(const QString &directory)
 {
     const QString path = QDir(directory).filePath(QStringLiteral("real.zip"));
     const QString script = QStringLiteral(R"(
-import sys, zipfile
+import random, sys, zipfile
 with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
     z.writestr('bin/', '')
     info = zipfile.ZipInfo('bin/tool')
@@ -180,6 +181,9 @@ with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
     z.writestr('.vexa-marker', 'marker')
     z.writestr('share/doc/\u00fcber.txt', 'unicode name')
     z.writestr('share/empty.txt', '')
+    big = random.Random(5).randbytes(2500000)
+    z.writestr('lib/big.bin', big)
+    open(sys.argv[1] + '.big', 'wb').write(big)
 )");
     QProcess python;
     python.start(QStringLiteral("python3"), { QStringLiteral("-c"), script, path });
@@ -214,6 +218,35 @@ void TestArchiveExtraction::extractsRealArchive()
         QByteArray("unicode name"));
     QVERIFY(QFileInfo(dest.filePath(QStringLiteral("share/empty.txt"))).isFile());
     QVERIFY(QFileInfo(dest.filePath(QStringLiteral("bin/tool"))).isExecutable());
+    QCOMPARE(readTestFile(dest.filePath(QStringLiteral("lib/big.bin"))),
+        readTestFile(archive + QStringLiteral(".big")));
+}
+
+void TestArchiveExtraction::extractsZip64Archive()
+{
+    // Lowered limits make Python write ZIP64 records for a small archive, as it does for huge ones.
+    QTemporaryDir work;
+    const QString archive = work.filePath(QStringLiteral("zip64.zip"));
+    const QString script = QStringLiteral(R"(
+import sys, zipfile
+zipfile.ZIP64_LIMIT = 4
+zipfile.ZIP_FILECOUNT_LIMIT = 1
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
+    z.writestr('a/first.txt', 'first entry ' * 100)
+    z.writestr('a/second.txt', 'second entry ' * 100)
+)");
+    QProcess python;
+    python.start(QStringLiteral("python3"), { QStringLiteral("-c"), script, archive });
+    QVERIFY(python.waitForFinished(30000) && python.exitCode() == 0);
+
+    TarOnPath tar(TarMode::None);
+    QString errorText;
+    const QDir dest(work.filePath(QStringLiteral("dest")));
+    QVERIFY2(extractArchive(archive, dest.path(), errorText), qPrintable(errorText));
+    QCOMPARE(
+        readTestFile(dest.filePath(QStringLiteral("a/first.txt"))), QByteArray("first entry ").repeated(100));
+    QCOMPARE(readTestFile(dest.filePath(QStringLiteral("a/second.txt"))),
+        QByteArray("second entry ").repeated(100));
 }
 
 void TestArchiveExtraction::usesTarWithAbsoluteNativePaths()
@@ -240,8 +273,8 @@ void TestArchiveExtraction::replacesExistingFilesAndDirectories()
     QTemporaryDir work;
     const QString archive = work.filePath(QStringLiteral("a.zip"));
     QVERIFY(writeTestZip(archive,
-        { testDirectory("pkg/"), testFile("pkg/config", "new config"), testFile("pkg/existing.txt", "new"),
-            testFile("pkg/was-a-dir", "now a file") }));
+        { testDirectory("pkg/"), testDeflatedFile("pkg/config", "new config"),
+            testFile("pkg/existing.txt", "new"), testFile("pkg/was-a-dir", "now a file") }));
     const QDir dest(work.filePath(QStringLiteral("dest")));
     QVERIFY(writeTestFile(dest.filePath(QStringLiteral("pkg/existing.txt")), "old content that is longer"));
     QVERIFY(writeTestFile(dest.filePath(QStringLiteral("pkg/was-a-dir/inner/deep.txt")), "old"));
@@ -432,6 +465,12 @@ void TestArchiveExtraction::failures_data()
                                 << QStringLiteral("Failed to read archive entries from %1 (FileError)");
     QByteArray damaged = good;
     damaged[damaged.indexOf("bravo")] = 'B';
+    const QByteArray text = QByteArray("set(Pkg_FOUND TRUE)\n").repeated(2000);
+    QByteArray badStream = buildTestZip({ testDeflatedFile("lib/config.cmake", text) });
+    badStream[60] = char(~badStream.at(60));
+    QTest::newRow("damaged compressed data")
+        << TarMode::None << badStream
+        << QStringLiteral("Failed to extract archive entry lib/config.cmake from %1 (FileError)");
     QTest::newRow("damaged data") << TarMode::None << damaged
                                   << QStringLiteral(
                                          "Failed to extract archive entry b.txt from %1 (FileError)");
