@@ -9,6 +9,12 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 namespace vexa {
 
 namespace {
@@ -55,6 +61,72 @@ bool isRemoteUrl(const QUrl &url)
     return url.isValid() && !url.isEmpty() && url.scheme().startsWith(QLatin1String("http"));
 }
 
+// Hashes blocks on a thread of its own, so that hashing overlaps with receiving and writing instead
+// of adding to them. The queue is short, so memory stays bounded whatever the archive size.
+class BackgroundHasher
+{
+public:
+    BackgroundHasher()
+        : m_thread([this] { run(); })
+    { }
+    ~BackgroundHasher() { finish(); }
+
+    void addData(const QByteArray &block)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_queue.size() < MaxQueuedBlocks; });
+        m_queue.push_back(block);
+        m_changed.notify_all();
+    }
+
+    QString hexResult()
+    {
+        finish();
+        return m_digest;
+    }
+
+private:
+    static constexpr size_t MaxQueuedBlocks = 4;
+
+    void run()
+    {
+        Sha256Hasher hasher;
+        for (;;) {
+            QByteArray block;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
+                if (m_queue.empty())
+                    break;
+                block = std::move(m_queue.front());
+                m_queue.pop_front();
+                m_changed.notify_all();
+            }
+            hasher.addData(block);
+        }
+        m_digest = hasher.hexResult();
+    }
+
+    void finish()
+    {
+        if (!m_thread.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_closing = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QByteArray> m_queue;
+    bool m_closing = false;
+    QString m_digest;
+    std::thread m_thread;
+};
+
 // Streams one download into the save file, hashing as it goes so that an archive of any size needs
 // neither memory nor a second pass.
 class Download
@@ -67,6 +139,7 @@ public:
         , m_file(file)
         , m_progress(progress)
         , m_inactivityTimeoutMs(inactivityTimeoutMs)
+        , m_hasher(package.sha256.isEmpty() ? nullptr : std::make_unique<BackgroundHasher>())
     { }
 
     bool run(QString &errorText);
@@ -82,7 +155,8 @@ private:
     const int m_inactivityTimeoutMs;
     QNetworkReply *m_reply = nullptr;
     QTimer m_inactivity;
-    Sha256Hasher m_hasher;
+    // Only a catalog digest needs one; without it hashing would be work nobody looks at.
+    std::unique_ptr<BackgroundHasher> m_hasher;
     QString m_error;
     qint64 m_received = 0;
     int m_lastPercentage = -1;
@@ -96,7 +170,8 @@ void Download::drain()
     const QByteArray block = m_reply->readAll();
     if (block.isEmpty())
         return;
-    m_hasher.addData(block);
+    if (m_hasher)
+        m_hasher->addData(block);
     if (m_file.write(block) == block.size()) {
         m_received += block.size();
         m_inactivity.start(m_inactivityTimeoutMs);
@@ -173,10 +248,12 @@ bool Download::run(QString &errorText)
                         .arg(reason);
         return false;
     }
-    const QString digest = m_hasher.hexResult();
-    if (!m_package.sha256.isEmpty() && digest.compare(m_package.sha256, Qt::CaseInsensitive) != 0) {
-        errorText = digestMismatchMessage(m_package, digest);
-        return false;
+    if (m_hasher) {
+        const QString digest = m_hasher->hexResult();
+        if (digest.compare(m_package.sha256, Qt::CaseInsensitive) != 0) {
+            errorText = digestMismatchMessage(m_package, digest);
+            return false;
+        }
     }
     if (m_package.size_bytes >= 1 && m_package.size_bytes != m_received) {
         errorText = sizeMismatchMessage(m_package, m_package.size_bytes, m_received);
