@@ -1,0 +1,268 @@
+#include "controllersandbox.h"
+
+#include "engine/manifestfiles.h"
+#include "engine/rootinspection.h"
+#include "engine/rootpaths.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QTextStream>
+
+namespace vexa {
+
+QJsonObject testPackage(const QString &id, const QString &displayName, const QJsonObject &extra)
+{
+    QJsonObject package {
+        { QStringLiteral("package_id"), id },
+        { QStringLiteral("display_name"), displayName },
+        { QStringLiteral("product"), displayName },
+        { QStringLiteral("version"), QStringLiteral("1.0") },
+        { QStringLiteral("internal_version_code"), 1 },
+        { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
+        { QStringLiteral("platform"), QStringLiteral("windows-x64") },
+        { QStringLiteral("group"), QStringLiteral("Libraries") },
+        { QStringLiteral("install_subdir"), id },
+        { QStringLiteral("marker_relative_path"), QStringLiteral("%1/marker.txt").arg(id) },
+        { QStringLiteral("payload_archive"), QStringLiteral("packages/%1.zip").arg(id) },
+        { QStringLiteral("size_bytes"), 1024 },
+        { QStringLiteral("owned_paths"), QJsonArray { id } },
+    };
+    for (auto it = extra.begin(); it != extra.end(); ++it)
+        package.insert(it.key(), it.value());
+    return package;
+}
+
+QList<QJsonObject> standardPackages()
+{
+    const auto deps = [](const QString &id) { return QJsonArray { id }; };
+    return {
+        testPackage(ids::Support, QStringLiteral("Vexa CMake Support"),
+            { { QStringLiteral("product"), QStringLiteral("VexaCMakeSupport") },
+                { QStringLiteral("group"), QStringLiteral("Vexa") },
+                { QStringLiteral("internal_version_code"), 3 },
+                { QStringLiteral("marker_relative_path"), QStringLiteral("cmake/toolchains/vexa.cmake") },
+                { QStringLiteral("size_bytes"), 4096 }, { QStringLiteral("default_selected"), true } }),
+        testPackage(ids::Ninja, QStringLiteral("Ninja"),
+            { { QStringLiteral("group"), QStringLiteral("Tools") },
+                { QStringLiteral("version"), QStringLiteral("1.12.1") },
+                { QStringLiteral("size_bytes"), 262144 }, { QStringLiteral("default_selected"), true } }),
+        testPackage(ids::Base, QStringLiteral("Base Runtime"),
+            { { QStringLiteral("product"), QStringLiteral("BaseRuntime") },
+                { QStringLiteral("internal_version_code"), 4 },
+                { QStringLiteral("toolchain"), QStringLiteral("mingw_64") },
+                { QStringLiteral("description"), QStringLiteral("Runtime every library here builds on") },
+                { QStringLiteral("size_bytes"), 1536 } }),
+        testPackage(ids::Mid, QStringLiteral("Middleware"),
+            { { QStringLiteral("product"), QStringLiteral("OpenSSL") },
+                { QStringLiteral("internal_version_code"), 2 },
+                { QStringLiteral("dependencies"), deps(ids::Base) },
+                { QStringLiteral("size_bytes"), 15728640 } }),
+        testPackage(ids::Json, QStringLiteral("JSON for Modern C++"),
+            { { QStringLiteral("product"), QStringLiteral("nlohmann_json") },
+                { QStringLiteral("version"), QStringLiteral("3.11.3") },
+                { QStringLiteral("toolchain"), QString() },
+                { QStringLiteral("platform"), QStringLiteral("any") }, { QStringLiteral("size_bytes"), 0 } }),
+        testPackage(ids::Top, QStringLiteral("Top Framework"),
+            { { QStringLiteral("product"), QStringLiteral("OpenCV") },
+                { QStringLiteral("group"), QStringLiteral("Frameworks") },
+                { QStringLiteral("internal_version_code"), 7 },
+                { QStringLiteral("dependencies"), deps(ids::Mid) } }),
+        testPackage(ids::Qt, QStringLiteral("Qt 6"),
+            { { QStringLiteral("product"), QStringLiteral("Qt") },
+                { QStringLiteral("group"), QStringLiteral("Frameworks") },
+                { QStringLiteral("version"), QStringLiteral("6.7.2") },
+                { QStringLiteral("internal_version_code"), 2 } }),
+        testPackage(ids::QtCore, QStringLiteral("Qt Core"),
+            { { QStringLiteral("product"), QStringLiteral("Qt") },
+                { QStringLiteral("group"), QStringLiteral("Frameworks") },
+                { QStringLiteral("parent_package_id"), ids::Qt } }),
+        testPackage(ids::QtGui, QStringLiteral("Qt Gui"),
+            { { QStringLiteral("product"), QStringLiteral("Qt") },
+                { QStringLiteral("group"), QStringLiteral("Qt Addons") },
+                { QStringLiteral("parent_package_id"), ids::Qt },
+                { QStringLiteral("dependencies"), deps(ids::QtCore) } }),
+        testPackage(ids::QtExtra, QStringLiteral("Qt Core Extras"),
+            { { QStringLiteral("product"), QStringLiteral("Qt") },
+                { QStringLiteral("group"), QStringLiteral("Frameworks") },
+                { QStringLiteral("parent_package_id"), ids::QtCore },
+                { QStringLiteral("description"), QStringLiteral("Concurrent helpers") } }),
+    };
+}
+
+QByteArray catalogDocument(const QList<QJsonObject> &packages, const QJsonObject &topLevel)
+{
+    QJsonArray array;
+    for (const QJsonObject &package : packages)
+        array.append(package);
+    QJsonObject document = topLevel;
+    document.insert(QStringLiteral("packages"), array);
+    return QJsonDocument(document).toJson();
+}
+
+QList<QJsonObject> withVersionCode(QList<QJsonObject> packages, const QString &packageId, int code)
+{
+    for (QJsonObject &package : packages) {
+        if (package.value(QLatin1String("package_id")).toString() == packageId)
+            package.insert(QStringLiteral("internal_version_code"), code);
+    }
+    return packages;
+}
+
+bool ControllerSandbox::writeCatalog(const QList<QJsonObject> &packages, const QJsonObject &topLevel)
+{
+    return writeRawCatalog(catalogDocument(packages, topLevel));
+}
+
+bool ControllerSandbox::writeRawCatalog(const QByteArray &data)
+{
+    return writeTestFile(catalogFile(), data);
+}
+
+bool ControllerSandbox::loadCatalog(PackageCatalog &catalog) const
+{
+    QString errorText;
+    if (!loadFromJson(readTestFile(catalogFile()), catalog, errorText)) {
+        qWarning("test catalog does not load: %s", qPrintable(errorText));
+        return false;
+    }
+    return true;
+}
+
+bool ControllerSandbox::placePackages(const PackageCatalog &catalog, const QStringList &packageIds) const
+{
+    for (const QString &id : packageIds) {
+        const PackageDefinition *package = catalog.findPackage(id);
+        if (!package)
+            return false;
+        for (const QString &relative : requiredFiles(*package, QString())) {
+            const QByteArray content = relative == SupportVersionMarkerPath
+                ? QByteArray::number(package->internal_version_code)
+                : QByteArray("payload\n");
+            if (!writeTestFile(resolveRootPath(root(), relative), content))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool ControllerSandbox::writeManifests(const PackageCatalog &catalog, const QSet<QString> &packageIds) const
+{
+    QString errorText;
+    if (!writeStateFile(catalog, root(), packageIds, errorText)
+        || !writeInstalledPackagesFile(catalog, root(), packageIds, errorText)) {
+        qWarning("manifests not written: %s", qPrintable(errorText));
+        return false;
+    }
+    return true;
+}
+
+bool ControllerSandbox::install(const PackageCatalog &catalog, const QStringList &packageIds) const
+{
+    return placePackages(catalog, packageIds)
+        && writeManifests(catalog, QSet<QString>(packageIds.cbegin(), packageIds.cend()));
+}
+
+std::unique_ptr<InstallerController> ControllerSandbox::makeController() const
+{
+    PackageCatalog catalog;
+    if (!loadCatalog(catalog))
+        return nullptr;
+    auto controller = std::make_unique<InstallerController>(std::move(catalog), repository(), repository());
+    controller->setRootPath(root());
+    controller->refresh();
+    return controller;
+}
+
+SignalRecorder::SignalRecorder(InstallerController *controller)
+{
+    const auto record
+        = [this](const char *name) { return [this, name] { names.append(QLatin1String(name)); }; };
+    connect(controller, &InstallerController::rootPathChanged, this, record("rootPathChanged"));
+    connect(controller, &InstallerController::searchTextChanged, this, record("searchTextChanged"));
+    connect(controller, &InstallerController::statusTextChanged, this, record("statusTextChanged"));
+    connect(controller, &InstallerController::summaryTextChanged, this, record("summaryTextChanged"));
+    connect(controller, &InstallerController::cmakeHelpTextChanged, this, record("cmakeHelpTextChanged"));
+    connect(controller, &InstallerController::packageEntriesChanged, this, record("packageEntriesChanged"));
+    connect(controller, &InstallerController::downloadEntriesChanged, this, record("downloadEntriesChanged"));
+    connect(controller, &InstallerController::busyChanged, this, record("busyChanged"));
+    connect(controller, &InstallerController::planChanged, this, record("planChanged"));
+    connect(controller, &InstallerController::messageRequested, this,
+        [this](const QString &title, const QString &message) {
+            names.append(QStringLiteral("messageRequested"));
+            messages.append({ title, message });
+        });
+}
+
+void SignalRecorder::clear()
+{
+    names.clear();
+    messages.clear();
+}
+
+QVariantMap packageRowById(const QVariantList &entries, const QString &packageId)
+{
+    for (const QVariant &entry : entries) {
+        const QVariantMap row = entry.toMap();
+        if (row.value(QStringLiteral("kind")).toString() == QLatin1String("package")
+            && row.value(QStringLiteral("packageId")).toString() == packageId)
+            return row;
+    }
+    return {};
+}
+
+QStringList entryShape(const QVariantList &entries)
+{
+    QStringList shape;
+    for (const QVariant &entry : entries) {
+        const QVariantMap row = entry.toMap();
+        if (row.value(QStringLiteral("kind")).toString() == QLatin1String("group"))
+            shape.append(QStringLiteral("group:%1").arg(row.value(QStringLiteral("groupName")).toString()));
+        else
+            shape.append(QStringLiteral("package:%1@%2")
+                             .arg(row.value(QStringLiteral("packageId")).toString(),
+                                 QString::number(row.value(QStringLiteral("depth")).toInt())));
+    }
+    return shape;
+}
+
+bool matchesReference(const QString &name, const QString &actual)
+{
+    const QString path = QStringLiteral(VEXA_TESTS_DIR "/controller/references/") + name;
+    const QByteArray actualBytes = actual.toUtf8();
+    if (qEnvironmentVariableIntValue("VEXA_UPDATE_REFERENCES") == 1) {
+        if (!writeTestFile(path, actualBytes)) {
+            qWarning("cannot write reference %s", qPrintable(path));
+            return false;
+        }
+        return true;
+    }
+
+    const QByteArray expected = readTestFile(path);
+    if (expected == actualBytes)
+        return true;
+
+    QTemporaryFile actualFile;
+    if (actualFile.open()) {
+        actualFile.write(actualBytes);
+        actualFile.flush();
+        QProcess diff;
+        diff.start(QStringLiteral("diff"),
+            { QStringLiteral("-u"), QStringLiteral("--label"), QStringLiteral("expected/") + name,
+                QStringLiteral("--label"), QStringLiteral("actual/") + name, path, actualFile.fileName() });
+        if (diff.waitForFinished(10000)) {
+            QTextStream(stderr) << QString::fromUtf8(diff.readAllStandardOutput());
+            return false;
+        }
+    }
+    QTextStream(stderr) << "expected (" << path << "):\n"
+                        << QString::fromUtf8(expected) << "\nactual:\n"
+                        << actual << '\n';
+    return false;
+}
+
+} // namespace vexa

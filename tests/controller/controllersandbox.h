@@ -1,0 +1,98 @@
+#pragma once
+
+#include "catalog/packagecatalog.h"
+#include "controller/installercontroller.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace vexa {
+
+// A catalog entry with everything a test does not care about filled in: product = display name,
+// version "1.0", code 1, toolchain "msvc2022_64", group "Libraries", marker "<id>/marker.txt", a
+// 1024-byte archive under packages/. Keys in `extra` replace or add to these.
+QJsonObject testPackage(const QString &id, const QString &displayName, const QJsonObject &extra = {});
+
+// The catalog most controller tests share. Groups in order: Vexa, Tools, Libraries, Frameworks and
+// "Qt Addons" (whose only package is listed under its parent). app.top -> lib.mid -> lib.base is a
+// two-level dependency chain; qt > qt.core > qt.core.extra and qt > qt.gui form a package tree.
+QList<QJsonObject> standardPackages();
+
+// Ids of standardPackages().
+namespace ids {
+inline const QString Support = QStringLiteral("com.company.vexa.cmake_support");
+inline const QString Ninja = QStringLiteral("tool.ninja");
+inline const QString Base = QStringLiteral("lib.base");
+inline const QString Mid = QStringLiteral("lib.mid");
+inline const QString Json = QStringLiteral("lib.json");
+inline const QString Top = QStringLiteral("app.top");
+inline const QString Qt = QStringLiteral("qt");
+inline const QString QtCore = QStringLiteral("qt.core");
+inline const QString QtGui = QStringLiteral("qt.gui");
+inline const QString QtExtra = QStringLiteral("qt.core.extra");
+} // namespace ids
+
+QByteArray catalogDocument(const QList<QJsonObject> &packages, const QJsonObject &topLevel = {});
+
+// `packages` with the internal_version_code of `packageId` replaced: an older build of the catalog.
+QList<QJsonObject> withVersionCode(QList<QJsonObject> packages, const QString &packageId, int code);
+
+// A temporary directory holding a repository ("repo/catalog.json") and a Vexa root ("root").
+class ControllerSandbox
+{
+public:
+    bool isValid() const { return m_dir.isValid(); }
+    QString repository() const { return m_dir.filePath(QStringLiteral("repo")); }
+    QString root() const { return m_dir.filePath(QStringLiteral("root")); }
+    QString catalogFile() const { return m_dir.filePath(QStringLiteral("repo/catalog.json")); }
+
+    bool writeCatalog(const QList<QJsonObject> &packages, const QJsonObject &topLevel = {});
+    bool writeRawCatalog(const QByteArray &data);
+    // Loads the repository's catalog file as start-up would.
+    bool loadCatalog(PackageCatalog &catalog) const;
+
+    // Creates the files that make each package look installed (for the support package also its
+    // version marker with the catalog's code), without touching the manifest files.
+    bool placePackages(const PackageCatalog &catalog, const QStringList &packageIds) const;
+    // Writes both manifest files for `packageIds` as the engine does after an apply.
+    bool writeManifests(const PackageCatalog &catalog, const QSet<QString> &packageIds) const;
+    // Both of the above with the same catalog: a root in step with it.
+    bool install(const PackageCatalog &catalog, const QStringList &packageIds) const;
+
+    // A controller over the repository's catalog (source and base: the repository directory), moved
+    // to this sandbox's root and refreshed. Null when the catalog cannot be loaded.
+    std::unique_ptr<InstallerController> makeController() const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Records the names of the controller's signals in emission order.
+class SignalRecorder : public QObject
+{
+public:
+    explicit SignalRecorder(InstallerController *controller);
+    QStringList names;
+    // Title and body of every messageRequested.
+    QList<QPair<QString, QString>> messages;
+    void clear();
+};
+
+// The package rows of `entries` (group headers left out), by package id.
+QVariantMap packageRowById(const QVariantList &entries, const QString &packageId);
+// "group:Name" and "package:id@depth" for each row, in order: the list's shape at a glance.
+QStringList entryShape(const QVariantList &entries);
+
+// Compares `actual` with reference file `name` beside the tests (tests/controller/references/). On
+// a mismatch prints a unified diff and returns false. With VEXA_UPDATE_REFERENCES=1 in the
+// environment the reference is rewritten instead (see update-references.sh).
+bool matchesReference(const QString &name, const QString &actual);
+
+} // namespace vexa

@@ -1,0 +1,699 @@
+#include "controller/installercontroller.h"
+
+#include "catalog/catalogsource.h"
+#include "controllersandbox.h"
+#include "engine/rootinspection.h"
+#include "platform/defaultroot.h"
+#include "support/testfiles.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace vexa;
+
+class TestInstallerController : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void constructedControllerIsConsistent();
+    void unresolvableSourceKeepsCatalogPassedIn();
+    void emptySourceNeverReloads();
+    void catalogSourceFallsBackToRepositoryBase();
+    void rootPathIsTrimmedAndInert();
+    void searchTextSignals();
+    void acceptedToggleSignals_data();
+    void acceptedToggleSignals();
+    void tickingPullsDependencies_data();
+    void tickingPullsDependencies();
+    void blockedUntick_data();
+    void blockedUntick();
+    void untickingInstalledPackage();
+    void refreshDiscardsEdits_data();
+    void refreshDiscardsEdits();
+    void failingReloadKeepsCatalog_data();
+    void failingReloadKeepsCatalog();
+    void reloadReplacesCatalog();
+    void selectPackageSignals();
+    void guidanceFollowsSelection();
+    void applyChecks();
+    void browseRootCancelled();
+    void browseRootChosen();
+    void sampleRepository();
+};
+
+namespace {
+
+std::unique_ptr<InstallerController> standardController(
+    ControllerSandbox &sandbox, const QStringList &installed = {})
+{
+    if (!sandbox.writeCatalog(standardPackages()))
+        return nullptr;
+    if (!installed.isEmpty()) {
+        PackageCatalog catalog;
+        if (!sandbox.loadCatalog(catalog) || !sandbox.install(catalog, installed))
+            return nullptr;
+    }
+    return sandbox.makeController();
+}
+
+QSet<QString> checkedIds(const QVariantList &entries)
+{
+    QSet<QString> result;
+    for (const QVariant &entry : entries) {
+        const QVariantMap row = entry.toMap();
+        if (row.value(QStringLiteral("checked")).toBool())
+            result.insert(row.value(QStringLiteral("packageId")).toString());
+    }
+    return result;
+}
+
+QStringList sorted(const QSet<QString> &ids)
+{
+    QStringList list(ids.cbegin(), ids.cend());
+    list.sort();
+    return list;
+}
+
+void applyToggles(InstallerController &controller, const QStringList &toggles)
+{
+    for (const QString &toggle : toggles)
+        controller.togglePackage(toggle.mid(1), toggle.startsWith(QLatin1Char('+')));
+}
+
+const QStringList RecomputeSignals { QStringLiteral("cmakeHelpTextChanged"),
+    QStringLiteral("packageEntriesChanged"), QStringLiteral("summaryTextChanged"),
+    QStringLiteral("statusTextChanged"), QStringLiteral("planChanged") };
+const QStringList RecomputeSignalsSameStatus { QStringLiteral("cmakeHelpTextChanged"),
+    QStringLiteral("packageEntriesChanged"), QStringLiteral("summaryTextChanged"),
+    QStringLiteral("planChanged") };
+
+// Drives the modal folder dialog that browseRoot() shows (the static dialog runs its own event loop):
+// `action` runs once on the dialog; any modal window still open afterwards (a warning box, or the
+// dialog refusing the answer) is rejected and counted, so a test can fail but never hang.
+class DialogDriver
+{
+public:
+    explicit DialogDriver(std::function<void(QFileDialog *)> action)
+        : m_action(std::move(action))
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+    bool acted() const { return m_acted; }
+    int strayWindows() const { return m_strayWindows; }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!m_acted && dialog) {
+            m_acted = true;
+            // Outside this timer's callback, so that a window the action opens is still polled.
+            QTimer::singleShot(0, dialog, [this, dialog] { m_action(dialog); });
+            return;
+        }
+        ++m_strayWindows;
+        if (auto *other = qobject_cast<QDialog *>(modal))
+            other->reject();
+        else
+            modal->close();
+    }
+
+    std::function<void(QFileDialog *)> m_action;
+    QTimer m_timer;
+    bool m_acted = false;
+    int m_strayWindows = 0;
+};
+
+// Answers the folder dialog with `directory`: shown as the current folder with nothing picked inside
+// it, which is what the dialog returns for a folder the user opened and confirmed.
+void chooseDirectory(QFileDialog *dialog, const QString &directory)
+{
+    dialog->setDirectory(directory);
+    static_cast<QDialog *>(dialog)->accept();
+}
+
+} // namespace
+
+void TestInstallerController::constructedControllerIsConsistent()
+{
+    ControllerSandbox sandbox;
+    QVERIFY(sandbox.writeCatalog(standardPackages()));
+    PackageCatalog catalog;
+    QVERIFY(sandbox.loadCatalog(catalog));
+    InstallerController controller(std::move(catalog), sandbox.repository(), sandbox.repository());
+
+    QCOMPARE(controller.rootPath(), DefaultRootPath());
+    QCOMPARE(controller.searchText(), QString());
+    QVERIFY(!controller.busy());
+    QVERIFY(controller.downloadEntries().isEmpty());
+    // The default root does not exist in the test home: the catalog's defaults are offered.
+    QCOMPARE(sorted(checkedIds(controller.packageEntries())), (QStringList { ids::Support, ids::Ninja }));
+    QCOMPARE(controller.installCount(), 2);
+    QCOMPARE(controller.upgradeCount(), 0);
+    QCOMPARE(controller.removeCount(), 0);
+    QVERIFY(controller.hasChanges());
+    QCOMPARE(controller.statusText(),
+        QStringLiteral("Ready to apply 2 install(s), 0 upgrade(s), and 0 removal(s)."));
+    QVERIFY(controller.summaryText().startsWith(QStringLiteral("Install root: %1\n").arg(DefaultRootPath())));
+    // Ninja comes last in dependency order (catalog order breaks the tie), so its guidance is shown.
+    QVERIFY(controller.cmakeHelpText().startsWith(QStringLiteral("Ninja Tooling\n")));
+    QVERIFY(packageRowById(controller.packageEntries(), ids::Ninja).value(QStringLiteral("active")).toBool());
+}
+
+void TestInstallerController::unresolvableSourceKeepsCatalogPassedIn()
+{
+    ControllerSandbox sandbox;
+    QVERIFY(sandbox.writeCatalog(standardPackages()));
+    PackageCatalog catalog;
+    QVERIFY(sandbox.loadCatalog(catalog));
+    const QString gone = sandbox.repository() + QStringLiteral("/missing");
+    InstallerController controller(std::move(catalog), gone, gone);
+
+    // The failure was reported before anyone could listen; the catalog handed over stays in use and
+    // the status line shows the plan again.
+    QCOMPARE(entryShape(controller.packageEntries()).size(), 14);
+    QCOMPARE(controller.statusText(),
+        QStringLiteral("Ready to apply 2 install(s), 0 upgrade(s), and 0 removal(s)."));
+
+    SignalRecorder recorder(&controller);
+    controller.refresh();
+    QCOMPARE(recorder.names.mid(0, 2),
+        (QStringList { QStringLiteral("messageRequested"), QStringLiteral("statusTextChanged") }));
+    QCOMPARE(recorder.messages.constFirst().first, QStringLiteral("Catalog refresh failed"));
+    QVERIFY(!recorder.messages.constFirst().second.isEmpty());
+}
+
+void TestInstallerController::emptySourceNeverReloads()
+{
+    // With no source at all a reload would fall back to the environment and the default endpoint,
+    // which would fail here; an empty source must not reload.
+    ControllerSandbox sandbox;
+    QVERIFY(sandbox.writeCatalog(standardPackages()));
+    PackageCatalog catalog;
+    QVERIFY(sandbox.loadCatalog(catalog));
+    InstallerController controller(std::move(catalog), QStringLiteral("  "), QString());
+    controller.setRootPath(sandbox.root());
+
+    SignalRecorder recorder(&controller);
+    controller.refresh();
+    QCOMPARE(recorder.messages.size(), 0);
+    QCOMPARE(recorder.names, RecomputeSignalsSameStatus);
+    QCOMPARE(entryShape(controller.packageEntries()).size(), 14);
+}
+
+void TestInstallerController::catalogSourceFallsBackToRepositoryBase()
+{
+    ControllerSandbox sandbox;
+    QVERIFY(sandbox.writeCatalog(standardPackages()));
+    PackageCatalog catalog;
+    QVERIFY(sandbox.loadCatalog(catalog));
+    InstallerController controller(
+        std::move(catalog), QStringLiteral("  %1 ").arg(sandbox.repository()), QStringLiteral(" "));
+    controller.setRootPath(sandbox.root());
+
+    // The next refresh reads the catalog from the repository base.
+    QList<QJsonObject> packages = standardPackages();
+    packages.append(testPackage(QStringLiteral("lib.new"), QStringLiteral("Newcomer")));
+    QVERIFY(sandbox.writeCatalog(packages));
+    controller.refresh();
+    QVERIFY(!packageRowById(controller.packageEntries(), QStringLiteral("lib.new")).isEmpty());
+}
+
+void TestInstallerController::rootPathIsTrimmedAndInert()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox, { ids::Ninja });
+    QVERIFY(controller);
+    QCOMPARE(controller->installCount(), 0);
+
+    QTemporaryDir other;
+    QVERIFY(other.isValid());
+    SignalRecorder recorder(controller.get());
+    controller->setRootPath(QStringLiteral("  %1\t").arg(other.path()));
+    QCOMPARE(controller->rootPath(), other.path());
+    QCOMPARE(recorder.names, QStringList { QStringLiteral("rootPathChanged") });
+
+    controller->setRootPath(other.path());
+    QCOMPARE(recorder.names.size(), 1);
+    // Writing the root neither inspects nor plans.
+    QCOMPARE(controller->installCount(), 0);
+
+    controller->refresh();
+    QCOMPARE(controller->installCount(), 2);
+}
+
+void TestInstallerController::searchTextSignals()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    SignalRecorder recorder(controller.get());
+
+    controller->setSearchText(QStringLiteral(" ninja "));
+    QCOMPARE(controller->searchText(), QStringLiteral("ninja"));
+    QCOMPARE(recorder.names,
+        (QStringList { QStringLiteral("searchTextChanged"), QStringLiteral("packageEntriesChanged") }));
+
+    recorder.clear();
+    controller->setSearchText(QStringLiteral("ninja  "));
+    QCOMPARE(recorder.names, QStringList());
+}
+
+void TestInstallerController::acceptedToggleSignals_data()
+{
+    QTest::addColumn<QString>("toggle");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("tick changes the status line") << QStringLiteral("+lib.json") << RecomputeSignals;
+    QTest::newRow("ticking a selected package keeps it")
+        << QStringLiteral("+tool.ninja") << RecomputeSignalsSameStatus;
+    QTest::newRow("unticking an unselected package")
+        << QStringLiteral("-lib.json") << RecomputeSignalsSameStatus;
+    QTest::newRow("untick changes the status line") << QStringLiteral("-tool.ninja") << RecomputeSignals;
+}
+
+void TestInstallerController::acceptedToggleSignals()
+{
+    QFETCH(QString, toggle);
+    QFETCH(QStringList, expected);
+
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    SignalRecorder recorder(controller.get());
+    applyToggles(*controller, { toggle });
+    QCOMPARE(recorder.names, expected);
+}
+
+void TestInstallerController::tickingPullsDependencies_data()
+{
+    QTest::addColumn<QStringList>("toggles");
+    QTest::addColumn<QStringList>("checked");
+
+    const QString support = ids::Support;
+    const QString ninja = ids::Ninja;
+    QTest::newRow("top of a two-level chain")
+        << QStringList { QStringLiteral("+app.top") }
+        << QStringList { ids::Top, support, ids::Base, ids::Mid, ninja };
+    QTest::newRow("middle of the chain")
+        << QStringList { QStringLiteral("+lib.mid") } << QStringList { support, ids::Base, ids::Mid, ninja };
+    QTest::newRow("unticking the top keeps its dependencies") << QStringList { QStringLiteral("+app.top"),
+        QStringLiteral("-app.top") } << QStringList { support, ids::Base, ids::Mid, ninja };
+    QTest::newRow("dependencies are unticked one by one") << QStringList { QStringLiteral("+app.top"),
+        QStringLiteral("-app.top"), QStringLiteral("-lib.mid"), QStringLiteral("-lib.base") }
+                                                          << QStringList { support, ninja };
+    QTest::newRow("a child's dependency, not its parent")
+        << QStringList { QStringLiteral("+qt.gui") }
+        << QStringList { support, ids::QtCore, ids::QtGui, ninja };
+}
+
+void TestInstallerController::tickingPullsDependencies()
+{
+    QFETCH(QStringList, toggles);
+    QFETCH(QStringList, checked);
+
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    applyToggles(*controller, toggles);
+
+    QStringList expected = checked;
+    expected.sort();
+    QCOMPARE(sorted(checkedIds(controller->packageEntries())), expected);
+    QCOMPARE(controller->installCount(), checked.size());
+}
+
+void TestInstallerController::blockedUntick_data()
+{
+    QTest::addColumn<QStringList>("ticks");
+    QTest::addColumn<QString>("untick");
+    QTest::addColumn<QString>("labels");
+
+    QTest::newRow("direct dependency")
+        << QStringList { QStringLiteral("+app.top") } << ids::Mid << QStringLiteral("Top Framework [iv7]");
+    QTest::newRow("only direct dependents are named")
+        << QStringList { QStringLiteral("+app.top") } << ids::Base << QStringLiteral("Middleware [iv2]");
+    QTest::newRow("several dependents, sorted")
+        << QStringList { QStringLiteral("+lib.alt"), QStringLiteral("+app.top") } << ids::Base
+        << QStringLiteral("Alternative [iv1], Middleware [iv2]");
+}
+
+void TestInstallerController::blockedUntick()
+{
+    QFETCH(QStringList, ticks);
+    QFETCH(QString, untick);
+    QFETCH(QString, labels);
+
+    ControllerSandbox sandbox;
+    QList<QJsonObject> packages = standardPackages();
+    packages.append(testPackage(QStringLiteral("lib.alt"), QStringLiteral("Alternative"),
+        { { QStringLiteral("dependencies"), QJsonArray { ids::Base } } }));
+    QVERIFY(sandbox.writeCatalog(packages));
+    auto controller = sandbox.makeController();
+    QVERIFY(controller);
+    applyToggles(*controller, ticks);
+    const QString summaryBefore = controller->summaryText();
+    const int installsBefore = controller->installCount();
+
+    SignalRecorder recorder(controller.get());
+    controller->togglePackage(untick, false);
+
+    QCOMPARE(recorder.names,
+        (QStringList { QStringLiteral("messageRequested"), QStringLiteral("packageEntriesChanged") }));
+    QCOMPARE(recorder.messages.constFirst().first, QStringLiteral("Dependency required"));
+    QCOMPARE(recorder.messages.constFirst().second,
+        QStringLiteral("You cannot remove this package while these packages remain selected: %1")
+            .arg(labels));
+    QVERIFY(packageRowById(controller->packageEntries(), untick).value(QStringLiteral("checked")).toBool());
+    QCOMPARE(controller->summaryText(), summaryBefore);
+    QCOMPARE(controller->installCount(), installsBefore);
+}
+
+void TestInstallerController::untickingInstalledPackage()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox, { ids::Base, ids::Mid, ids::Json });
+    QVERIFY(controller);
+    QCOMPARE(controller->removeCount(), 0);
+    QCOMPARE(controller->removalConfirmationText(), QString());
+
+    controller->togglePackage(ids::Mid, false);
+    QCOMPARE(controller->removeCount(), 1);
+    QCOMPARE(controller->removalConfirmationText(),
+        QStringLiteral("This will remove 1 package(s) from the selected Vexa root. Continue?"));
+    // Its dependency stays ticked.
+    QVERIFY(
+        packageRowById(controller->packageEntries(), ids::Base).value(QStringLiteral("checked")).toBool());
+
+    controller->togglePackage(ids::Json, false);
+    controller->togglePackage(ids::Base, false);
+    QCOMPARE(controller->removeCount(), 3);
+    QCOMPARE(controller->removalConfirmationText(),
+        QStringLiteral("This will remove 3 package(s) from the selected Vexa root. Continue?"));
+}
+
+void TestInstallerController::refreshDiscardsEdits_data()
+{
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QStringList>("toggles");
+    QTest::addColumn<QStringList>("checkedAfterRefresh");
+
+    QTest::newRow("fresh root returns to the defaults")
+        << QStringList() << QStringList { QStringLiteral("+app.top"), QStringLiteral("-tool.ninja") }
+        << QStringList { ids::Support, ids::Ninja };
+    QTest::newRow("added package dropped")
+        << QStringList { ids::Json } << QStringList { QStringLiteral("+qt") } << QStringList { ids::Json };
+    QTest::newRow("removed package restored")
+        << QStringList { ids::Base, ids::Mid }
+        << QStringList { QStringLiteral("-lib.mid"), QStringLiteral("-lib.base") }
+        << QStringList { ids::Base, ids::Mid };
+}
+
+void TestInstallerController::refreshDiscardsEdits()
+{
+    QFETCH(QStringList, installed);
+    QFETCH(QStringList, toggles);
+    QFETCH(QStringList, checkedAfterRefresh);
+
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox, installed);
+    QVERIFY(controller);
+    const QString summaryBefore = controller->summaryText();
+    applyToggles(*controller, toggles);
+    QVERIFY(controller->summaryText() != summaryBefore);
+
+    SignalRecorder recorder(controller.get());
+    controller->refresh();
+    QCOMPARE(recorder.names.constLast(), QStringLiteral("planChanged"));
+    checkedAfterRefresh.sort();
+    QCOMPARE(sorted(checkedIds(controller->packageEntries())), checkedAfterRefresh);
+    QCOMPARE(controller->summaryText(), summaryBefore);
+}
+
+void TestInstallerController::failingReloadKeepsCatalog_data()
+{
+    QTest::addColumn<QByteArray>("catalogData");
+    QTest::addColumn<QString>("messageEnd");
+
+    QTest::newRow("truncated document") << QByteArray("{\"packages\": [") << QString();
+    QTest::newRow("no packages") << QByteArray("{\"packages\": []}")
+                                 << QStringLiteral("Catalog JSON does not contain any packages.");
+    QTest::newRow("invalid package") << catalogDocument({ testPackage(QStringLiteral("x"), QString()) })
+                                     << QStringLiteral(
+                                            "Catalog contains a package with missing required fields.");
+    QTest::newRow("repository gone") << QByteArray() << QString();
+}
+
+void TestInstallerController::failingReloadKeepsCatalog()
+{
+    QFETCH(QByteArray, catalogData);
+    QFETCH(QString, messageEnd);
+
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    const QStringList shapeBefore = entryShape(controller->packageEntries());
+
+    if (catalogData.isEmpty())
+        QVERIFY(QDir(sandbox.repository()).removeRecursively());
+    else
+        QVERIFY(sandbox.writeRawCatalog(catalogData));
+    // The root is still inspected again after the failed reload.
+    PackageCatalog catalog;
+    QString errorText;
+    QVERIFY(loadFromJson(catalogDocument(standardPackages()), catalog, errorText));
+    QVERIFY(sandbox.install(catalog, { ids::Json }));
+
+    SignalRecorder recorder(controller.get());
+    controller->refresh();
+
+    QCOMPARE(recorder.names,
+        (QStringList { QStringLiteral("messageRequested"), QStringLiteral("statusTextChanged") }
+            + RecomputeSignals));
+    QCOMPARE(recorder.messages.size(), 1);
+    QCOMPARE(recorder.messages.constFirst().first, QStringLiteral("Catalog refresh failed"));
+    const QString message = recorder.messages.constFirst().second;
+    if (!catalogData.isEmpty()) {
+        const QString prefix
+            = QStringLiteral("Failed to parse catalog from %1.\n\n").arg(sandbox.catalogFile());
+        QVERIFY2(message.startsWith(prefix), qPrintable(message));
+        QVERIFY2(message.size() > prefix.size(), qPrintable(message));
+    }
+    if (!messageEnd.isEmpty())
+        QVERIFY2(message.endsWith(messageEnd), qPrintable(message));
+    QVERIFY(!message.isEmpty());
+
+    QCOMPARE(entryShape(controller->packageEntries()), shapeBefore);
+    QCOMPARE(sorted(checkedIds(controller->packageEntries())), QStringList { ids::Json });
+    QCOMPARE(controller->statusText(), QStringLiteral("No pending changes."));
+}
+
+void TestInstallerController::reloadReplacesCatalog()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+
+    QList<QJsonObject> packages = standardPackages();
+    packages.append(testPackage(QStringLiteral("lib.new"), QStringLiteral("Newcomer"),
+        { { QStringLiteral("default_selected"), true }, { QStringLiteral("size_bytes"), 1048576 } }));
+    QVERIFY(sandbox.writeCatalog(packages,
+        { { QStringLiteral("repository_base_url"),
+            QStringLiteral(" https://packages.example.invalid/vexa/ ") } }));
+    controller->refresh();
+
+    QVERIFY(packageRowById(controller->packageEntries(), QStringLiteral("lib.new"))
+                .value(QStringLiteral("checked"))
+                .toBool());
+    // The catalog's own repository base replaces the directory it was found in, so archives now download.
+    QVERIFY2(controller->summaryText().contains(QLatin1String("\nDownload size: 1.25 MB\n")),
+        qPrintable(controller->summaryText()));
+}
+
+void TestInstallerController::selectPackageSignals()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    SignalRecorder recorder(controller.get());
+
+    controller->selectPackage(ids::Qt);
+    QCOMPARE(recorder.names,
+        (QStringList { QStringLiteral("cmakeHelpTextChanged"), QStringLiteral("packageEntriesChanged") }));
+    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("Qt 6\n\nQt is usually consumed")));
+
+    recorder.clear();
+    controller->selectPackage(ids::Qt);
+    controller->selectPackage(QString());
+    QCOMPARE(recorder.names, QStringList());
+
+    // Picking a package survives plan changes.
+    controller->togglePackage(ids::Top, true);
+    QVERIFY(packageRowById(controller->packageEntries(), ids::Qt).value(QStringLiteral("active")).toBool());
+}
+
+void TestInstallerController::guidanceFollowsSelection()
+{
+    ControllerSandbox sandbox;
+    QList<QJsonObject> packages = standardPackages();
+    packages.append(testPackage(QStringLiteral("lib.usage"), QStringLiteral("With Usage"),
+        { { QStringLiteral("product"), QStringLiteral("Qt") },
+            { QStringLiteral("usage"),
+                QJsonObject { { QStringLiteral("cmake_snippet"), QStringLiteral("find_package(U)") } } } }));
+    QVERIFY(sandbox.writeCatalog(packages));
+    auto controller = sandbox.makeController();
+    QVERIFY(controller);
+
+    // Until the user picks a package, the top of the selection's dependency order is shown, and it
+    // stays shown while the selection changes.
+    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("Ninja Tooling\n\n")));
+    controller->togglePackage(ids::Top, true);
+    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("Ninja Tooling\n\n")));
+
+    controller->selectPackage(QStringLiteral("lib.usage"));
+    QCOMPARE(controller->cmakeHelpText(), QStringLiteral("Typical CMake:\nfind_package(U)"));
+
+    controller->selectPackage(ids::Support);
+    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("Vexa CMake Support\n\n")));
+
+    // An id the catalog does not know falls back to the selection's top package.
+    controller->selectPackage(QStringLiteral("no.such.package"));
+    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("OpenCV\n\n")));
+    QVERIFY(packageRowById(controller->packageEntries(), ids::Top).value(QStringLiteral("active")).toBool());
+}
+
+void TestInstallerController::applyChecks()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox, { ids::Json });
+    QVERIFY(controller);
+    QVERIFY(!controller->hasChanges());
+
+    SignalRecorder recorder(controller.get());
+    controller->setRootPath(QString());
+    recorder.clear();
+    controller->apply();
+    QCOMPARE(recorder.names, QStringList());
+
+    controller->togglePackage(ids::Ninja, true);
+    QVERIFY(controller->hasChanges());
+    recorder.clear();
+    controller->setRootPath(QStringLiteral("   "));
+    controller->apply();
+    QCOMPARE(recorder.names, QStringList { QStringLiteral("messageRequested") });
+    QCOMPARE(recorder.messages.constFirst(),
+        qMakePair(QStringLiteral("Missing install root"),
+            QStringLiteral("Select an install root before applying changes.")));
+    QVERIFY(!controller->busy());
+}
+
+void TestInstallerController::browseRootCancelled()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    QVERIFY(QDir().mkpath(sandbox.root()));
+    SignalRecorder recorder(controller.get());
+
+    QString caption;
+    QString startDirectory;
+    DialogDriver driver([&](QFileDialog *dialog) {
+        caption = dialog->windowTitle();
+        startDirectory = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    controller->browseRoot();
+    QVERIFY(driver.acted());
+    QCOMPARE(driver.strayWindows(), 0);
+    QCOMPARE(caption, QStringLiteral("Select Vexa Root"));
+    QCOMPARE(startDirectory, QDir(sandbox.root()).absolutePath());
+    QCOMPARE(recorder.names, QStringList());
+    QCOMPARE(controller->rootPath(), sandbox.root());
+}
+
+void TestInstallerController::browseRootChosen()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    QVERIFY(QDir().mkpath(sandbox.root()));
+    QTemporaryDir chosenRoot;
+    QVERIFY(chosenRoot.isValid());
+    QVERIFY(writeTestFile(chosenRoot.filePath(QStringLiteral("lib.json/marker.txt")), "x"));
+
+    SignalRecorder recorder(controller.get());
+    {
+        DialogDriver driver([&](QFileDialog *dialog) { chooseDirectory(dialog, chosenRoot.path()); });
+        controller->browseRoot();
+        QVERIFY(driver.acted());
+        QCOMPARE(driver.strayWindows(), 0);
+    }
+    QCOMPARE(controller->rootPath(), chosenRoot.path());
+    QCOMPARE(recorder.names.constFirst(), QStringLiteral("rootPathChanged"));
+    QCOMPARE(recorder.names.mid(1), RecomputeSignals);
+    QCOMPARE(sorted(checkedIds(controller->packageEntries())), QStringList { ids::Json });
+
+    // The same folder again still rescans, without a root change.
+    QVERIFY(writeTestFile(chosenRoot.filePath(QStringLiteral("tool.ninja/marker.txt")), "x"));
+    recorder.clear();
+    {
+        DialogDriver driver([&](QFileDialog *dialog) { chooseDirectory(dialog, chosenRoot.path()); });
+        controller->browseRoot();
+        QVERIFY(driver.acted());
+    }
+    QCOMPARE(controller->rootPath(), chosenRoot.path());
+    QVERIFY(!recorder.names.contains(QStringLiteral("rootPathChanged")));
+    QCOMPARE(recorder.names.constLast(), QStringLiteral("planChanged"));
+    QCOMPARE(sorted(checkedIds(controller->packageEntries())), (QStringList { ids::Json, ids::Ninja }));
+}
+
+void TestInstallerController::sampleRepository()
+{
+    CatalogPayload payload;
+    QString errorText;
+    QVERIFY2(resolveCatalog(QStringLiteral(VEXA_SOURCE_DIR "/examples/repository"), payload, errorText),
+        qPrintable(errorText));
+    PackageCatalog catalog;
+    QVERIFY2(loadFromJson(payload.data, catalog, errorText), qPrintable(errorText));
+    QSet<QString> defaults;
+    for (const PackageDefinition &package : catalog.packages()) {
+        if (package.default_selected)
+            defaults.insert(package.package_id);
+    }
+    const QSet<QString> expectedSelection = catalog.dependencyClosure(defaults);
+    QVERIFY(!expectedSelection.isEmpty());
+
+    InstallerController controller(std::move(catalog), payload.repositoryBase, payload.resolvedSource);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    controller.setRootPath(root.path());
+    controller.refresh();
+
+    QCOMPARE(checkedIds(controller.packageEntries()), expectedSelection);
+    QCOMPARE(controller.statusText(),
+        QStringLiteral("Ready to apply %1 install(s), 0 upgrade(s), and 0 removal(s).")
+            .arg(expectedSelection.size()));
+    const QStringList lines = controller.summaryText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.constFirst(), QStringLiteral("Install root: %1").arg(root.path()));
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  \\+ "))).size(), expectedSelection.size());
+    QVERIFY(lines.contains(QStringLiteral("vexa.lock.json:")));
+    QVERIFY(!controller.cmakeHelpText().isEmpty());
+    QVERIFY(controller.cmakeHelpText()
+        != QStringLiteral("Select a package card to see CMake usage guidance here."));
+}
+
+QTEST_MAIN(TestInstallerController)
+#include "tst_installercontroller.moc"

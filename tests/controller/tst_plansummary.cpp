@@ -1,0 +1,385 @@
+#include "controller/installercontroller.h"
+#include "controller/plansummary.h"
+
+#include "controllersandbox.h"
+
+#include <QJsonArray>
+#include <QLocale>
+#include <QTest>
+
+#include <limits>
+
+using namespace vexa;
+
+class TestPlanSummary : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void formatByteSize_data();
+    void formatByteSize();
+    void formatByteSizeFollowsDefaultLocale();
+    void willDownload_data();
+    void willDownload();
+    void summaryReferences_data();
+    void summaryReferences();
+    void statusAndClosingSentence_data();
+    void statusAndClosingSentence();
+    void downloadSizeLine_data();
+    void downloadSizeLine();
+    void warningsAreListed();
+    void emptyRootIsNotSet();
+
+private:
+    QLocale m_previousLocale;
+};
+
+namespace {
+
+using Setup = std::function<bool(ControllerSandbox &, InstallerController &)>;
+
+// A root in step with the catalog holding `installed`; `older` lists packages whose manifests record
+// the previous build (code one lower), so they need an upgrade.
+bool prepareRoot(ControllerSandbox &sandbox, const QStringList &installed, const QStringList &older = {},
+    bool withManifests = true)
+{
+    if (!sandbox.writeCatalog(standardPackages()))
+        return false;
+    PackageCatalog catalog;
+    if (!sandbox.loadCatalog(catalog) || !sandbox.placePackages(catalog, installed))
+        return false;
+    if (!withManifests || installed.isEmpty())
+        return true;
+    QList<QJsonObject> recorded = standardPackages();
+    for (const QString &id : older) {
+        const int code = catalog.findPackage(id)->internal_version_code;
+        recorded = withVersionCode(recorded, id, code - 1);
+    }
+    PackageCatalog recordedCatalog;
+    QString errorText;
+    if (!loadFromJson(catalogDocument(recorded), recordedCatalog, errorText))
+        return false;
+    return sandbox.writeManifests(recordedCatalog, QSet<QString>(installed.cbegin(), installed.cend()));
+}
+
+QString summaryWithPlaceholderRoot(const InstallerController &controller, const ControllerSandbox &sandbox)
+{
+    QString text = controller.summaryText();
+    return text.replace(sandbox.root(), QStringLiteral("<root>"));
+}
+
+} // namespace
+
+void TestPlanSummary::initTestCase()
+{
+    // Sizes are formatted by the default locale; pin one with "." as decimal point and no grouping.
+    m_previousLocale = QLocale();
+    QLocale::setDefault(QLocale::c());
+}
+
+void TestPlanSummary::cleanupTestCase()
+{
+    QLocale::setDefault(m_previousLocale);
+}
+
+void TestPlanSummary::formatByteSize_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("expected");
+
+    constexpr qint64 KiB = 1024;
+    constexpr qint64 MiB = KiB * 1024;
+    constexpr qint64 GiB = MiB * 1024;
+    constexpr qint64 TiB = GiB * 1024;
+    QTest::newRow("zero") << qint64(0) << QStringLiteral("0 B");
+    QTest::newRow("negative") << qint64(-5) << QStringLiteral("0 B");
+    QTest::newRow("most negative") << std::numeric_limits<qint64>::min() << QStringLiteral("0 B");
+    QTest::newRow("one byte") << qint64(1) << QStringLiteral("1 B");
+    QTest::newRow("512 bytes") << qint64(512) << QStringLiteral("512 B");
+    QTest::newRow("1023 stays in bytes") << qint64(1023) << QStringLiteral("1023 B");
+    QTest::newRow("exactly 1024") << KiB << QStringLiteral("1.00 KB");
+    QTest::newRow("1536") << qint64(1536) << QStringLiteral("1.50 KB");
+    QTest::newRow("just under 10 KB") << qint64(10 * KiB - 100) << QStringLiteral("9.90 KB");
+    QTest::newRow("10 KB has one decimal") << 10 * KiB << QStringLiteral("10.0 KB");
+    QTest::newRow("just under 100 KB") << qint64(99 * KiB + 512) << QStringLiteral("99.5 KB");
+    QTest::newRow("100 KB has none") << 100 * KiB << QStringLiteral("100 KB");
+    QTest::newRow("1023 KB") << 1023 * KiB << QStringLiteral("1023 KB");
+    QTest::newRow("15 MB exactly") << 15 * MiB << QStringLiteral("15.0 MB");
+    QTest::newRow("250 GB exactly") << 250 * GiB << QStringLiteral("250 GB");
+    QTest::newRow("1 TB") << TiB << QStringLiteral("1.00 TB");
+    QTest::newRow("1024 TB stays in TB") << 1024 * TiB << QStringLiteral("1024 TB");
+    QTest::newRow("largest count") << std::numeric_limits<qint64>::max() << QStringLiteral("8388608 TB");
+}
+
+void TestPlanSummary::formatByteSize()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(vexa::formatByteSize(bytes), expected);
+}
+
+void TestPlanSummary::formatByteSizeFollowsDefaultLocale()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString formatted = vexa::formatByteSize(1536);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(formatted, QStringLiteral("1,50 KB"));
+}
+
+void TestPlanSummary::willDownload_data()
+{
+    QTest::addColumn<QString>("payloadUrl");
+    QTest::addColumn<QString>("payloadArchive");
+    QTest::addColumn<QString>("repositoryBase");
+    QTest::addColumn<bool>("expected");
+
+    const QString archive = QStringLiteral("packages/a.zip");
+    QTest::newRow("explicit url, local base")
+        << QStringLiteral("https://h/a.zip") << QString() << QStringLiteral("/repo") << true;
+    QTest::newRow("blank url, no archive, remote base")
+        << QStringLiteral("   ") << QString() << QStringLiteral("https://h/") << false;
+    QTest::newRow("blank archive, remote base")
+        << QString() << QStringLiteral("  ") << QStringLiteral("https://h/") << false;
+    QTest::newRow("archive, https base") << QString() << archive << QStringLiteral("https://h/repo/") << true;
+    QTest::newRow("archive, upper-case HTTP base")
+        << QString() << archive << QStringLiteral("HTTP://h/repo") << true;
+    QTest::newRow("archive, padded base")
+        << QString() << archive << QStringLiteral("  http://h/repo") << true;
+    QTest::newRow("archive, local base") << QString() << archive << QStringLiteral("/srv/vexa") << false;
+    QTest::newRow("archive, windows base") << QString() << archive << QStringLiteral("C:/Vexa/repo") << false;
+    QTest::newRow("archive, ftp base") << QString() << archive << QStringLiteral("ftp://h/repo") << false;
+    QTest::newRow("archive, directory named http")
+        << QString() << archive << QStringLiteral("http/repo") << false;
+}
+
+void TestPlanSummary::willDownload()
+{
+    QFETCH(QString, payloadUrl);
+    QFETCH(QString, payloadArchive);
+    QFETCH(QString, repositoryBase);
+    QFETCH(bool, expected);
+    PackageDefinition package;
+    package.payload_url = payloadUrl;
+    package.payload_archive = payloadArchive;
+    QCOMPARE(vexa::willDownload(package, repositoryBase), expected);
+}
+
+void TestPlanSummary::summaryReferences_data()
+{
+    QTest::addColumn<QString>("reference");
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QStringList>("older");
+    QTest::addColumn<bool>("withManifests");
+    QTest::addColumn<QStringList>("toggles");
+
+    QTest::newRow("fresh root, default selection")
+        << QStringLiteral("summary-fresh.txt") << QStringList() << QStringList() << true << QStringList();
+    QTest::newRow("fresh root, two-level chain ticked")
+        << QStringLiteral("summary-fresh-chain.txt") << QStringList() << QStringList() << true
+        << QStringList { QStringLiteral("+app.top") };
+    QTest::newRow("upgrade only") << QStringLiteral("summary-upgrade-only.txt")
+                                  << QStringList { ids::Base, ids::Mid, ids::Ninja }
+                                  << QStringList { ids::Mid, ids::Base } << true << QStringList();
+    QTest::newRow("repair only") << QStringLiteral("summary-repair-only.txt")
+                                 << QStringList { ids::Base, ids::Ninja } << QStringList() << false
+                                 << QStringList();
+    QTest::newRow("no change") << QStringLiteral("summary-no-change.txt")
+                               << QStringList { ids::Base, ids::Ninja } << QStringList() << true
+                               << QStringList();
+    QTest::newRow("removals, dependents first")
+        << QStringLiteral("summary-removals.txt") << QStringList { ids::Base, ids::Mid, ids::Top, ids::Ninja }
+        << QStringList() << true
+        << QStringList { QStringLiteral("-app.top"), QStringLiteral("-lib.mid"),
+               QStringLiteral("-lib.base") };
+    QTest::newRow("mixed install, upgrade and removal")
+        << QStringLiteral("summary-mixed.txt") << QStringList { ids::Base, ids::Mid, ids::Ninja }
+        << QStringList { ids::Mid } << true
+        << QStringList { QStringLiteral("-tool.ninja"), QStringLiteral("+qt.gui") };
+}
+
+void TestPlanSummary::summaryReferences()
+{
+    QFETCH(QString, reference);
+    QFETCH(QStringList, installed);
+    QFETCH(QStringList, older);
+    QFETCH(bool, withManifests);
+    QFETCH(QStringList, toggles);
+
+    ControllerSandbox sandbox;
+    QVERIFY(prepareRoot(sandbox, installed, older, withManifests));
+    auto controller = sandbox.makeController();
+    QVERIFY(controller);
+    for (const QString &toggle : toggles)
+        controller->togglePackage(toggle.mid(1), toggle.startsWith(QLatin1Char('+')));
+
+    QVERIFY(matchesReference(reference, summaryWithPlaceholderRoot(*controller, sandbox)));
+}
+
+void TestPlanSummary::statusAndClosingSentence_data()
+{
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QStringList>("older");
+    QTest::addColumn<bool>("withManifests");
+    QTest::addColumn<QStringList>("toggles");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("closing");
+    QTest::addColumn<bool>("hasChanges");
+
+    const QString rootSentence = QStringLiteral(
+        "Applying changes updates VEXA_ROOT for future shells and rewrites the Vexa manifest.");
+    QTest::newRow("fresh defaults count installs")
+        << QStringList() << QStringList() << true << QStringList()
+        << QStringLiteral("Ready to apply 2 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence
+        << true;
+    QTest::newRow("fresh with chain")
+        << QStringList() << QStringList() << true << QStringList { QStringLiteral("+app.top") }
+        << QStringLiteral("Ready to apply 5 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence
+        << true;
+    QTest::newRow("upgrades are not installs")
+        << QStringList { ids::Base, ids::Mid } << QStringList { ids::Mid } << true
+        << QStringList { QStringLiteral("+app.top") }
+        << QStringLiteral("Ready to apply 1 install(s), 1 upgrade(s), and 0 removal(s).") << rootSentence
+        << true;
+    QTest::newRow("removal only") << QStringList { ids::Base, ids::Json } << QStringList() << true
+                                  << QStringList { QStringLiteral("-lib.json") }
+                                  << QStringLiteral(
+                                         "Ready to apply 0 install(s), 0 upgrade(s), and 1 removal(s).")
+                                  << rootSentence << true;
+    QTest::newRow("repair only")
+        << QStringList { ids::Json } << QStringList() << false << QStringList()
+        << QStringLiteral("Ready to repair Vexa manifest metadata.")
+        << QStringLiteral("Applying changes will repair the Vexa manifest metadata for this root.") << true;
+    QTest::newRow("repair with an install is not repair only")
+        << QStringList { ids::Json } << QStringList() << false
+        << QStringList { QStringLiteral("+tool.ninja") }
+        << QStringLiteral("Ready to apply 1 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence
+        << true;
+    QTest::newRow("nothing to do") << QStringList { ids::Json } << QStringList() << true << QStringList()
+                                   << QStringLiteral("No pending changes.")
+                                   << QStringLiteral("No changes to apply.") << false;
+    QTest::newRow("edit undone by the user")
+        << QStringList { ids::Json } << QStringList() << true
+        << QStringList { QStringLiteral("+tool.ninja"), QStringLiteral("-tool.ninja") }
+        << QStringLiteral("No pending changes.") << QStringLiteral("No changes to apply.") << false;
+}
+
+void TestPlanSummary::statusAndClosingSentence()
+{
+    QFETCH(QStringList, installed);
+    QFETCH(QStringList, older);
+    QFETCH(bool, withManifests);
+    QFETCH(QStringList, toggles);
+    QFETCH(QString, status);
+    QFETCH(QString, closing);
+    QFETCH(bool, hasChanges);
+
+    ControllerSandbox sandbox;
+    QVERIFY(prepareRoot(sandbox, installed, older, withManifests));
+    auto controller = sandbox.makeController();
+    QVERIFY(controller);
+    for (const QString &toggle : toggles)
+        controller->togglePackage(toggle.mid(1), toggle.startsWith(QLatin1Char('+')));
+
+    QCOMPARE(controller->statusText(), status);
+    QCOMPARE(controller->summaryText().split(QLatin1Char('\n')).constLast(), closing);
+    QCOMPARE(controller->hasChanges(), hasChanges);
+}
+
+void TestPlanSummary::downloadSizeLine_data()
+{
+    QTest::addColumn<QJsonObject>("topLevel");
+    QTest::addColumn<QString>("payloadUrlOfNinja");
+    QTest::addColumn<QString>("expectedLine");
+
+    // Default selection: the support package (4096 bytes) and Ninja (262144 bytes).
+    QTest::newRow("local repository has no download line") << QJsonObject() << QString() << QString();
+    QTest::newRow("remote repository downloads everything") << QJsonObject {
+        { QStringLiteral("repository_base_url"), QStringLiteral("https://packages.example.invalid/repo/") }
+    } << QString() << QStringLiteral("Download size: 260 KB");
+    QTest::newRow("one payload url in a local repository")
+        << QJsonObject() << QStringLiteral("https://mirror.example.invalid/ninja.zip")
+        << QStringLiteral("Download size: 256 KB");
+}
+
+void TestPlanSummary::downloadSizeLine()
+{
+    QFETCH(QJsonObject, topLevel);
+    QFETCH(QString, payloadUrlOfNinja);
+    QFETCH(QString, expectedLine);
+
+    QList<QJsonObject> packages = standardPackages();
+    for (QJsonObject &package : packages) {
+        if (package.value(QLatin1String("package_id")).toString() == ids::Ninja
+            && !payloadUrlOfNinja.isEmpty())
+            package.insert(QStringLiteral("payload_url"), payloadUrlOfNinja);
+    }
+    ControllerSandbox sandbox;
+    QVERIFY(sandbox.writeCatalog(packages, topLevel));
+    auto controller = sandbox.makeController();
+    QVERIFY(controller);
+
+    const QStringList lines = controller->summaryText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.at(2), QStringLiteral("Install payload size: 260 KB"));
+    if (expectedLine.isEmpty()) {
+        QCOMPARE(lines.at(3), QString());
+        QVERIFY(!controller->summaryText().contains(QLatin1String("Download size")));
+    } else {
+        QCOMPARE(lines.at(3), expectedLine);
+    }
+}
+
+void TestPlanSummary::warningsAreListed()
+{
+    ControllerSandbox sandbox;
+    QList<QJsonObject> packages = standardPackages();
+    packages.append(testPackage(QStringLiteral("lib.broken"), QStringLiteral("Broken"),
+        { { QStringLiteral("dependencies"), QJsonArray { QStringLiteral("lib.gone") } } }));
+    QVERIFY(sandbox.writeCatalog(packages));
+    auto controller = sandbox.makeController();
+    QVERIFY(controller);
+
+    controller->togglePackage(QStringLiteral("lib.broken"), true);
+    controller->togglePackage(QStringLiteral("ghost"), true);
+
+    const QStringList lines = controller->summaryText().split(QLatin1Char('\n'));
+    const int header = lines.indexOf(QStringLiteral("Warnings:"));
+    QVERIFY(header > 0);
+    QCOMPARE(lines.at(header - 1), QString());
+    QCOMPARE(lines.at(header - 2), QStringLiteral("Repair: none"));
+    const QStringList warnings = lines.mid(header + 1, 2);
+    QVERIFY2(warnings.contains(QStringLiteral("  ! Unknown package referenced: ghost")),
+        qPrintable(warnings.join('|')));
+    QVERIFY2(warnings.contains(QStringLiteral("  ! Broken [iv1] depends on missing catalog entry lib.gone.")),
+        qPrintable(warnings.join('|')));
+    QCOMPARE(lines.at(header + 3), QString());
+    QCOMPARE(lines.at(header + 4), QStringLiteral("vexa.lock.json:"));
+    // The unknown id is left out of the listing and the lock text.
+    QVERIFY(!lines.contains(QStringLiteral("  + ghost")));
+    QVERIFY(!controller->summaryText().contains(QLatin1String("\"ghost\"")));
+
+    // A plan without problems has no warnings block.
+    controller->togglePackage(QStringLiteral("ghost"), false);
+    controller->togglePackage(QStringLiteral("lib.broken"), false);
+    QVERIFY(!controller->summaryText().contains(QLatin1String("Warnings:")));
+}
+
+void TestPlanSummary::emptyRootIsNotSet()
+{
+    ControllerSandbox sandbox;
+    QVERIFY(sandbox.writeCatalog(standardPackages()));
+    auto controller = sandbox.makeController();
+    QVERIFY(controller);
+    controller->setRootPath(QStringLiteral("   "));
+    controller->refresh();
+
+    const QStringList lines = controller->summaryText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.at(0), QStringLiteral("Install root: <not set>"));
+    QCOMPARE(lines.at(1), QStringLiteral("Installed packages detected: 0"));
+    // Nothing is inspected, so the catalog's defaults are offered.
+    QCOMPARE(controller->installCount(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestPlanSummary)
+#include "tst_plansummary.moc"
