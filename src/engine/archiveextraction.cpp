@@ -66,12 +66,15 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
                         .arg(archivePath, zipStatusName(reader.status()));
         return false;
     }
-    reader.fileInfoList();
-    // The zip reader answers a damaged or foreign file with an empty list and no error, which would
-    // pass as a successful extraction of nothing; our own reading of the directory catches that.
-    if (reader.status() != QZipReader::NoError || !directoryRead) {
-        const int status
-            = reader.status() != QZipReader::NoError ? int(reader.status()) : int(QZipReader::FileError);
+    // The zip reader answers a damaged or foreign file with an empty list and no error (only a log
+    // line), which would pass as a successful extraction of nothing; our own reading of the
+    // directory decides, and the reader is only asked when that reading succeeded.
+    int status = QZipReader::FileError;
+    if (directoryRead) {
+        reader.fileInfoList();
+        status = reader.status();
+    }
+    if (status != QZipReader::NoError) {
         errorText = withFallbackNote(QStringLiteral("Failed to read archive entries from %1 (%2)")
                                          .arg(archivePath, zipStatusName(status)),
             note);
