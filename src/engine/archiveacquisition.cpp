@@ -33,9 +33,7 @@ QString withForwardSlashes(QString path)
 QString sizeMismatchMessage(const PackageDefinition &package, qint64 expected, qint64 actual)
 {
     return QStringLiteral("Downloaded size mismatch for %1. Expected %2 bytes, got %3 bytes.")
-        .arg(displayLabel(package))
-        .arg(expected)
-        .arg(actual);
+        .arg(displayLabel(package), QString::number(expected), QString::number(actual));
 }
 
 QString digestMismatchMessage(const PackageDefinition &package, const QString &actual)
@@ -194,7 +192,8 @@ void Download::reportProgress(qint64 received, qint64 total)
     if (percentage == m_lastPercentage)
         return;
     m_lastPercentage = percentage;
-    m_progress(QStringLiteral("Downloading %1 (%2%)").arg(displayLabel(m_package)).arg(percentage));
+    m_progress(
+        QStringLiteral("Downloading %1 (%2%)").arg(displayLabel(m_package), QString::number(percentage)));
 }
 
 bool Download::run(QString &errorText)
@@ -243,9 +242,7 @@ bool Download::run(QString &errorText)
     }
     if (status.isValid() && status.toInt() >= 400) {
         errorText = QStringLiteral("Failed to download %1 from %2: HTTP %3 %4")
-                        .arg(label, urlText)
-                        .arg(status.toInt())
-                        .arg(reason);
+                        .arg(label, urlText, QString::number(status.toInt()), reason);
         return false;
     }
     if (m_hasher) {

@@ -153,9 +153,8 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
         }
         if (!sizeAgrees) {
             errorText = QStringLiteral("Extracted archive entry %1 from %2 has size %3, expected %4.")
-                            .arg(entry.storedPath, archivePath)
-                            .arg(data.size())
-                            .arg(entry.uncompressedSize);
+                            .arg(entry.storedPath, archivePath, QString::number(data.size()),
+                                QString::number(entry.uncompressedSize));
             return false;
         }
 

@@ -106,6 +106,7 @@ private Q_SLOTS:
     void remoteFailures();
     void refusesHttpsToHttpRedirect();
     void failureRemovesEarlierFileOfSameName();
+    void labelWithPercentSigns();
 
 private:
     QByteArray m_payload;
@@ -510,6 +511,25 @@ void TestArchiveAcquisition::failureRemovesEarlierFileOfSameName()
         QStringLiteral("Failed to download Pkg [iv3] from http://127.0.0.1:%1/pkg.zip: Connection refused")
             .arg(port));
     QCOMPARE(filesBelow(cacheDirectory()), QStringList());
+}
+
+void TestArchiveAcquisition::labelWithPercentSigns()
+{
+    // Labels are catalog text; a "%3" in one must come out as written, not be filled in.
+    PackageDefinition package = makePackage(
+        QStringLiteral("archives/pkg.zip"), m_server->baseUrl() + QStringLiteral("/archives/pkg.zip"));
+    package.display_name = QStringLiteral("Pkg %3");
+    package.size_bytes = 5;
+    QStringList lines;
+    QString archivePath;
+    QString errorText;
+    QVERIFY(!acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
+        [&](const QString &line) { lines << line; }));
+    QCOMPARE(errorText,
+        QStringLiteral("Downloaded size mismatch for Pkg %3 [iv3]. Expected 5 bytes, got ")
+            + QString::number(m_payload.size()) + QStringLiteral(" bytes."));
+    QVERIFY(!lines.isEmpty());
+    QCOMPARE(lines.last(), QStringLiteral("Downloading Pkg %3 [iv3] (100%)"));
 }
 
 QTEST_GUILESS_MAIN(TestArchiveAcquisition)
