@@ -36,6 +36,11 @@ QString sizeMismatchMessage(const PackageDefinition &package, qint64 expected, q
         .arg(displayLabel(package), QString::number(expected), QString::number(actual));
 }
 
+QString downloadFailedMessage(const QString &label, const QString &urlText, const QString &reason)
+{
+    return QStringLiteral("Failed to download %1 from %2: %3").arg(label, urlText, reason);
+}
+
 QString digestMismatchMessage(const PackageDefinition &package, const QString &actual)
 {
     return QStringLiteral("SHA-256 mismatch for %1. Expected %2, got %3.")
@@ -224,6 +229,8 @@ bool Download::run(QString &errorText)
     const QString replyErrorText = m_reply->errorString();
     const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QString reason = m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    const QVariant announcedLength = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray contentEncoding = m_reply->rawHeader("Content-Encoding").trimmed().toLower();
     m_reply->disconnect();
     m_reply->deleteLater();
     m_reply = nullptr;
@@ -235,9 +242,17 @@ bool Download::run(QString &errorText)
         return false;
     }
     if (networkError != QNetworkReply::NoError) {
-        errorText = !m_error.isEmpty()
-            ? m_error
-            : QStringLiteral("Failed to download %1 from %2: %3").arg(label, urlText, replyErrorText);
+        errorText = !m_error.isEmpty() ? m_error : downloadFailedMessage(label, urlText, replyErrorText);
+        return false;
+    }
+    // Qt now and then finishes a reply without an error when the server closed the connection before
+    // the announced length arrived; a truncated archive must fail even when the catalog gives neither
+    // digest nor size. A compressed answer announces its compressed length, so only plain ones count.
+    if (announcedLength.isValid() && (contentEncoding.isEmpty() || contentEncoding == "identity")
+        && m_received < announcedLength.toLongLong()) {
+        errorText = downloadFailedMessage(label, urlText,
+            QStringLiteral("Connection closed after %1 of %2 bytes")
+                .arg(QString::number(m_received), QString::number(announcedLength.toLongLong())));
         return false;
     }
     if (status.isValid() && status.toInt() >= 400) {
