@@ -20,6 +20,7 @@ InstallerController::InstallerController(
     , m_catalogSource(catalogSource.trimmed().isEmpty() ? repositoryBase.trimmed() : catalogSource.trimmed())
     , m_rootPath(DefaultRootPath().trimmed())
 {
+    resetPackageRowCache();
     refresh();
 }
 
@@ -92,6 +93,7 @@ bool InstallerController::reloadCatalog(QString &errorText)
     const QString catalogBase = reloaded.repositoryBaseUrl().trimmed();
     m_repositoryBase = catalogBase.isEmpty() ? payload.repositoryBase : catalogBase;
     m_catalog = std::move(reloaded);
+    resetPackageRowCache();
     m_catalogSource = source;
     return true;
 }

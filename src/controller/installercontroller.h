@@ -95,7 +95,23 @@ private:
     void updateCmakeHelp();
     void updateSummary();
 
-    QVariantMap packageRow(const PackageDefinition &package, int depth) const;
+    // What the package list keeps per catalog package, at the package's catalog position: its search
+    // text, its parent's position, and the last row built for it with the values that row depends on.
+    // A row is rebuilt only when one of those values changes, so a click rebuilds a handful of rows
+    // rather than thousands.
+    struct PackageRowCache
+    {
+        QString haystack;
+        qsizetype parent = -1;
+        QVariantMap row;
+        QString action;
+        int depth = -1;
+        bool installed = false;
+        bool checked = false;
+        bool active = false;
+    };
+    void resetPackageRowCache();
+    const QVariantMap &packageRow(qsizetype position, int depth);
     int freshInstallCount() const;
 
     PackageCatalog m_catalog;
@@ -117,6 +133,7 @@ private:
     QString m_selectedPackageId;
     bool m_busy = false;
     QPointer<QThread> m_workerThread;
+    QList<PackageRowCache> m_rowCache;
 };
 
 } // namespace vexa

@@ -21,61 +21,73 @@ QString actionKey(const QString &action)
     return QStringLiteral("skip");
 }
 
+QString searchHaystack(const PackageDefinition &package)
+{
+    // "toolchain code" lets "msvc2022 3" or "iv3" find builds by either.
+    return QStringLiteral("%1 %2 %3 %4 %5")
+        .arg(package.display_name, package.product, versionLabel(package),
+            QStringLiteral("%1 %2").arg(package.toolchain, QString::number(package.internal_version_code)),
+            package.description)
+        .toLower();
+}
+
 bool matchesSearch(const PackageDefinition &package, const QString &searchText)
 {
-    if (searchText.isEmpty())
-        return true;
-    // "toolchain code" lets "msvc2022 3" or "iv3" find builds by either.
-    const QString haystack = QStringLiteral("%1 %2 %3 %4 %5")
-                                 .arg(package.display_name, package.product, versionLabel(package),
-                                     QStringLiteral("%1 %2").arg(
-                                         package.toolchain, QString::number(package.internal_version_code)),
-                                     package.description)
-                                 .toLower();
-    return haystack.contains(searchText.toLower());
+    return searchText.isEmpty() || searchHaystack(package).contains(searchText.toLower());
+}
+
+void InstallerController::resetPackageRowCache()
+{
+    const QList<PackageDefinition> &packages = m_catalog.packages();
+    QHash<QString, qsizetype> positions;
+    positions.reserve(packages.size());
+    for (qsizetype i = 0; i < packages.size(); ++i)
+        positions.insert(packages.at(i).package_id, i);
+
+    m_rowCache = QList<PackageRowCache>(packages.size());
+    for (qsizetype i = 0; i < packages.size(); ++i) {
+        const PackageDefinition &package = packages.at(i);
+        m_rowCache[i].haystack = searchHaystack(package);
+        m_rowCache[i].parent = positions.value(package.parent_package_id, -1);
+    }
 }
 
 void InstallerController::rebuildPackageEntries()
 {
     const QList<PackageDefinition> &packages = m_catalog.packages();
+    const qsizetype count = packages.size();
+    const QString search = m_searchText.toLower();
 
     // A match brings its ancestors along so that it still shows inside its tree.
-    QSet<QString> visible;
-    for (const PackageDefinition &package : packages) {
-        if (!matchesSearch(package, m_searchText))
+    QList<bool> visible(count, false);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (!search.isEmpty() && !m_rowCache.at(i).haystack.contains(search))
             continue;
-        QString id = package.package_id;
-        while (!id.isEmpty() && !visible.contains(id)) {
-            visible.insert(id);
-            const PackageDefinition *current = m_catalog.findPackage(id);
-            if (!current)
-                break;
-            id = current->parent_package_id;
-        }
+        for (qsizetype at = i; at >= 0 && !visible.at(at); at = m_rowCache.at(at).parent)
+            visible[at] = true;
     }
 
-    QHash<QString, QStringList> topLevelByGroup;
-    QHash<QString, QStringList> childrenByParent;
-    for (const PackageDefinition &package : packages) {
-        if (!visible.contains(package.package_id))
+    // Parent links are validated at load time, so a visible package's parent is always visible too.
+    QHash<QString, QList<qsizetype>> topLevelByGroup;
+    QList<QList<qsizetype>> children(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (!visible.at(i))
             continue;
-        const QString &parent = package.parent_package_id;
-        if (parent.isEmpty() || !visible.contains(parent))
-            topLevelByGroup[package.group].append(package.package_id);
+        const qsizetype parent = m_rowCache.at(i).parent;
+        if (parent < 0 || !visible.at(parent))
+            topLevelByGroup[packages.at(i).group].append(i);
         else
-            childrenByParent[parent].append(package.package_id);
+            children[parent].append(i);
     }
 
     QVariantList rows;
-    rows.reserve(visible.size() + m_catalog.groups().size());
-    QSet<QString> emitted;
-    emitted.reserve(visible.size());
+    QList<bool> emitted(count, false);
 
     // Explicit stack instead of recursion: a deep parent chain cannot exhaust the call stack. Children
     // are pushed in reverse so they pop in catalog order, giving a depth-first pre-order.
     struct Pending
     {
-        QString id;
+        qsizetype position;
         int depth;
     };
     QList<Pending> stack;
@@ -90,17 +102,12 @@ void InstallerController::rebuildPackageEntries()
             stack.append({ *it, 0 });
         while (!stack.isEmpty()) {
             const Pending next = stack.takeLast();
-            if (emitted.contains(next.id))
+            if (emitted.at(next.position))
                 continue;
-            const PackageDefinition *package = m_catalog.findPackage(next.id);
-            if (!package)
-                continue;
-            rows.append(packageRow(*package, next.depth));
-            emitted.insert(next.id);
-            const auto children = childrenByParent.constFind(next.id);
-            if (children == childrenByParent.constEnd())
-                continue;
-            for (auto it = children->crbegin(); it != children->crend(); ++it)
+            emitted[next.position] = true;
+            rows.append(packageRow(next.position, next.depth));
+            const QList<qsizetype> &childList = children.at(next.position);
+            for (auto it = childList.crbegin(); it != childList.crend(); ++it)
                 stack.append({ *it, next.depth + 1 });
         }
     }
@@ -109,11 +116,20 @@ void InstallerController::rebuildPackageEntries()
     Q_EMIT packageEntriesChanged();
 }
 
-QVariantMap InstallerController::packageRow(const PackageDefinition &package, int depth) const
+const QVariantMap &InstallerController::packageRow(qsizetype position, int depth)
 {
+    const PackageDefinition &package = m_catalog.packages().at(position);
     const QString &id = package.package_id;
     const bool installed = m_installedState.current.contains(id) || m_installedState.stale.contains(id);
     const QString action = actionName(m_plan, id);
+    const bool checked = m_selection.contains(id);
+    const bool active = id == m_selectedPackageId;
+
+    PackageRowCache &cache = m_rowCache[position];
+    if (!cache.row.isEmpty() && cache.depth == depth && cache.installed == installed
+        && cache.checked == checked && cache.active == active && cache.action == action)
+        return cache.row;
+
     const QString toolchain = package.toolchain.isEmpty() ? QStringLiteral("Header Only") : package.toolchain;
     const QString metaTail = package.toolchain.isEmpty() ? package.platform : package.toolchain;
 
@@ -131,13 +147,20 @@ QVariantMap InstallerController::packageRow(const PackageDefinition &package, in
         QStringLiteral("statusKey"), installed ? QStringLiteral("installed") : QStringLiteral("available"));
     row.insert(QStringLiteral("action"), action);
     row.insert(QStringLiteral("actionKey"), actionKey(action));
-    row.insert(QStringLiteral("checked"), m_selection.contains(id));
+    row.insert(QStringLiteral("checked"), checked);
     row.insert(QStringLiteral("depth"), depth);
     row.insert(QStringLiteral("description"), package.description);
     row.insert(QStringLiteral("meta"),
         QStringLiteral("%1 | %2 | %3").arg(package.product, package.version, metaTail));
-    row.insert(QStringLiteral("active"), id == m_selectedPackageId);
-    return row;
+    row.insert(QStringLiteral("active"), active);
+
+    cache.row = row;
+    cache.action = action;
+    cache.depth = depth;
+    cache.installed = installed;
+    cache.checked = checked;
+    cache.active = active;
+    return cache.row;
 }
 
 } // namespace vexa

@@ -26,6 +26,7 @@ private Q_SLOTS:
     void rowKeys();
     void headerOnlyPackage();
     void activeRow();
+    void reloadedCatalogRebuildsRows();
 };
 
 namespace {
@@ -304,6 +305,34 @@ void TestPackageEntries::activeRow()
     QCOMPARE(activeRows(idle->packageEntries()), 0);
     QCOMPARE(
         idle->cmakeHelpText(), QStringLiteral("Select a package card to see CMake usage guidance here."));
+}
+
+void TestPackageEntries::reloadedCatalogRebuildsRows()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    controller->setSearchText(QStringLiteral("runtime"));
+    QCOMPARE(entryShape(controller->packageEntries()),
+        (QStringList { QStringLiteral("group:Libraries"), QStringLiteral("package:lib.base@0") }));
+
+    // Same ids, new texts: rows and search follow the reloaded catalog, never the rows built before.
+    QList<QJsonObject> packages = standardPackages();
+    for (QJsonObject &package : packages) {
+        if (package.value(QLatin1String("package_id")).toString() == ids::Base)
+            package.insert(QStringLiteral("display_name"), QStringLiteral("Foundation"));
+        if (package.value(QLatin1String("package_id")).toString() == ids::Json)
+            package.insert(QStringLiteral("description"), QStringLiteral("Runtime-free JSON"));
+    }
+    QVERIFY(sandbox.writeCatalog(packages));
+    controller->refresh();
+
+    QCOMPARE(entryShape(controller->packageEntries()),
+        (QStringList { QStringLiteral("group:Libraries"), QStringLiteral("package:lib.base@0"),
+            QStringLiteral("package:lib.json@0") }));
+    QCOMPARE(
+        packageRowById(controller->packageEntries(), ids::Base).value(QStringLiteral("title")).toString(),
+        QStringLiteral("Foundation"));
 }
 
 QTEST_GUILESS_MAIN(TestPackageEntries)
