@@ -201,7 +201,7 @@ void InstallerController::apply()
             QStringLiteral("Select an install root before applying changes."));
         return;
     }
-    // The checks are done; running the plan on a worker thread is the apply orchestration's job.
+    // Past the checks. The worker that runs the plan is not connected yet, so nothing is started here.
 }
 
 } // namespace vexa
