@@ -76,12 +76,14 @@ server_pid=$!
 url=http://127.0.0.1:$port/payload.zip
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
 
-/usr/bin/time -f '%e %M' -o "$work/time.txt" curl -s -o "$work/curl.zip" "$url"
+sync
+/usr/bin/time -f "%e %M" -o "$work/time.txt" curl -s -o "$work/curl.zip" "$url"
 read -r curl_s curl_kb < "$work/time.txt"
 start=$(now); sha256sum "$work/curl.zip" >/dev/null; sum_s=$(elapsed "$start" "$(now)")
 rm -f "$work/curl.zip"
 curl_sum_s=$(python3 -c "print(f'{$curl_s + $sum_s:.3f}')")
 
+sync
 line=$("$bench" download "$url" "$work/cache" "$digest" "$size")
 ours_dl_s=$(field seconds <<< "$line"); ours_dl_kb=$(field peak_rss_kb <<< "$line")
 rm -rf "$work/cache"
@@ -127,7 +129,8 @@ bsdtar_path=$(command -v bsdtar || true)
 [[ -n $bsdtar_path ]] && ln -s "$bsdtar_path" "$work/bsdtar/tar"
 
 for archive in many big; do
-    reset_dest() { rm -rf "$work/dest"; }
+    # sync: data written by the previous run must not be flushed on the time of the next one.
+    reset_dest() { rm -rf "$work/dest"; sync; }
     unzip_s=$(best_of_3 reset_dest unzip -q -o "$work/$archive.zip" -d "$work/dest")
     reader_s=$(bench_best_of_3 reset_dest env PATH="$work/notar" "$bench" extract "$work/$archive.zip" "$work/dest")
     gnu_s=$(bench_best_of_3 reset_dest "$bench" extract "$work/$archive.zip" "$work/dest")
@@ -146,7 +149,7 @@ done
 echo "== Directory copy =="
 rm -rf "$work/dest" "$work/tree"
 unzip -q -o "$work/many.zip" -d "$work/tree"
-reset_copy() { rm -rf "$work/copy"; }
+reset_copy() { rm -rf "$work/copy"; sync; }
 cp_s=$(best_of_3 reset_copy cp -r "$work/tree" "$work/copy")
 ours_copy_s=$(bench_best_of_3 reset_copy "$bench" copy "$work/tree" "$work/copy")
 report "$file_count files: cp -r (s)" "$cp_s"

@@ -188,7 +188,8 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
     quint64 count = 0;
     if (!locateCentralDirectory(file, offset, size, count))
         return false;
-    if (size > MaxCentralDirectorySize || offset + size > quint64(file.size())
+    const quint64 fileSize = quint64(file.size());
+    if (size > MaxCentralDirectorySize || offset > fileSize || size > fileSize - offset
         || count > size / quint64(CentralHeaderSize))
         return false;
     QByteArray directory;
