@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the archive operations against the system's own tools in one run and prints the ratios.
 # Usage: bench/engine/run-archive-bench.sh [build directory]   (default: build-archive)
-# Environment: VEXA_BENCH_DOWNLOAD_MB (1024), VEXA_BENCH_BIG_ENTRY_MB (500), VEXA_BENCH_FILES (2000).
+# Environment: VEXA_BENCH_DOWNLOAD_MB (1024), VEXA_BENCH_BIG_ENTRY_MB (500), VEXA_BENCH_FILES (2000),
+# VEXA_BENCH_RUNS (5, the best run counts).
 # Needs python3, curl, openssl, sha256sum, unzip, /usr/bin/time; bsdtar is optional. Traffic stays
 # on 127.0.0.1; the large files live in a temporary directory that is deleted section by section.
 set -euo pipefail
@@ -13,6 +14,7 @@ bench=$build/bench/engine/bench_archive
 download_mb=${VEXA_BENCH_DOWNLOAD_MB:-1024}
 big_entry_mb=${VEXA_BENCH_BIG_ENTRY_MB:-500}
 file_count=${VEXA_BENCH_FILES:-2000}
+runs=${VEXA_BENCH_RUNS:-5}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vexa-archive-bench.XXXXXX")
 server_pid=
@@ -27,11 +29,12 @@ elapsed() { python3 -c "print(f'{$2 - $1:.3f}')"; }
 ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
 field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
 
-# Best of three wall-clock runs of a command; `reset` (a function name or :) runs before each.
-best_of_3() {
+# Best of $runs wall-clock runs of a command: the machine may be busy, the best run shows the cost.
+# `reset` (a function name or :) runs, untimed, before each.
+best_of_runs() {
     local reset=$1; shift
     local best=
-    for _ in 1 2 3; do
+    for _ in $(seq "$runs"); do
         $reset
         local start; start=$(now)
         "$@" >/dev/null
@@ -41,11 +44,11 @@ best_of_3() {
     echo "$best"
 }
 
-# Best of three runs of bench_archive, as reported by the program itself.
-bench_best_of_3() {
+# Best of $runs runs of bench_archive, as reported by the program itself.
+bench_best_of_runs() {
     local reset=$1; shift
     local best=
-    for _ in 1 2 3; do
+    for _ in $(seq "$runs"); do
         $reset
         local t; t=$("$@" | field seconds)
         if [[ -z $best ]] || python3 -c "import sys; sys.exit(0 if $t < $best else 1)"; then best=$t; fi
@@ -64,8 +67,8 @@ size=$(stat -c %s "$work/srv/payload.zip")
 small_digest=$(sha256sum "$work/srv/small.zip" | cut -d' ' -f1)
 small_size=$(stat -c %s "$work/srv/small.zip")
 
-openssl_s=$(best_of_3 : openssl dgst -sha256 "$work/srv/payload.zip")
-ours_sha_s=$(bench_best_of_3 : "$bench" sha256 "$work/srv/payload.zip")
+openssl_s=$(best_of_runs : openssl dgst -sha256 "$work/srv/payload.zip")
+ours_sha_s=$(bench_best_of_runs : "$bench" sha256 "$work/srv/payload.zip")
 report "openssl dgst -sha256 (s)" "$openssl_s"
 report "sha256OfFile (s)" "$ours_sha_s"
 report "sha256OfFile / openssl" "$(ratio "$ours_sha_s" "$openssl_s")"
@@ -131,14 +134,14 @@ bsdtar_path=$(command -v bsdtar || true)
 for archive in many big; do
     # sync: data written by the previous run must not be flushed on the time of the next one.
     reset_dest() { rm -rf "$work/dest"; sync; }
-    unzip_s=$(best_of_3 reset_dest unzip -q -o "$work/$archive.zip" -d "$work/dest")
-    reader_s=$(bench_best_of_3 reset_dest env PATH="$work/notar" "$bench" extract "$work/$archive.zip" "$work/dest")
-    gnu_s=$(bench_best_of_3 reset_dest "$bench" extract "$work/$archive.zip" "$work/dest")
+    unzip_s=$(best_of_runs reset_dest unzip -q -o "$work/$archive.zip" -d "$work/dest")
+    reader_s=$(bench_best_of_runs reset_dest env PATH="$work/notar" "$bench" extract "$work/$archive.zip" "$work/dest")
+    gnu_s=$(bench_best_of_runs reset_dest "$bench" extract "$work/$archive.zip" "$work/dest")
     report "$archive.zip: unzip (s)" "$unzip_s"
     report "$archive.zip: extractArchive, no tar: zip reader (s)" "$reader_s   ratio $(ratio "$reader_s" "$unzip_s")"
     report "$archive.zip: extractArchive, GNU tar fails, zip reader (s)" "$gnu_s   ratio $(ratio "$gnu_s" "$unzip_s")"
     if [[ -n $bsdtar_path ]]; then
-        bsd_s=$(bench_best_of_3 reset_dest env PATH="$work/bsdtar" "$bench" extract "$work/$archive.zip" "$work/dest")
+        bsd_s=$(bench_best_of_runs reset_dest env PATH="$work/bsdtar" "$bench" extract "$work/$archive.zip" "$work/dest")
         report "$archive.zip: extractArchive with bsdtar (s)" "$bsd_s   ratio $(ratio "$bsd_s" "$unzip_s")"
     fi
     line=$(env PATH="$work/notar" "$bench" extract "$work/$archive.zip" "$work/dest.rss")
@@ -150,12 +153,12 @@ echo "== Directory copy =="
 rm -rf "$work/dest" "$work/tree"
 unzip -q -o "$work/many.zip" -d "$work/tree"
 reset_copy() { rm -rf "$work/copy"; sync; }
-cp_s=$(best_of_3 reset_copy cp -r "$work/tree" "$work/copy")
-ours_copy_s=$(bench_best_of_3 reset_copy "$bench" copy "$work/tree" "$work/copy")
+cp_s=$(best_of_runs reset_copy cp -r "$work/tree" "$work/copy")
+ours_copy_s=$(bench_best_of_runs reset_copy "$bench" copy "$work/tree" "$work/copy")
 report "$file_count files: cp -r (s)" "$cp_s"
 report "$file_count files: copyDirectoryTree (s)" "$ours_copy_s   ratio $(ratio "$ours_copy_s" "$cp_s")"
 unzip -q -o "$work/big.zip" -d "$work/tree"
-cp_s=$(best_of_3 reset_copy cp -r "$work/tree" "$work/copy")
-ours_copy_s=$(bench_best_of_3 reset_copy "$bench" copy "$work/tree" "$work/copy")
+cp_s=$(best_of_runs reset_copy cp -r "$work/tree" "$work/copy")
+ours_copy_s=$(bench_best_of_runs reset_copy "$bench" copy "$work/tree" "$work/copy")
 report "$file_count files + ${big_entry_mb} MB file: cp -r (s)" "$cp_s"
 report "$file_count files + ${big_entry_mb} MB file: copyDirectoryTree (s)" "$ours_copy_s   ratio $(ratio "$ours_copy_s" "$cp_s")"
