@@ -4,12 +4,13 @@ namespace vexa {
 
 QString displayLabel(const PackageDefinition &package)
 {
-    return QStringLiteral("%1 [iv%2]").arg(package.display_name).arg(package.internal_version_code);
+    return QStringLiteral("%1 [iv%2]")
+        .arg(package.display_name, QString::number(package.internal_version_code));
 }
 
 QString versionLabel(const PackageDefinition &package)
 {
-    return QStringLiteral("%1 / iv%2").arg(package.version).arg(package.internal_version_code);
+    return QStringLiteral("%1 / iv%2").arg(package.version, QString::number(package.internal_version_code));
 }
 
 bool isSupportPackage(const QString &packageId)

@@ -469,6 +469,14 @@ void PackageCatalogTest::labels()
     QCOMPARE(versionLabel(openssl), QStringLiteral("3.0.13 / iv3"));
     QCOMPARE(versionLabel(PackageDefinition()), QStringLiteral(" / iv1"));
 
+    // A percent sign in a name is text, never a placeholder for the code that follows.
+    PackageDefinition percent;
+    percent.display_name = QStringLiteral("Pkg %2%1");
+    percent.version = QStringLiteral("1%1");
+    percent.internal_version_code = 3;
+    QCOMPARE(displayLabel(percent), QStringLiteral("Pkg %2%1 [iv3]"));
+    QCOMPARE(versionLabel(percent), QStringLiteral("1%1 / iv3"));
+
     QVERIFY(isSupportPackage(QStringLiteral("com.company.vexa.cmake_support")));
     QVERIFY(!isSupportPackage(QStringLiteral("com.company.vexa.CMake_support")));
     QVERIFY(!isSupportPackage(QStringLiteral(" com.company.vexa.cmake_support")));
