@@ -75,10 +75,9 @@ bool httpGet(const QUrl &url, QByteArray &body, QUrl &finalUrl, QString &errorTe
         return false;
     }
     if (status.isValid() && status.toInt() > 399) {
+        // Filled in one pass: a percent-encoded URL must not lend its "%2x" escapes to the template.
         errorText = QStringLiteral("Failed to download %1: HTTP %2 %3")
-                        .arg(url.toString(QUrl::FullyEncoded))
-                        .arg(status.toInt())
-                        .arg(reason);
+                        .arg(url.toString(QUrl::FullyEncoded), QString::number(status.toInt()), reason);
         return false;
     }
     finalUrl = replyUrl.isValid() ? replyUrl : url;

@@ -140,8 +140,7 @@ bool loadFromJson(const QByteArray &data, PackageCatalog &catalog, QString &erro
         }
         if (package.internal_version_code < 1) {
             errorText = QStringLiteral("Catalog package %1 has an invalid internal_version_code %2.")
-                            .arg(package.package_id)
-                            .arg(package.internal_version_code);
+                            .arg(package.package_id, QString::number(package.internal_version_code));
             return false;
         }
         if (catalog.m_index.contains(package.package_id)) {

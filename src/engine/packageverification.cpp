@@ -20,9 +20,8 @@ bool verifyPackageState(
         if (supportVersion > 0 && supportVersion != package.internal_version_code) {
             errorText = QStringLiteral("Verification failed after applying %1. The support version marker "
                                        "still reports iv%2, expected iv%3.")
-                            .arg(label)
-                            .arg(supportVersion)
-                            .arg(package.internal_version_code);
+                            .arg(label, QString::number(supportVersion),
+                                QString::number(package.internal_version_code));
         } else {
             errorText
                 = QStringLiteral("Verification failed after applying %1. Required files are missing: %2")

@@ -142,6 +142,9 @@ void PackageCatalogTest::rejectsBadDocuments_data()
         { entry(R"({"package_id":"neg","display_name":"N","internal_version_code":-4})") })
                                    << QStringLiteral(
                                           "Catalog package neg has an invalid internal_version_code -4.");
+    QTest::newRow("percent sign in the id stays text")
+        << document({ entry(R"({"package_id":"p%1","display_name":"P","internal_version_code":0})") })
+        << QStringLiteral("Catalog package p%1 has an invalid internal_version_code 0.");
     QTest::newRow("duplicate with code zero reports the code")
         << document({ package(QStringLiteral("a")),
                entry(R"({"package_id":"a","display_name":"A2","internal_version_code":0})") })
