@@ -109,10 +109,10 @@ private Q_SLOTS:
 
     void resolvesLocally_data();
     void resolvesLocally();
-    void reportsLocalProgress();
     void resolvesRemotely_data();
     void resolvesRemotely();
-    void reportsRemoteProgress();
+    void reportsProgress_data();
+    void reportsProgress();
     void failureLeavesPayloadAlone();
     void fallsBackToEnvironment_data();
     void fallsBackToEnvironment();
@@ -458,23 +458,6 @@ void CatalogSourceTest::resolvesLocally()
     QCOMPARE(m_http->requestLog(), QStringList());
 }
 
-void CatalogSourceTest::reportsLocalProgress()
-{
-    QVERIFY(writeTestFile(m_work->filePath(QStringLiteral("repo/a.json")), sidecar(QStringLiteral("a"))));
-    const QString repo = QDir(m_work->path()).canonicalPath() + QStringLiteral("/repo");
-
-    QStringList messages;
-    CatalogPayload payload;
-    QString errorText;
-    QVERIFY2(resolveCatalog(
-                 repo, payload, errorText, [&messages](const QString &message) { messages.append(message); }),
-        qPrintable(errorText));
-    QCOMPARE(messages,
-        QStringList({ QStringLiteral("Loading package catalog from %1/catalog.json...").arg(repo),
-            QStringLiteral("Loading package catalog from %1/catalog/packages.json...").arg(repo),
-            QStringLiteral("Scanning %1 for package sidecar manifests...").arg(repo) }));
-}
-
 void CatalogSourceTest::resolvesRemotely_data()
 {
     QTest::addColumn<QString>("source");
@@ -631,19 +614,37 @@ void CatalogSourceTest::resolvesRemotely()
         expand(requests).join(QLatin1Char('|')));
 }
 
-void CatalogSourceTest::reportsRemoteProgress()
+void CatalogSourceTest::reportsProgress_data()
 {
-    QStringList messages;
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("messages");
+
+    QTest::newRow("local directory of sidecars")
+        << "{root}/repo"
+        << QStringList { "Loading package catalog from {root}/repo/catalog.json...",
+               "Loading package catalog from {root}/repo/catalog/packages.json...",
+               "Scanning {root}/repo for package sidecar manifests..." };
+    QTest::newRow("remote directory with an index")
+        << "{http}/idx/"
+        << QStringList { "Downloading package catalog from {http}/idx/catalog.json...",
+               "Downloading package index from {http}/idx/vexa-package-names.txt...",
+               "Downloading package sidecar {http}/idx/b.json...",
+               "Downloading package sidecar {http}/idx/a.json..." };
+}
+
+void CatalogSourceTest::reportsProgress()
+{
+    QFETCH(QString, source);
+    QFETCH(QStringList, messages);
+    QVERIFY(writeTestFile(m_work->filePath(QStringLiteral("repo/a.json")), sidecar(QStringLiteral("a"))));
+
+    QStringList reported;
     CatalogPayload payload;
     QString errorText;
-    QVERIFY2(resolveCatalog(m_http->url(QStringLiteral("/idx/")).toString(), payload, errorText,
-                 [&messages](const QString &message) { messages.append(message); }),
+    QVERIFY2(resolveCatalog(expand(source), payload, errorText,
+                 [&reported](const QString &message) { reported.append(message); }),
         qPrintable(errorText));
-    QCOMPARE(messages,
-        expand(QStringList { "Downloading package catalog from {http}/idx/catalog.json...",
-            "Downloading package index from {http}/idx/vexa-package-names.txt...",
-            "Downloading package sidecar {http}/idx/b.json...",
-            "Downloading package sidecar {http}/idx/a.json..." }));
+    QCOMPARE(reported, expand(messages));
 }
 
 void CatalogSourceTest::failureLeavesPayloadAlone()
