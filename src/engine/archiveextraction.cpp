@@ -127,23 +127,43 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
             return false;
         }
 
-        QByteArray data;
+        QFile file(target);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            errorText = QStringLiteral("Failed to open extracted file %1 for writing").arg(target);
+            return false;
+        }
+        // Streamed straight into the file, so an entry of several gigabytes never sits in memory.
+        quint64 size = 0;
+        quint32 crc = 0;
         int readStatus = QZipReader::NoError;
-        switch (readZipEntryData(archive, entry, data)) {
+        bool writeFailed = false;
+        switch (copyZipEntryData(archive, entry, file, size, crc)) {
         case ZipEntryRead::Read:
             break;
         case ZipEntryRead::Damaged:
             readStatus = QZipReader::FileError;
             break;
-        case ZipEntryRead::Unsupported:
-            data = reader.fileData(entry.storedPath);
+        case ZipEntryRead::WriteFailed:
+            writeFailed = true;
+            break;
+        case ZipEntryRead::Unsupported: {
+            const QByteArray data = reader.fileData(entry.storedPath);
             readStatus = reader.status();
+            writeFailed = file.write(data) != data.size();
+            size = quint64(data.size());
+            crc = zipCrc32(data);
             break;
         }
-        const bool sizeAgrees = entry.uncompressedSize == 0 || quint64(data.size()) == entry.uncompressedSize;
+        }
+        file.close();
+        if (writeFailed || file.error() != QFileDevice::NoError) {
+            errorText = QStringLiteral("Failed to write complete extracted file %1").arg(target);
+            return false;
+        }
+        const bool sizeAgrees = entry.uncompressedSize == 0 || size == entry.uncompressedSize;
         // Damaged data often decodes without complaint, and the zip reader never reports it; the
         // recorded checksum keeps a damaged entry from being installed as if it were good.
-        if (readStatus == QZipReader::NoError && sizeAgrees && zipCrc32(data) != entry.crc32)
+        if (readStatus == QZipReader::NoError && sizeAgrees && crc != entry.crc32)
             readStatus = QZipReader::FileError;
         if (readStatus != QZipReader::NoError) {
             errorText = withFallbackNote(QStringLiteral("Failed to extract archive entry %1 from %2 (%3)")
@@ -153,20 +173,8 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
         }
         if (!sizeAgrees) {
             errorText = QStringLiteral("Extracted archive entry %1 from %2 has size %3, expected %4.")
-                            .arg(entry.storedPath, archivePath, QString::number(data.size()),
+                            .arg(entry.storedPath, archivePath, QString::number(size),
                                 QString::number(entry.uncompressedSize));
-            return false;
-        }
-
-        QFile file(target);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            errorText = QStringLiteral("Failed to open extracted file %1 for writing").arg(target);
-            return false;
-        }
-        const qint64 written = file.write(data);
-        file.close();
-        if (written != data.size() || file.error() != QFileDevice::NoError) {
-            errorText = QStringLiteral("Failed to write complete extracted file %1").arg(target);
             return false;
         }
         // An archive that recorded no permissions must not leave a file nobody can read.

@@ -175,6 +175,43 @@ void applyZip64Extra(const char *extra, int extraLength, quint32 uncompressed32,
     }
 }
 
+constexpr qint64 LocalHeaderSize = 30;
+constexpr quint32 LocalHeaderSignature = 0x04034b50;
+
+// Reads the local header of an entry: where its data starts, after checking that the header repeats
+// the entry's name. Unbuffered reads keep this at one small read per entry.
+bool readLocalHeader(QFile &archive, const ZipDirectoryEntry &entry, quint64 &dataStart)
+{
+    QByteArray header;
+    const quint64 fileSize = quint64(archive.size());
+    if (entry.localHeaderOffset > fileSize
+        || !readAt(archive, qint64(entry.localHeaderOffset), LocalHeaderSize + entry.rawName.size(), header)
+        || u32(header.constData()) != LocalHeaderSignature)
+        return false;
+    const int nameLength = u16(header.constData() + 26);
+    const int extraLength = u16(header.constData() + 28);
+    if (nameLength != entry.rawName.size()
+        || QByteArrayView(header.constData() + LocalHeaderSize, nameLength) != entry.rawName)
+        return false;
+    dataStart = entry.localHeaderOffset + LocalHeaderSize + quint64(nameLength) + quint64(extraLength);
+    return dataStart <= fileSize && entry.compressedSize <= fileSize - dataStart;
+}
+
+// A local header that names its entry differently from the directory would let tar write a file the
+// safety check never saw, so such an archive is not a well-formed one.
+bool localHeadersRepeatNames(const QString &archivePath, const QList<ZipDirectoryEntry> &entries)
+{
+    QFile archive(archivePath);
+    if (!archive.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    quint64 dataStart = 0;
+    for (const ZipDirectoryEntry &entry : entries) {
+        if (!readLocalHeader(archive, entry, dataStart))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entries)
@@ -222,6 +259,7 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
             return false;
 
         ZipDirectoryEntry entry;
+        entry.rawName = rawName;
         entry.storedPath
             = (flags & Utf8NamesFlag) ? QString::fromUtf8(rawName) : QString::fromLocal8Bit(rawName);
         const quint32 unixMode = externalAttributes >> 16;
@@ -239,19 +277,19 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
         entries.append(entry);
         at = next;
     }
-    return true;
+    return localHeadersRepeatNames(archivePath, entries);
 }
 
-ZipEntryRead readZipEntryData(QFile &archive, const ZipDirectoryEntry &entry, QByteArray &data)
+ZipEntryRead copyZipEntryData(
+    QFile &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc)
 {
     constexpr quint16 Stored = 0;
     constexpr quint16 Deflated = 8;
     constexpr quint16 EncryptedFlag = 0x0001;
-    constexpr qint64 LocalHeaderSize = 30;
-    constexpr quint32 LocalHeaderSignature = 0x04034b50;
-    constexpr qint64 InputBlockSize = 1024 * 1024;
+    constexpr qint64 BlockSize = 1024 * 1024;
 
-    data.clear();
+    size = 0;
+    crc = 0;
     if (!archive.isOpen() || (entry.flags & EncryptedFlag))
         return ZipEntryRead::Unsupported;
     if (entry.method != Stored && entry.method != Deflated)
@@ -260,81 +298,90 @@ ZipEntryRead readZipEntryData(QFile &archive, const ZipDirectoryEntry &entry, QB
     if (entry.method == Deflated)
         return ZipEntryRead::Unsupported;
 #endif
-    QByteArray header;
-    const quint64 fileSize = quint64(archive.size());
-    if (entry.localHeaderOffset > fileSize
-        || !readAt(archive, qint64(entry.localHeaderOffset), LocalHeaderSize, header)
-        || u32(header.constData()) != LocalHeaderSignature)
-        return ZipEntryRead::Damaged;
-    const quint64 dataStart = entry.localHeaderOffset + LocalHeaderSize + u16(header.constData() + 26)
-        + u16(header.constData() + 28);
-    if (dataStart > fileSize || entry.compressedSize > fileSize - dataStart
-        || !archive.seek(qint64(dataStart)))
+    quint64 dataStart = 0;
+    if (!readLocalHeader(archive, entry, dataStart) || !archive.seek(qint64(dataStart)))
         return ZipEntryRead::Damaged;
 
+    // Output is bounded by the recorded size plus one byte: enough to tell that the data is larger.
+    const quint64 limit = entry.uncompressedSize + 1;
+    const auto deliver = [&](const char *data, qint64 length) {
+        const qint64 allowed = qint64(qMin<quint64>(quint64(length), limit - size));
+        if (output.write(data, allowed) != allowed)
+            return false;
+        crc = zipCrc32(QByteArrayView(data, allowed), crc);
+        size += quint64(allowed);
+        return true;
+    };
+
+    QByteArray input;
+    quint64 inputLeft = entry.compressedSize;
     if (entry.method == Stored) {
-        const quint64 length = qMin(entry.compressedSize, entry.uncompressedSize + 1);
-        data = archive.read(qint64(length));
-        return quint64(data.size()) == length ? ZipEntryRead::Read : ZipEntryRead::Damaged;
+        while (inputLeft > 0 && size < limit) {
+            input = archive.read(qint64(qMin<quint64>(inputLeft, BlockSize)));
+            if (input.isEmpty())
+                return ZipEntryRead::Damaged;
+            inputLeft -= quint64(input.size());
+            if (!deliver(input.constData(), input.size()))
+                return ZipEntryRead::WriteFailed;
+        }
+        return ZipEntryRead::Read;
     }
 
 #ifdef VEXA_HAVE_ZLIB
-    // Output is bounded by the recorded size plus one byte: enough to tell that the data is larger.
-    const quint64 limit = entry.uncompressedSize + 1;
-    if (limit > quint64(std::numeric_limits<qsizetype>::max() / 2))
-        return ZipEntryRead::Damaged;
-    data.resize(qsizetype(limit));
     z_stream stream {};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
         return ZipEntryRead::Damaged;
-    QByteArray input;
-    quint64 inputLeft = entry.compressedSize;
-    qint64 produced = 0;
+    QByteArray block(BlockSize, Qt::Uninitialized);
     int result = Z_OK;
-    while (result != Z_STREAM_END && quint64(produced) < limit) {
+    ZipEntryRead outcome = ZipEntryRead::Damaged;
+    while (size < limit) {
         if (stream.avail_in == 0) {
             if (inputLeft == 0)
                 break;
-            input = archive.read(qint64(qMin<quint64>(inputLeft, InputBlockSize)));
+            input = archive.read(qint64(qMin<quint64>(inputLeft, BlockSize)));
             if (input.isEmpty())
                 break;
             inputLeft -= quint64(input.size());
             stream.next_in = reinterpret_cast<Bytef *>(input.data());
             stream.avail_in = uInt(input.size());
         }
-        stream.next_out = reinterpret_cast<Bytef *>(data.data() + produced);
-        stream.avail_out = uInt(qMin<quint64>(limit - quint64(produced), 1u << 30));
-        const uInt before = stream.avail_out;
+        stream.next_out = reinterpret_cast<Bytef *>(block.data());
+        stream.avail_out = uInt(block.size());
         result = inflate(&stream, Z_NO_FLUSH);
-        produced += before - stream.avail_out;
-        if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
+        const qint64 produced = block.size() - qint64(stream.avail_out);
+        if (produced > 0 && !deliver(block.constData(), produced)) {
+            outcome = ZipEntryRead::WriteFailed;
             break;
-        if (result == Z_BUF_ERROR && stream.avail_in != 0)
+        }
+        if (result == Z_STREAM_END) {
+            outcome = ZipEntryRead::Read;
+            break;
+        }
+        if (result != Z_OK && !(result == Z_BUF_ERROR && stream.avail_in == 0))
             break;
     }
+    if (size >= limit && outcome == ZipEntryRead::Damaged)
+        outcome = ZipEntryRead::Read; // larger than recorded: the caller reports the size
     inflateEnd(&stream);
-    data.truncate(qsizetype(produced));
-    if (result == Z_STREAM_END || quint64(produced) >= limit)
-        return ZipEntryRead::Read;
-    return ZipEntryRead::Damaged;
+    return outcome;
 #else
     return ZipEntryRead::Unsupported;
 #endif
 }
 
-quint32 zipCrc32(QByteArrayView data)
+quint32 zipCrc32(QByteArrayView data, quint32 crc)
 {
 #ifdef VEXA_HAVE_ZLIB
-    uLong crc = crc32(0L, Z_NULL, 0);
+    uLong value = crc;
     const auto *bytes = reinterpret_cast<const Bytef *>(data.data());
     qsizetype left = data.size();
     while (left > 0) {
         const uInt slice = uInt(qMin<qsizetype>(left, 1 << 30));
-        crc = crc32(crc, bytes, slice);
+        value = crc32(value, bytes, slice);
         bytes += slice;
         left -= slice;
     }
-    return quint32(crc);
+    return quint32(value);
 #else
     static const std::array<quint32, 256> table = [] {
         std::array<quint32, 256> t {};
@@ -346,10 +393,10 @@ quint32 zipCrc32(QByteArrayView data)
         }
         return t;
     }();
-    quint32 crc = 0xffffffffu;
+    quint32 value = crc ^ 0xffffffffu;
     for (const char byte : data)
-        crc = table[(crc ^ quint8(byte)) & 0xff] ^ (crc >> 8);
-    return crc ^ 0xffffffffu;
+        value = table[(value ^ quint8(byte)) & 0xff] ^ (value >> 8);
+    return value ^ 0xffffffffu;
 #endif
 }
 

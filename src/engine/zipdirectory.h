@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileDevice>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
@@ -13,6 +14,8 @@ namespace vexa {
 struct ZipDirectoryEntry
 {
     QString storedPath;
+    // The name's bytes as stored; each local header must repeat them exactly.
+    QByteArray rawName;
     bool isDirectory = false;
     bool isSymLink = false;
     quint64 uncompressedSize = 0;
@@ -25,25 +28,29 @@ struct ZipDirectoryEntry
     QFileDevice::Permissions permissions;
 };
 
-// Reads the central directory of a zip archive (ZIP64 included) without touching the entries' data.
-// Returns false when the file cannot be opened or is not a well-formed zip archive. The zip reader
-// silently drops leading "../" and "/" from names, so this list is the one to judge an archive by.
+// Reads the central directory of a zip archive (ZIP64 included) and checks that every entry's local
+// header repeats its name. Returns false when the file cannot be opened or is not a well-formed zip
+// archive. The zip reader silently drops leading "../" and "/" from names, and tar may take a name
+// from the local header rather than the directory, so this list is the one to judge an archive by.
 bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entries);
 
 enum class ZipEntryRead {
-    Read, // the data is in `data`; size and checksum are for the caller to judge
+    Read, // the data went to the output; size and checksum are for the caller to judge
     Damaged, // the entry's headers or compressed data are broken
     Unsupported, // this build cannot decode the entry (no zlib for deflate, or another method)
+    WriteFailed, // the output did not take the data
 };
 
-// Reads one entry's uncompressed data straight from its offset in the open archive. The zip reader
-// finds an entry by comparing its name with every stored name, which makes unpacking an archive of
-// tens of thousands of files take minutes; this costs one seek per entry. At most the recorded size
-// plus one byte is produced, so a lying header cannot blow up memory.
-ZipEntryRead readZipEntryData(QFile &archive, const ZipDirectoryEntry &entry, QByteArray &data);
+// Streams one entry's uncompressed data from its offset in the open archive into `output`, with its
+// size and CRC-32. Memory stays bounded whatever the entry's size, and at most the recorded size plus
+// one byte is written, so a lying header can neither exhaust memory nor fill the disk. One seek per
+// entry: the zip reader instead compares a name with every stored name for each entry, which makes an
+// archive of tens of thousands of files take minutes.
+ZipEntryRead copyZipEntryData(
+    QFile &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc);
 
-// The CRC-32 that zip archives record for each entry's data.
-quint32 zipCrc32(QByteArrayView data);
+// The CRC-32 that zip archives record for each entry's data, continued from `crc` for data read in parts.
+quint32 zipCrc32(QByteArrayView data, quint32 crc = 0);
 
 // True when writing an entry stored under this path (either separator) stays inside the destination:
 // not absolute, no drive or UNC prefix, no ".." segment. An empty path is contained (it is skipped).

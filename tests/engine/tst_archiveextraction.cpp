@@ -175,6 +175,7 @@ private Q_SLOTS:
 
     void failures_data();
     void failures();
+    void streamsEntriesLargerThanOneBlock();
     void missingArchiveSkipsTar();
     void damagedEntryCarriesFallbackNote();
     void fileOverFileParentFails();
@@ -506,6 +507,14 @@ void TestArchiveExtraction::failures_data()
     QTest::newRow("damaged compressed data")
         << TarMode::None << badStream
         << QStringLiteral("Failed to extract archive entry lib/config.cmake from %1 (FileError)");
+    // The directory names a harmless path while the local header, which tar may follow, climbs out.
+    QByteArray disguised = buildTestZip({ testFile("safe.txt", "escaped") });
+    disguised.replace(disguised.indexOf("safe.txt"), 8, "../e.txt");
+    QTest::newRow("local header names another path, no tar")
+        << TarMode::None << disguised << QStringLiteral("Failed to read archive entries from %1 (FileError)");
+    QTest::newRow("local header names another path, bsdtar")
+        << TarMode::BsdTar << disguised
+        << QStringLiteral("Failed to read archive entries from %1 (FileError)");
     QTest::newRow("damaged data") << TarMode::None << damaged
                                   << QStringLiteral(
                                          "Failed to extract archive entry b.txt from %1 (FileError)");
@@ -528,6 +537,32 @@ void TestArchiveExtraction::failures()
     QCOMPARE(errorText, QString(expected).replace(QStringLiteral("%1"), archive));
     // Something that cannot be read as a zip is never handed to tar, whose formats we cannot check.
     QVERIFY(!tar.tarRan());
+}
+
+void TestArchiveExtraction::streamsEntriesLargerThanOneBlock()
+{
+    // Entries are copied in blocks of a mebibyte; sizes across block edges show the joins are exact.
+    QByteArray text;
+    for (int i = 0; text.size() < 3 * 1024 * 1024 + 17; ++i)
+        text += QByteArray::number(i) + ' ';
+    QByteArray noise(2 * 1024 * 1024 + 5, Qt::Uninitialized);
+    quint32 state = 12345;
+    for (char &byte : noise) {
+        state = state * 1103515245u + 12345u;
+        byte = char(state >> 24);
+    }
+    QTemporaryDir work;
+    const QString archive = work.filePath(QStringLiteral("large.zip"));
+    QVERIFY(writeTestZip(archive,
+        { testDeflatedFile("text.txt", text), testFile("noise.bin", noise), testFile("empty.txt", {}) }));
+    const QString destination = work.filePath(QStringLiteral("dest"));
+
+    TarOnPath tar(TarMode::None);
+    QString errorText;
+    QVERIFY2(extractArchive(archive, destination, errorText), qPrintable(errorText));
+    QCOMPARE(readTestFile(destination + QStringLiteral("/text.txt")), text);
+    QCOMPARE(readTestFile(destination + QStringLiteral("/noise.bin")), noise);
+    QVERIFY(QFileInfo(destination + QStringLiteral("/empty.txt")).isFile());
 }
 
 void TestArchiveExtraction::missingArchiveSkipsTar()
