@@ -5,7 +5,7 @@
 #ifdef Q_OS_WIN
 #include <QSettings>
 
-#include <windows.h>
+#include <qt_windows.h>
 #else
 #include <QFile>
 #include <QFileInfo>
