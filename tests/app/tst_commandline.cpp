@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "helpexpectations.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -35,22 +36,9 @@ void TestCommandLine::helpListsTheOptionsInOrder()
     const QString help = folded(parser.helpText());
 
     QVERIFY(help.contains(QStringLiteral("Custom offline Vexa installer.")));
-    const QStringList expectedInOrder = {
-        QStringLiteral("-h, --help"),
-        QStringLiteral("--repository-dir <directory> Load the catalog and package archives from a specific "
-                       "repository directory."),
-        QStringLiteral("--catalog-url <url> Load the package catalog from a remote HTTP or HTTPS URL."),
-        QStringLiteral(
-            "--client-update-url <location> Load the client self-update manifest from a specific URL "
-            "or file path."),
-        QStringLiteral("--skip-self-update Skip the client self-update check for this launch."),
-    };
-    qsizetype previous = -1;
-    for (const QString &entry : expectedInOrder) {
-        const qsizetype position = help.indexOf(entry);
-        QVERIFY2(position > previous, qPrintable(entry + QStringLiteral("\n in: ") + help));
-        previous = position;
-    }
+    const QString outOfOrder
+        = firstEntryOutOfOrder(help, QStringList { QStringLiteral("-h, --help") } + expectedHelpOptions());
+    QVERIFY2(outOfOrder.isEmpty(), qPrintable(outOfOrder + QStringLiteral("\n in: ") + help));
     QVERIFY(!help.contains(QStringLiteral("--version")));
     QVERIFY(!help.contains(QStringLiteral("Arguments:")));
     // The flag takes no value.

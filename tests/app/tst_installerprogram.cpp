@@ -1,3 +1,5 @@
+#include "helpexpectations.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -76,22 +78,9 @@ void TestInstallerProgram::helpListsTheOptions()
     // Help wraps long descriptions, so compare with white space runs folded.
     const QString help = run.standardOutput.simplified();
     QVERIFY2(help.contains(QStringLiteral("Custom offline Vexa installer.")), qPrintable(help));
-    const QStringList expectedInOrder = {
-        QStringLiteral("--help"),
-        QStringLiteral("--repository-dir <directory> Load the catalog and package archives from a specific "
-                       "repository directory."),
-        QStringLiteral("--catalog-url <url> Load the package catalog from a remote HTTP or HTTPS URL."),
-        QStringLiteral(
-            "--client-update-url <location> Load the client self-update manifest from a specific URL "
-            "or file path."),
-        QStringLiteral("--skip-self-update Skip the client self-update check for this launch."),
-    };
-    qsizetype previous = -1;
-    for (const QString &entry : expectedInOrder) {
-        const qsizetype position = help.indexOf(entry);
-        QVERIFY2(position > previous, qPrintable(entry + QStringLiteral("\n in: ") + help));
-        previous = position;
-    }
+    const QString outOfOrder = vexa::firstEntryOutOfOrder(
+        help, QStringList { QStringLiteral("--help") } + vexa::expectedHelpOptions());
+    QVERIFY2(outOfOrder.isEmpty(), qPrintable(outOfOrder + QStringLiteral("\n in: ") + help));
     QVERIFY(!help.contains(QStringLiteral("--version")));
 }
 
