@@ -77,6 +77,23 @@ class Handler(BaseHTTPRequestHandler):
     def _not_found(self):
         self._send_body(404, b"not found\n", "text/plain")
 
+    def _file_or_not_found(self, relative):
+        """The file's bytes, or None once a 404 has been sent for it."""
+        body = self._file(relative)
+        if body is None:
+            self._not_found()
+        return body
+
+    def _start_file_answer(self, content_length=None, close=False):
+        """Status 200 and binary body headers; Content-Length only when `content_length` is given."""
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if content_length is not None:
+            self.send_header("Content-Length", str(content_length))
+        if close:
+            self.send_header("Connection", "close")
+        self.end_headers()
+
     def _client_gone(self, timeout):
         """Waits up to `timeout` seconds; true when the client closed its side meanwhile."""
         try:
@@ -127,10 +144,8 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
 
     def _plain(self, path):
-        body = self._file(path)
-        if body is None:
-            self._not_found()
-        else:
+        body = self._file_or_not_found(path)
+        if body is not None:
             self._send_body(200, body)
 
     def _status(self, rest, query):
@@ -155,29 +170,21 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
 
     def _nolength(self, rest, _query):
-        body = self._file(rest)
+        body = self._file_or_not_found(rest)
         if body is None:
-            self._not_found()
             return
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Connection", "close")
-        self.end_headers()
+        self._start_file_answer(close=True)
         self.wfile.write(body)
         self.wfile.flush()
         self.close_connection = True
 
     def _stall(self, rest, query):
-        body = self._file(rest)
+        body = self._file_or_not_found(rest)
         if body is None:
-            self._not_found()
             return
         after = min(int(self._first(query, "after", "0")), len(body))
         limit = min(float(self._first(query, "max_s", str(MAX_WAIT_SECONDS))), MAX_WAIT_SECONDS)
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
+        self._start_file_answer(len(body))
         self.wfile.write(body[:after])
         self.wfile.flush()
         deadline = time.monotonic() + limit
@@ -187,16 +194,12 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
 
     def _drip(self, rest, query):
-        body = self._file(rest)
+        body = self._file_or_not_found(rest)
         if body is None:
-            self._not_found()
             return
         chunk = max(1, int(self._first(query, "chunk", "1024")))
         interval = max(0, int(self._first(query, "interval_ms", "100"))) / 1000.0
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
+        self._start_file_answer(len(body))
         self.wfile.flush()
         for offset in range(0, len(body), chunk):
             if offset and self._client_gone(interval):
@@ -206,9 +209,8 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.flush()
 
     def _delay(self, rest, query):
-        body = self._file(rest)
+        body = self._file_or_not_found(rest)
         if body is None:
-            self._not_found()
             return
         wait = min(int(self._first(query, "ms", "0")) / 1000.0, MAX_WAIT_SECONDS)
         if self._client_gone(wait):
@@ -217,15 +219,10 @@ class Handler(BaseHTTPRequestHandler):
         self._send_body(200, body)
 
     def _wronglength(self, rest, query):
-        body = self._file(rest)
+        body = self._file_or_not_found(rest)
         if body is None:
-            self._not_found()
             return
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", self._first(query, "length", str(len(body))))
-        self.send_header("Connection", "close")
-        self.end_headers()
+        self._start_file_answer(self._first(query, "length", str(len(body))), close=True)
         self.wfile.write(body)
         self.wfile.flush()
         self.close_connection = True
