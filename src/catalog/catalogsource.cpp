@@ -284,7 +284,7 @@ bool resolveRemote(
 
 } // namespace
 
-QString defaultPackageIndexUrl()
+QString DefaultPackageIndexUrl()
 {
     return QStringLiteral(VEXA_DEFAULT_PACKAGE_INDEX_URL);
 }
@@ -298,7 +298,7 @@ bool resolveCatalog(const QString &source, CatalogPayload &payload, QString &err
     if (location.isEmpty())
         location = qEnvironmentVariable("VEXA_REPOSITORY_DIR").trimmed();
     if (location.isEmpty())
-        location = defaultPackageIndexUrl();
+        location = DefaultPackageIndexUrl();
 
     // Filled only on success, so a failed resolution never leaves a half-written payload behind.
     CatalogPayload resolved;

@@ -17,7 +17,7 @@ using ProgressCallback = std::function<void(const QString &message)>;
 
 inline const QString PackageIndexFileName = QStringLiteral("vexa-package-names.txt");
 // The package-index endpoint used when no source is configured anywhere.
-QString defaultPackageIndexUrl();
+QString DefaultPackageIndexUrl();
 
 // One resolved catalog document and where its package repository lives.
 struct CatalogPayload

@@ -709,7 +709,7 @@ void CatalogSourceTest::fallsBackToEnvironment()
 
 void CatalogSourceTest::defaultEndpointIsTheRemoteIndex()
 {
-    const QUrl endpoint(defaultPackageIndexUrl());
+    const QUrl endpoint(DefaultPackageIndexUrl());
     QCOMPARE(endpoint.scheme(), QStringLiteral("https"));
     QCOMPARE(endpoint.path(), QStringLiteral("/vexa-package-names.txt"));
 
