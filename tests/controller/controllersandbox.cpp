@@ -178,6 +178,33 @@ std::unique_ptr<InstallerController> ControllerSandbox::makeController() const
     return controller;
 }
 
+std::unique_ptr<InstallerController> standardController(
+    ControllerSandbox &sandbox, const QStringList &installed, const QStringList &older, bool withManifests)
+{
+    if (!sandbox.writeCatalog(standardPackages()))
+        return nullptr;
+    PackageCatalog catalog;
+    if (!sandbox.loadCatalog(catalog) || !sandbox.placePackages(catalog, installed))
+        return nullptr;
+    if (withManifests && !installed.isEmpty()) {
+        QList<QJsonObject> recorded = standardPackages();
+        for (const QString &id : older)
+            recorded = withVersionCode(recorded, id, catalog.findPackage(id)->internal_version_code - 1);
+        PackageCatalog recordedCatalog;
+        QString errorText;
+        if (!loadFromJson(catalogDocument(recorded), recordedCatalog, errorText)
+            || !sandbox.writeManifests(recordedCatalog, QSet<QString>(installed.cbegin(), installed.cend())))
+            return nullptr;
+    }
+    return sandbox.makeController();
+}
+
+void applyToggles(InstallerController &controller, const QStringList &toggles)
+{
+    for (const QString &toggle : toggles)
+        controller.togglePackage(toggle.mid(1), toggle.startsWith(QLatin1Char('+')));
+}
+
 SignalRecorder::SignalRecorder(InstallerController *controller)
 {
     const auto record

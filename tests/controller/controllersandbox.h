@@ -74,6 +74,16 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A controller over standardPackages() in `sandbox`, whose root holds the `installed` packages with
+// manifests recording them; for the ids in `older` the manifests record the previous build (code
+// one lower), so they need an upgrade; without `withManifests` the root has no manifests at all.
+// Null when any step fails.
+std::unique_ptr<InstallerController> standardController(ControllerSandbox &sandbox,
+    const QStringList &installed = {}, const QStringList &older = {}, bool withManifests = true);
+
+// Ticks ("+id") and unticks ("-id") packages in order.
+void applyToggles(InstallerController &controller, const QStringList &toggles);
+
 // Records the names of the controller's signals in emission order.
 class SignalRecorder : public QObject
 {

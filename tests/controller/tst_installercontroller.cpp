@@ -51,19 +51,6 @@ private Q_SLOTS:
 
 namespace {
 
-std::unique_ptr<InstallerController> standardController(
-    ControllerSandbox &sandbox, const QStringList &installed = {})
-{
-    if (!sandbox.writeCatalog(standardPackages()))
-        return nullptr;
-    if (!installed.isEmpty()) {
-        PackageCatalog catalog;
-        if (!sandbox.loadCatalog(catalog) || !sandbox.install(catalog, installed))
-            return nullptr;
-    }
-    return sandbox.makeController();
-}
-
 QSet<QString> checkedIds(const QVariantList &entries)
 {
     QSet<QString> result;
@@ -80,12 +67,6 @@ QStringList sorted(const QSet<QString> &ids)
     QStringList list(ids.cbegin(), ids.cend());
     list.sort();
     return list;
-}
-
-void applyToggles(InstallerController &controller, const QStringList &toggles)
-{
-    for (const QString &toggle : toggles)
-        controller.togglePackage(toggle.mid(1), toggle.startsWith(QLatin1Char('+')));
 }
 
 const QStringList RecomputeSignals { QStringLiteral("cmakeHelpTextChanged"),

@@ -31,27 +31,6 @@ private Q_SLOTS:
 
 namespace {
 
-std::unique_ptr<InstallerController> standardController(
-    ControllerSandbox &sandbox, const QStringList &installed = {}, const QStringList &stale = {})
-{
-    if (!sandbox.writeCatalog(standardPackages()))
-        return nullptr;
-    PackageCatalog catalog;
-    if (!sandbox.loadCatalog(catalog) || !sandbox.placePackages(catalog, installed))
-        return nullptr;
-    if (!installed.isEmpty()) {
-        QList<QJsonObject> recorded = standardPackages();
-        for (const QString &id : stale)
-            recorded = withVersionCode(recorded, id, catalog.findPackage(id)->internal_version_code - 1);
-        PackageCatalog recordedCatalog;
-        QString errorText;
-        if (!loadFromJson(catalogDocument(recorded), recordedCatalog, errorText)
-            || !sandbox.writeManifests(recordedCatalog, QSet<QString>(installed.cbegin(), installed.cend())))
-            return nullptr;
-    }
-    return sandbox.makeController();
-}
-
 int activeRows(const QVariantList &entries)
 {
     int count = 0;
@@ -235,8 +214,7 @@ void TestPackageEntries::rowKeys()
     ControllerSandbox sandbox;
     auto controller = standardController(sandbox, { ids::Base, ids::Json, ids::Qt }, { ids::Qt });
     QVERIFY(controller);
-    for (const QString &toggle : toggles)
-        controller->togglePackage(toggle.mid(1), toggle.startsWith(QLatin1Char('+')));
+    applyToggles(*controller, toggles);
 
     const QVariantMap row = packageRowById(controller->packageEntries(), packageId);
     QVERIFY(!row.isEmpty());

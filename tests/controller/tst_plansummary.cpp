@@ -38,32 +38,6 @@ private:
 
 namespace {
 
-using Setup = std::function<bool(ControllerSandbox &, InstallerController &)>;
-
-// A root in step with the catalog holding `installed`; `older` lists packages whose manifests record
-// the previous build (code one lower), so they need an upgrade.
-bool prepareRoot(ControllerSandbox &sandbox, const QStringList &installed, const QStringList &older = {},
-    bool withManifests = true)
-{
-    if (!sandbox.writeCatalog(standardPackages()))
-        return false;
-    PackageCatalog catalog;
-    if (!sandbox.loadCatalog(catalog) || !sandbox.placePackages(catalog, installed))
-        return false;
-    if (!withManifests || installed.isEmpty())
-        return true;
-    QList<QJsonObject> recorded = standardPackages();
-    for (const QString &id : older) {
-        const int code = catalog.findPackage(id)->internal_version_code;
-        recorded = withVersionCode(recorded, id, code - 1);
-    }
-    PackageCatalog recordedCatalog;
-    QString errorText;
-    if (!loadFromJson(catalogDocument(recorded), recordedCatalog, errorText))
-        return false;
-    return sandbox.writeManifests(recordedCatalog, QSet<QString>(installed.cbegin(), installed.cend()));
-}
-
 QString summaryWithPlaceholderRoot(const InstallerController &controller, const ControllerSandbox &sandbox)
 {
     QString text = controller.summaryText();
@@ -208,11 +182,9 @@ void TestPlanSummary::summaryReferences()
     QFETCH(QStringList, toggles);
 
     ControllerSandbox sandbox;
-    QVERIFY(prepareRoot(sandbox, installed, older, withManifests));
-    auto controller = sandbox.makeController();
+    const auto controller = standardController(sandbox, installed, older, withManifests);
     QVERIFY(controller);
-    for (const QString &toggle : toggles)
-        controller->togglePackage(toggle.mid(1), toggle.startsWith(QLatin1Char('+')));
+    applyToggles(*controller, toggles);
 
     QVERIFY(matchesReference(reference, summaryWithPlaceholderRoot(*controller, sandbox)));
 }
@@ -276,11 +248,9 @@ void TestPlanSummary::statusAndClosingSentence()
     QFETCH(bool, hasChanges);
 
     ControllerSandbox sandbox;
-    QVERIFY(prepareRoot(sandbox, installed, older, withManifests));
-    auto controller = sandbox.makeController();
+    const auto controller = standardController(sandbox, installed, older, withManifests);
     QVERIFY(controller);
-    for (const QString &toggle : toggles)
-        controller->togglePackage(toggle.mid(1), toggle.startsWith(QLatin1Char('+')));
+    applyToggles(*controller, toggles);
 
     QCOMPARE(controller->statusText(), status);
     QCOMPARE(controller->summaryText().split(QLatin1Char('\n')).constLast(), closing);
