@@ -9,9 +9,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
-#include <QTemporaryFile>
-#include <QTextStream>
 
 namespace vexa {
 
@@ -259,37 +256,8 @@ QStringList entryShape(const QVariantList &entries)
 
 bool matchesReference(const QString &name, const QString &actual)
 {
-    const QString path = QStringLiteral(VEXA_TESTS_DIR "/controller/references/") + name;
-    const QByteArray actualBytes = actual.toUtf8();
-    if (qEnvironmentVariableIntValue("VEXA_UPDATE_REFERENCES") == 1) {
-        if (!writeTestFile(path, actualBytes)) {
-            qWarning("cannot write reference %s", qPrintable(path));
-            return false;
-        }
-        return true;
-    }
-
-    const QByteArray expected = readTestFile(path);
-    if (expected == actualBytes)
-        return true;
-
-    QTemporaryFile actualFile;
-    if (actualFile.open()) {
-        actualFile.write(actualBytes);
-        actualFile.flush();
-        QProcess diff;
-        diff.start(QStringLiteral("diff"),
-            { QStringLiteral("-u"), QStringLiteral("--label"), QStringLiteral("expected/") + name,
-                QStringLiteral("--label"), QStringLiteral("actual/") + name, path, actualFile.fileName() });
-        if (diff.waitForFinished(10000)) {
-            QTextStream(stderr) << QString::fromUtf8(diff.readAllStandardOutput());
-            return false;
-        }
-    }
-    QTextStream(stderr) << "expected (" << path << "):\n"
-                        << QString::fromUtf8(expected) << "\nactual:\n"
-                        << actual << '\n';
-    return false;
+    return matchesReferenceFile(QStringLiteral(VEXA_TESTS_DIR "/controller/references/") + name,
+        actual.toUtf8(), QStringLiteral("run tests/controller/update-references.sh to refresh it"));
 }
 
 } // namespace vexa

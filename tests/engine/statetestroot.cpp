@@ -9,8 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
@@ -87,26 +85,8 @@ QString joined(const QSet<QString> &ids)
 
 bool matchesReference(const QString &name, const QByteArray &actual)
 {
-    const QString path = referencePath(name);
-    if (qEnvironmentVariableIntValue("VEXA_UPDATE_REFERENCES") == 1)
-        return writeTestFile(path, actual);
-    const QByteArray expected = readTestFile(path);
-    if (expected == actual)
-        return true;
-
-    QTemporaryDir scratch;
-    const QString actualPath = scratch.filePath(QStringLiteral("actual-") + name);
-    writeTestFile(actualPath, actual);
-    QProcess diff;
-    diff.setProcessChannelMode(QProcess::MergedChannels);
-    diff.start(QStringLiteral("diff"), { QStringLiteral("-u"), path, actualPath });
-    QTextStream err(stderr);
-    if (diff.waitForFinished(10000))
-        err << QString::fromUtf8(diff.readAll());
-    else
-        err << "expected:\n" << QString::fromUtf8(expected) << "\nactual:\n" << QString::fromUtf8(actual);
-    err << "Reference " << name << " differs (run tests/engine/update-state-references.sh to refresh it)\n";
-    return false;
+    return matchesReferenceFile(referencePath(name), actual,
+        QStringLiteral("run tests/engine/update-state-references.sh to refresh it"));
 }
 
 } // namespace vexa

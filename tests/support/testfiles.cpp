@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QTextStream>
 
 namespace vexa {
 
@@ -18,6 +21,43 @@ QByteArray readTestFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool matchesReferenceFile(const QString &referencePath, const QByteArray &actual, const QString &refreshHint)
+{
+    if (qEnvironmentVariableIntValue("VEXA_UPDATE_REFERENCES") == 1) {
+        if (writeTestFile(referencePath, actual))
+            return true;
+        qWarning("cannot write reference %s", qPrintable(referencePath));
+        return false;
+    }
+    const QByteArray expected = readTestFile(referencePath);
+    if (expected == actual)
+        return true;
+
+    QTextStream err(stderr);
+    const QString name = QFileInfo(referencePath).fileName();
+    QTemporaryFile actualFile;
+    bool diffShown = false;
+    if (actualFile.open() && actualFile.write(actual) == actual.size() && actualFile.flush()) {
+        QProcess diff;
+        diff.setProcessChannelMode(QProcess::MergedChannels);
+        diff.start(QStringLiteral("diff"),
+            { QStringLiteral("-u"), QStringLiteral("--label"), QStringLiteral("expected/") + name,
+                QStringLiteral("--label"), QStringLiteral("actual/") + name, referencePath,
+                actualFile.fileName() });
+        if (diff.waitForFinished(10000)) {
+            err << QString::fromUtf8(diff.readAll());
+            diffShown = true;
+        }
+    }
+    if (!diffShown) {
+        err << "expected (" << referencePath << "):\n"
+            << QString::fromUtf8(expected) << "\nactual:\n"
+            << QString::fromUtf8(actual) << '\n';
+    }
+    err << "Reference " << name << " differs (" << refreshHint << ")\n";
+    return false;
 }
 
 } // namespace vexa

@@ -10,4 +10,9 @@ bool writeTestFile(const QString &path, const QByteArray &data);
 // The whole content of `path`, or an empty array when it cannot be read.
 QByteArray readTestFile(const QString &path);
 
+// Compares `actual` with the reference file `referencePath`. On a mismatch prints a unified diff and
+// `refreshHint` and returns false. With VEXA_UPDATE_REFERENCES=1 in the environment the reference is
+// rewritten instead, so long generated texts are refreshed deliberately, never by hand.
+bool matchesReferenceFile(const QString &referencePath, const QByteArray &actual, const QString &refreshHint);
+
 } // namespace vexa
