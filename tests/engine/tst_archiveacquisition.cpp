@@ -2,10 +2,8 @@
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -28,20 +26,6 @@ PackageDefinition makePackage(const QString &payloadArchive, const QString &payl
     package.payload_archive = payloadArchive;
     package.payload_url = payloadUrl;
     return package;
-}
-
-QString hexDigest(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-}
-
-QByteArray randomBytes(qsizetype size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (char &c : bytes)
-        c = char(generator.bounded(256));
-    return bytes;
 }
 
 // Every file below the directory, relative: after a failure nothing, not even a temporary file, stays.
@@ -119,7 +103,7 @@ private:
 void TestArchiveAcquisition::initTestCase()
 {
     // Large enough for many progress reports, odd-sized so no percentage lands exactly on a block.
-    m_payload = randomBytes(600 * 1024 + 77, 7);
+    m_payload = seededRandomBytes(600 * 1024 + 77, 7);
 }
 
 void TestArchiveAcquisition::init()
@@ -131,7 +115,7 @@ void TestArchiveAcquisition::init()
     QVERIFY(
         writeTestFile(QDir(m_serverRoot->path()).filePath(QStringLiteral("archives/pkg.zip")), m_payload));
     QVERIFY(writeTestFile(
-        QDir(m_serverRoot->path()).filePath(QStringLiteral("small.bin")), randomBytes(8 * 1024, 3)));
+        QDir(m_serverRoot->path()).filePath(QStringLiteral("small.bin")), seededRandomBytes(8 * 1024, 3)));
     m_server = new TestHttpServer(m_serverRoot->path());
     QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
 }
@@ -197,7 +181,7 @@ void TestArchiveAcquisition::localArchiveVerifiedInPlace_data()
     QTest::addColumn<QString>("payloadArchive");
     QTest::addColumn<QString>("sha256");
     QTest::addColumn<qint64>("size");
-    const QString digest = hexDigest(m_payload);
+    const QString digest = sha256HexOf(m_payload);
     QTest::newRow("digest and size") << QStringLiteral("archives/pkg.zip") << digest
                                      << qint64(m_payload.size());
     QTest::newRow("upper-case digest still matches")
@@ -240,7 +224,7 @@ void TestArchiveAcquisition::localFailures_data()
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("expected"); // %1: the archive path in the repository
 
-    const QString digest = hexDigest(m_payload);
+    const QString digest = sha256HexOf(m_payload);
     const QString wrong = QString(64, QLatin1Char('a'));
     QTest::newRow("no archive path") << QString() << QStringLiteral("repo") << digest << qint64(0)
                                      << QStringLiteral(
@@ -305,7 +289,7 @@ void TestArchiveAcquisition::downloadsResolvedAgainstBase()
     QFETCH(QString, payloadArchive);
     QFETCH(QString, expectedRequest);
     PackageDefinition package = makePackage(payloadArchive);
-    package.sha256 = hexDigest(m_payload).toUpper();
+    package.sha256 = sha256HexOf(m_payload).toUpper();
     package.size_bytes = m_payload.size();
 
     QStringList lines;
@@ -327,7 +311,7 @@ void TestArchiveAcquisition::downloadsPayloadUrlUnderSanitisedId()
     PackageDefinition package = makePackage(
         QString(), QStringLiteral(" %1 ").arg(m_server->baseUrl() + QStringLiteral("/archives/pkg.zip")));
     package.package_id = QStringLiteral("com.company/qt 6");
-    package.sha256 = hexDigest(m_payload);
+    package.sha256 = sha256HexOf(m_payload);
     // A local repository does not matter once the package names its own URL.
     const QString localRepository = m_work->path();
     QString archivePath;
@@ -343,7 +327,7 @@ void TestArchiveAcquisition::downloadWithoutLengthSendsNoPercentages()
 {
     PackageDefinition package = makePackage(QStringLiteral("archives/pkg.zip"),
         m_server->baseUrl() + QStringLiteral("/nolength/archives/pkg.zip"));
-    package.sha256 = hexDigest(m_payload);
+    package.sha256 = sha256HexOf(m_payload);
     package.size_bytes = m_payload.size();
     QStringList lines;
     QString archivePath;
@@ -361,7 +345,7 @@ void TestArchiveAcquisition::slowDripNeverTimesOut()
     const QByteArray small = readTestFile(QDir(m_serverRoot->path()).filePath(QStringLiteral("small.bin")));
     PackageDefinition package = makePackage(
         QString(), m_server->baseUrl() + QStringLiteral("/drip/small.bin?chunk=820&interval_ms=100"));
-    package.sha256 = hexDigest(small);
+    package.sha256 = sha256HexOf(small);
     package.size_bytes = small.size();
     QStringList lines;
     QString archivePath;
@@ -383,7 +367,7 @@ void TestArchiveAcquisition::followsRedirects()
             ->url(QStringLiteral("/redirect?to=%1&code=302")
                       .arg(QString::fromLatin1(QUrl::toPercentEncoding(target))))
             .toString());
-    package.sha256 = hexDigest(m_payload);
+    package.sha256 = sha256HexOf(m_payload);
     QString archivePath;
     QString errorText;
     QVERIFY2(acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText),
@@ -399,7 +383,7 @@ void TestArchiveAcquisition::remoteFailures_data()
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("expected"); // %1: the URL
 
-    const QString digest = hexDigest(m_payload);
+    const QString digest = sha256HexOf(m_payload);
     const QString wrong = QString(64, QLatin1Char('0'));
     QTest::newRow("404")
         << QStringLiteral("/archives/missing.zip") << QString() << qint64(0)
@@ -473,7 +457,7 @@ void TestArchiveAcquisition::refusesHttpsToHttpRedirect()
     // The same server's own file over https downloads fine, so only the redirect is refused.
     PackageDefinition direct
         = makePackage(QStringLiteral("pkg.zip"), https.baseUrl() + QStringLiteral("/pkg.zip"));
-    direct.sha256 = hexDigest(m_payload);
+    direct.sha256 = sha256HexOf(m_payload);
     QString archivePath;
     QString errorText;
     QVERIFY2(acquireArchive(PackageCatalog(), QString(), direct, cacheDirectory(), archivePath, errorText),

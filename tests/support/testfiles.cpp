@@ -1,9 +1,11 @@
 #include "support/testfiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryFile>
 #include <QTextStream>
 
@@ -21,6 +23,20 @@ QByteArray readTestFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray seededRandomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char &c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+QString sha256HexOf(const QByteArray &data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
 bool matchesReferenceFile(const QString &referencePath, const QByteArray &actual, const QString &refreshHint)
