@@ -80,12 +80,8 @@ private Q_SLOTS:
     void localFailures_data();
     void localFailures();
 
-    void downloadsResolvedAgainstBase_data();
-    void downloadsResolvedAgainstBase();
-    void downloadsPayloadUrlUnderSanitisedId();
-    void downloadWithoutLengthSendsNoPercentages();
-    void slowDripNeverTimesOut();
-    void followsRedirects();
+    void downloads_data();
+    void downloads();
     void remoteFailures_data();
     void remoteFailures();
     void refusesHttpsToHttpRedirect();
@@ -98,6 +94,7 @@ private:
     TestHttpServer *m_server = nullptr;
     QTemporaryDir *m_work = nullptr;
     QString cacheDirectory() const { return m_work->filePath(QStringLiteral("cache/0f0e")); }
+    QString expand(QString text) const;
 };
 
 void TestArchiveAcquisition::initTestCase()
@@ -268,112 +265,103 @@ void TestArchiveAcquisition::localFailures()
         QString(expected).replace(QStringLiteral("%1"), QDir(repositoryPath).filePath(payloadArchive)));
 }
 
-void TestArchiveAcquisition::downloadsResolvedAgainstBase_data()
+QString TestArchiveAcquisition::expand(QString text) const
 {
-    QTest::addColumn<QString>("basePath");
+    return text.replace(QLatin1String("{server}"), m_server->baseUrl())
+        .replace(QLatin1String("{work}"), m_work->path());
+}
+
+void TestArchiveAcquisition::downloads_data()
+{
+    // {server} stands for the loopback server's base URL, {work} for a local directory.
+    QTest::addColumn<QString>("repository");
     QTest::addColumn<QString>("payloadArchive");
-    QTest::addColumn<QString>("expectedRequest");
+    QTest::addColumn<QString>("payloadUrl");
+    QTest::addColumn<QString>("packageId"); // empty: the usual one
+    QTest::addColumn<QByteArray>("served");
+    QTest::addColumn<QString>("sha256");
+    QTest::addColumn<bool>("withSize");
+    QTest::addColumn<int>("inactivityMs");
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<QString>("cacheFile");
+    // 0: no percentages, only the closing line; otherwise percentages up to 100 and at least this
+    // many lines in all.
+    QTest::addColumn<int>("progressLines");
+
+    const QString digest = sha256HexOf(m_payload);
+    const QByteArray small = seededRandomBytes(8 * 1024, 3);
+    const int normal = DownloadInactivityTimeoutMs;
+    const QString noUrl;
+    const QString usualId;
     QTest::newRow("base with trailing slash")
-        << QStringLiteral("/repo/") << QStringLiteral("archives/pkg.zip")
-        << QStringLiteral("/repo/archives/pkg.zip");
-    QTest::newRow("base without trailing slash replaces its last segment") << QStringLiteral(
-        "/repo") << QStringLiteral("archives/pkg.zip") << QStringLiteral("/archives/pkg.zip");
+        << "  {server}/repo/ "
+        << "archives/pkg.zip" << noUrl << usualId << m_payload << digest.toUpper() << true << normal
+        << QStringList { "/repo/archives/pkg.zip" } << ArchiveName << 1;
+    QTest::newRow("base without trailing slash replaces its last segment")
+        << "  {server}/repo "
+        << "archives/pkg.zip" << noUrl << usualId << m_payload << digest.toUpper() << true << normal
+        << QStringList { "/archives/pkg.zip" } << ArchiveName << 1;
     QTest::newRow("backslashes in the archive path")
-        << QStringLiteral("/repo/") << QStringLiteral("archives\\pkg.zip")
-        << QStringLiteral("/repo/archives/pkg.zip");
-}
-
-void TestArchiveAcquisition::downloadsResolvedAgainstBase()
-{
-    QFETCH(QString, basePath);
-    QFETCH(QString, payloadArchive);
-    QFETCH(QString, expectedRequest);
-    PackageDefinition package = makePackage(payloadArchive);
-    package.sha256 = sha256HexOf(m_payload).toUpper();
-    package.size_bytes = m_payload.size();
-
-    QStringList lines;
-    QString archivePath;
-    QString errorText;
-    const QString base = QStringLiteral("  %1%2 ").arg(m_server->baseUrl(), basePath);
-    QVERIFY2(acquireArchive(PackageCatalog(), base, package, cacheDirectory(), archivePath, errorText,
-                 [&](const QString &line) { lines << line; }),
-        qPrintable(errorText));
-    QCOMPARE(m_server->requestLog(), QStringList { expectedRequest });
-    QCOMPARE(archivePath, QDir(cacheDirectory()).filePath(ArchiveName));
-    QCOMPARE(readTestFile(archivePath), m_payload);
-    QCOMPARE(filesBelow(cacheDirectory()), QStringList { ArchiveName });
-    checkProgressLines(lines, QStringLiteral("Pkg [iv3]"), true);
-}
-
-void TestArchiveAcquisition::downloadsPayloadUrlUnderSanitisedId()
-{
-    PackageDefinition package = makePackage(
-        QString(), QStringLiteral(" %1 ").arg(m_server->baseUrl() + QStringLiteral("/archives/pkg.zip")));
-    package.package_id = QStringLiteral("com.company/qt 6");
-    package.sha256 = sha256HexOf(m_payload);
+        << "  {server}/repo/ "
+        << "archives\\pkg.zip" << noUrl << usualId << m_payload << digest.toUpper() << true << normal
+        << QStringList { "/repo/archives/pkg.zip" } << ArchiveName << 1;
     // A local repository does not matter once the package names its own URL.
-    const QString localRepository = m_work->path();
-    QString archivePath;
-    QString errorText;
-    QVERIFY2(
-        acquireArchive(PackageCatalog(), localRepository, package, cacheDirectory(), archivePath, errorText),
-        qPrintable(errorText));
-    QCOMPARE(archivePath, QDir(cacheDirectory()).filePath(QStringLiteral("com.company_qt_6.zip")));
-    QCOMPARE(readTestFile(archivePath), m_payload);
-}
-
-void TestArchiveAcquisition::downloadWithoutLengthSendsNoPercentages()
-{
-    PackageDefinition package = makePackage(QStringLiteral("archives/pkg.zip"),
-        m_server->baseUrl() + QStringLiteral("/nolength/archives/pkg.zip"));
-    package.sha256 = sha256HexOf(m_payload);
-    package.size_bytes = m_payload.size();
-    QStringList lines;
-    QString archivePath;
-    QString errorText;
-    QVERIFY2(acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
-                 [&](const QString &line) { lines << line; }),
-        qPrintable(errorText));
-    QCOMPARE(lines, QStringList { QStringLiteral("Downloaded Pkg [iv3].") });
-    QCOMPARE(readTestFile(archivePath), m_payload);
-}
-
-void TestArchiveAcquisition::slowDripNeverTimesOut()
-{
+    QTest::newRow("payload url under the sanitised id")
+        << "{work}" << QString() << " {server}/archives/pkg.zip "
+        << "com.company/qt 6" << m_payload << digest << false << normal << QStringList { "/archives/pkg.zip" }
+        << "com.company_qt_6.zip" << 1;
+    QTest::newRow("no content length sends no percentages")
+        << QString() << "archives/pkg.zip"
+        << "{server}/nolength/archives/pkg.zip" << usualId << m_payload << digest << true << normal
+        << QStringList { "/nolength/archives/pkg.zip" } << ArchiveName << 0;
     // Ten pieces 100 ms apart take far longer than the inactivity limit, but data keeps arriving.
-    const QByteArray small = readTestFile(QDir(m_serverRoot->path()).filePath(QStringLiteral("small.bin")));
-    PackageDefinition package = makePackage(
-        QString(), m_server->baseUrl() + QStringLiteral("/drip/small.bin?chunk=820&interval_ms=100"));
-    package.sha256 = sha256HexOf(small);
-    package.size_bytes = small.size();
+    QTest::newRow("slow drip never times out")
+        << QString() << QString() << "{server}/drip/small.bin?chunk=820&interval_ms=100" << usualId << small
+        << sha256HexOf(small) << true << 300 << QStringList { "/drip/small.bin?chunk=820&interval_ms=100" }
+        << "com.company.vexa.pkg.zip" << 5;
+    QTest::newRow("redirect followed")
+        << QString() << "x/pkg.zip"
+        << "{server}/redirect?to={server}/archives/pkg.zip&code=302" << usualId << m_payload << digest
+        << false << normal
+        << QStringList { "/redirect?to={server}/archives/pkg.zip&code=302", "/archives/pkg.zip" }
+        << ArchiveName << 1;
+}
+
+void TestArchiveAcquisition::downloads()
+{
+    QFETCH(QString, repository);
+    QFETCH(QString, payloadArchive);
+    QFETCH(QString, payloadUrl);
+    QFETCH(QString, packageId);
+    QFETCH(QByteArray, served);
+    QFETCH(QString, sha256);
+    QFETCH(bool, withSize);
+    QFETCH(int, inactivityMs);
+    QFETCH(QStringList, requests);
+    QFETCH(QString, cacheFile);
+    QFETCH(int, progressLines);
+    PackageDefinition package = makePackage(payloadArchive, expand(payloadUrl));
+    if (!packageId.isEmpty())
+        package.package_id = packageId;
+    package.sha256 = sha256;
+    if (withSize)
+        package.size_bytes = served.size();
+    for (QString &request : requests)
+        request = expand(request);
+
     QStringList lines;
     QString archivePath;
     QString errorText;
     QVERIFY2(acquireArchive(
-                 PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
-                 [&](const QString &line) { lines << line; }, 300),
+                 PackageCatalog(), expand(repository), package, cacheDirectory(), archivePath, errorText,
+                 [&](const QString &line) { lines << line; }, inactivityMs),
         qPrintable(errorText));
-    QCOMPARE(readTestFile(archivePath), small);
-    checkProgressLines(lines, QStringLiteral("Pkg [iv3]"), true);
-    QVERIFY2(lines.size() >= 5, qPrintable(lines.join(QLatin1Char('\n'))));
-}
-
-void TestArchiveAcquisition::followsRedirects()
-{
-    const QString target = m_server->baseUrl() + QStringLiteral("/archives/pkg.zip");
-    PackageDefinition package = makePackage(QStringLiteral("x/pkg.zip"),
-        m_server
-            ->url(QStringLiteral("/redirect?to=%1&code=302")
-                      .arg(QString::fromLatin1(QUrl::toPercentEncoding(target))))
-            .toString());
-    package.sha256 = sha256HexOf(m_payload);
-    QString archivePath;
-    QString errorText;
-    QVERIFY2(acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText),
-        qPrintable(errorText));
-    QCOMPARE(readTestFile(archivePath), m_payload);
-    QCOMPARE(m_server->requestLog().size(), 2);
+    QCOMPARE(m_server->requestLog(), requests);
+    QCOMPARE(archivePath, QDir(cacheDirectory()).filePath(cacheFile));
+    QCOMPARE(readTestFile(archivePath), served);
+    QCOMPARE(filesBelow(cacheDirectory()), QStringList { cacheFile });
+    checkProgressLines(lines, QStringLiteral("Pkg [iv3]"), progressLines > 0);
+    QVERIFY2(lines.size() >= progressLines, qPrintable(lines.join(QLatin1Char('\n'))));
 }
 
 void TestArchiveAcquisition::remoteFailures_data()
