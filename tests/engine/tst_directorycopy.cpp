@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,10 +63,7 @@ void TestDirectoryCopy::copiesLargeFilesWhole()
 {
     // Larger than the copy's block and not a multiple of it, so several reads and a short last one.
     QTemporaryDir work;
-    QByteArray big(3 * 1024 * 1024 + 12345, Qt::Uninitialized);
-    QRandomGenerator generator(42);
-    for (char &c : big)
-        c = char(generator.bounded(256));
+    const QByteArray big = seededRandomBytes(3 * 1024 * 1024 + 12345, 42);
     const QDir source(work.filePath(QStringLiteral("source")));
     QVERIFY(writeTestFile(source.filePath(QStringLiteral("big.bin")), big));
     QVERIFY(writeTestFile(source.filePath(QStringLiteral("empty.bin")), QByteArray()));
