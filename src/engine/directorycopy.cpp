@@ -1,6 +1,7 @@
 #include "engine/directorycopy.h"
 
 #include "engine/filereplacement.h"
+#include "platform/filedata.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -25,15 +26,8 @@ bool copyFileContents(const QString &sourcePath, const QString &targetPath, QByt
     QFile target(targetPath);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
-    for (;;) {
-        const qint64 count = source.read(buffer.data(), buffer.size());
-        if (count < 0)
-            return false;
-        if (count == 0)
-            break;
-        if (target.write(buffer.constData(), count) != count)
-            return false;
-    }
+    if (!copyFileData(source, target, buffer))
+        return false;
     target.close();
     return target.error() == QFileDevice::NoError;
 }
