@@ -7,9 +7,9 @@
 //   bench_archive copy     <source directory> <destination>
 
 #include "engine/archiveacquisition.h"
-#include "engine/archiveextraction.h"
-#include "engine/directorycopy.h"
-#include "engine/sha256hasher.h"
+#include "archive/archiveextraction.h"
+#include "archive/directorycopy.h"
+#include "archive/sha256hasher.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

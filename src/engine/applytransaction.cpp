@@ -1,8 +1,8 @@
 #include "engine/applytransaction.h"
 
 #include "engine/archiveacquisition.h"
-#include "engine/archiveextraction.h"
-#include "engine/directorycopy.h"
+#include "archive/archiveextraction.h"
+#include "archive/directorycopy.h"
 #include "engine/manifestfiles.h"
 #include "engine/packageverification.h"
 #include "engine/pathcontainment.h"

@@ -3,7 +3,7 @@
 #include "catalog/catalogsource.h"
 #include "catalog/packagecatalog.h"
 #include "catalog/packagedefinition.h"
-#include "engine/sha256hasher.h"
+#include "archive/sha256hasher.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "engine/archiveextraction.h"
+#include "archive/archiveextraction.h"
 
-#include "engine/filereplacement.h"
-#include "engine/zipdirectory.h"
+#include "archive/filereplacement.h"
+#include "archive/zipdirectory.h"
 #include "platform/tarprogram.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "engine/filereplacement.h"
+#include "archive/filereplacement.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "engine/directorycopy.h"
+#include "archive/directorycopy.h"
 
-#include "engine/filereplacement.h"
+#include "archive/filereplacement.h"
 #include "platform/filedata.h"
 
 #include <QDir>

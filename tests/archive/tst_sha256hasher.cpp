@@ -1,4 +1,4 @@
-#include "engine/sha256hasher.h"
+#include "archive/sha256hasher.h"
 #include "support/testfiles.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "engine/directorycopy.h"
+#include "archive/directorycopy.h"
 #include "support/testfiles.h"
 
 #include <QDir>

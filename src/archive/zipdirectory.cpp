@@ -1,4 +1,4 @@
-#include "engine/zipdirectory.h"
+#include "archive/zipdirectory.h"
 
 #include <QFile>
 #include <QtEndian>

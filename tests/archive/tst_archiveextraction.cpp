@@ -1,5 +1,5 @@
-#include "engine/archiveextraction.h"
-#include "engine/zipdirectory.h"
+#include "archive/archiveextraction.h"
+#include "archive/zipdirectory.h"
 #include "support/testfiles.h"
 #include "testzipwriter.h"
 

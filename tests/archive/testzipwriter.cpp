@@ -1,6 +1,6 @@
 #include "testzipwriter.h"
 
-#include "engine/zipdirectory.h"
+#include "archive/zipdirectory.h"
 
 #include <QFile>
 #include <QtEndian>
