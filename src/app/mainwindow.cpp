@@ -15,6 +15,9 @@
 
 #include <utility>
 
+// Generated with the QML module: registers the window's own C++ types (the row model).
+void qml_register_types_CompanyVexaInstaller();
+
 namespace vexa {
 
 namespace {
@@ -36,6 +39,8 @@ void substituteFixedPitchForConsolas()
 
 QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine, QObject *installer, const QUrl &url)
 {
+    static const bool registered = (qml_register_types_CompanyVexaInstaller(), true);
+    Q_UNUSED(registered);
     substituteFixedPitchForConsolas();
     engine.rootContext()->setContextProperty(QStringLiteral("installer"), installer);
     engine.load(url);

@@ -7,6 +7,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import CompanyVexaInstaller
 
 ApplicationWindow {
     id: window
@@ -89,6 +90,29 @@ ApplicationWindow {
             return accentStrong
         return availableText
     }
+
+    // A plan over thousands of packages has a summary of thousands of lines, which takes longer than a
+    // frame to lay out. A new summary is therefore shown right after the frame that shows the tick
+    // (or other change) that caused it, and a burst of changes lays it out once.
+    property bool summaryOutdated: false
+
+    function showSummary() {
+        summaryOutdated = false
+        summaryScroll.text = installer.summaryText // qmllint disable unqualified
+    }
+
+    onAfterAnimating: {
+        if (summaryOutdated)
+            summaryTimer.start()
+    }
+
+    Timer {
+        id: summaryTimer
+        interval: 0
+        onTriggered: window.showSummary()
+    }
+
+    Component.onCompleted: showSummary()
 
     // Asks before an apply that removes packages; applies at once otherwise.
     function requestApply() {
@@ -578,6 +602,9 @@ ApplicationWindow {
                                 }
 
                                 function restoreScrollPosition() {
+                                    // Model changes are laid out once per frame; the clamp needs the
+                                    // content height of the rows just published.
+                                    forceLayout()
                                     const bottom = Math.max(0, contentHeight - height)
                                     contentY = Math.max(0, Math.min(preservedContentY, bottom))
                                 }
@@ -588,23 +615,27 @@ ApplicationWindow {
                                 clip: true
                                 spacing: 0
                                 boundsBehavior: Flickable.StopAtBounds
-                                model: installer.packageEntries // qmllint disable unqualified
+                                // Rows are compared with the shown ones, so a tick updates the rows it
+                                // changed instead of rebuilding the whole view.
+                                model: EntryListModel {
+                                    entries: installer.packageEntries // qmllint disable unqualified
+                                }
                                 ScrollBar.vertical: ScrollBar {}
 
                                 delegate: Loader {
                                     id: rowLoader
 
-                                    required property var modelData
+                                    required property var entry
 
                                     function pushEntry() {
                                         if (item && "entry" in item)
-                                            item.entry = modelData
+                                            item.entry = entry
                                     }
 
                                     width: ListView.view.width
-                                    sourceComponent: modelData.kind === "group" ? groupDelegate : packageDelegate
+                                    sourceComponent: entry.kind === "group" ? groupDelegate : packageDelegate
                                     onLoaded: pushEntry()
-                                    onModelDataChanged: pushEntry()
+                                    onEntryChanged: pushEntry()
                                 }
                             }
                         }
@@ -652,11 +683,11 @@ ApplicationWindow {
                         }
 
                         TextWell {
+                            id: summaryScroll
                             objectName: "summaryScroll"
                             Layout.fillWidth: true
                             Layout.fillHeight: true
                             textEditObjectName: "summaryTextEdit"
-                            text: installer.summaryText // qmllint disable unqualified
                             wrapMode: TextEdit.WrapAnywhere
                         }
 
@@ -1167,6 +1198,11 @@ ApplicationWindow {
         function onSearchTextChanged() {
             if (searchField.text !== installer.searchText) // qmllint disable unqualified
                 searchField.text = installer.searchText // qmllint disable unqualified
+        }
+
+        function onSummaryTextChanged() {
+            window.summaryOutdated = true
+            window.update()
         }
 
         function onMessageRequested(title: string, message: string) {
