@@ -8,12 +8,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-installer_name="$(sed -n 's/^VEXA_INSTALLER_EXE_NAME:STRING=//p' build/CMakeCache.txt)"
-installer_name="${installer_name:-CompanyVexaInstaller}"
-cmake --build build --target "${installer_name}"
-installer=("build/bin/${installer_name}" --repository-dir examples/repository "$@")
+installer=("$(scripts/build-installer.sh)" --repository-dir examples/repository "$@")
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   exec "${installer[@]}"

@@ -4,11 +4,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-installer_name="$(sed -n 's/^VEXA_INSTALLER_EXE_NAME:STRING=//p' build/CMakeCache.txt)"
-installer_name="${installer_name:-CompanyVexaInstaller}"
-cmake --build build --target "${installer_name}"
+installer="$(scripts/build-installer.sh)"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -18,4 +14,4 @@ mkdir -m 700 "$work/runtime"
 env -i PATH="$PATH" HOME=/home/you TMPDIR="$work" XDG_RUNTIME_DIR="$work/runtime" \
   XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
   QT_QPA_PLATFORM=offscreen VEXA_SCREENSHOT="$PWD/docs/main-window.png" \
-  "build/bin/${installer_name}" --repository-dir examples/repository --skip-self-update
+  "$installer" --repository-dir examples/repository --skip-self-update

@@ -33,6 +33,16 @@ std::unique_ptr<InstallerController> sampleController(const QTemporaryDir &rootD
     return controller;
 }
 
+// Gives `installer` the state of a real controller over the sample repository and an empty root.
+bool copySampleState(InstallerStandIn &installer)
+{
+    QTemporaryDir root;
+    const auto controller = sampleController(root);
+    if (controller)
+        installer.copyFrom(*controller);
+    return controller != nullptr;
+}
+
 void collectItems(QQuickItem *item, const QString &name, QList<QQuickItem *> &found)
 {
     if (item->objectName() == name)
@@ -223,11 +233,8 @@ void TestMainWindow::applyClick()
     QFETCH(QString, answer);
     QFETCH(bool, applied);
 
-    QTemporaryDir root;
-    const auto controller = sampleController(root);
-    QVERIFY(controller);
     InstallerStandIn installer;
-    installer.copyFrom(*controller);
+    QVERIFY(copySampleState(installer));
     installer.removalText = removalText;
     WindowUnderTest ui(&installer);
     QVERIFY(ui.exposed());
@@ -352,11 +359,8 @@ void TestMainWindow::scrollPositionSurvivesRebuildsClamped()
 
 void TestMainWindow::rowTapsAndBoxClicks()
 {
-    QTemporaryDir root;
-    const auto controller = sampleController(root);
-    QVERIFY(controller);
     InstallerStandIn installer;
-    installer.copyFrom(*controller);
+    QVERIFY(copySampleState(installer));
     WindowUnderTest ui(&installer);
     QVERIFY(ui.exposed());
 
@@ -375,11 +379,8 @@ void TestMainWindow::rowTapsAndBoxClicks()
 
 void TestMainWindow::busyOverlay()
 {
-    QTemporaryDir root;
-    const auto controller = sampleController(root);
-    QVERIFY(controller);
     InstallerStandIn installer;
-    installer.copyFrom(*controller);
+    QVERIFY(copySampleState(installer));
     WindowUnderTest ui(&installer);
     QVERIFY(ui.exposed());
     QVERIFY(!ui.item(QStringLiteral("busyOverlay")));
