@@ -34,8 +34,10 @@
 #include <QTextStream>
 #include <QTimer>
 
+#ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <time.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -48,18 +50,27 @@ namespace {
 QTextStream out(stdout);
 
 // CPU time of the whole process: unlike wall time, not stretched by other programs on a busy machine.
+// Both figures are measured on Unix only; elsewhere they read 0.
 qint64 processCpuNanoseconds()
 {
+#ifdef Q_OS_UNIX
     timespec now {};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+#else
+    return 0;
+#endif
 }
 
 long peakResidentKilobytes()
 {
+#ifdef Q_OS_UNIX
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+#else
+    return 0;
+#endif
 }
 
 bool writeFile(const QString &path, const QByteArray &data)
