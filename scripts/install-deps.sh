@@ -10,6 +10,8 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-templates qml6-module-qtquick-window qml6-module-qtqml-workerscript
   qml6-module-qtquick-dialogs
+  # qmllint needs QtQml's type information; xvfb-run (with xauth) shows the window without a display.
+  qml6-module-qtqml qml6-module-qtqml-models xvfb xauth
   libssl-dev openssl python3 fontconfig fonts-dejavu-core
   libarchive-tools zip unzip curl
 )

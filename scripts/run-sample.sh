@@ -1,12 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the installer into build/ and starts it on the sample repository
-# in examples/repository. Extra arguments are passed on to the installer.
+# Installs what is missing, builds the installer into build/ and opens its main window on the sample
+# repository in examples/repository. Extra arguments are passed on to the installer.
+#
+# On a machine without a display (neither DISPLAY nor WAYLAND_DISPLAY set) the same window runs on a
+# virtual X server (xvfb-run): once it has drawn, a screenshot is saved, its path printed, and the
+# script ends with exit code 0. VEXA_SCREENSHOT chooses the file (default build/screenshots/sample.png).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-installer_name="$(sed -n 's/^VEXA_INSTALLER_EXE_NAME:STRING=//p' build/CMakeCache.txt)"
-installer_name="${installer_name:-CompanyVexaInstaller}"
-cmake --build build --target "${installer_name}"
-exec "build/bin/${installer_name}" --repository-dir examples/repository "$@"
+installer=("$(scripts/build-installer.sh)" --repository-dir examples/repository "$@")
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "${installer[@]}"
+fi
+
+export VEXA_SCREENSHOT="${VEXA_SCREENSHOT:-$PWD/build/screenshots/sample.png}"
+echo "No display found: showing the installer on a virtual X server (xvfb-run)."
+# A platform chosen in the environment would bypass the virtual server.
+unset QT_QPA_PLATFORM
+exec xvfb-run --auto-servernum --server-args="-screen 0 1920x1080x24" "${installer[@]}"

@@ -5,12 +5,10 @@
 // Usage: bench_controller [package count, default 5000] [rounds, default 40]
 
 #include "controller/installercontroller.h"
+#include "support/largecatalog.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -19,44 +17,6 @@
 using namespace vexa;
 
 namespace {
-
-// A catalog shaped like a large distribution: 40 groups, package trees three levels deep, and
-// dependency chains reaching back into earlier packages.
-QByteArray largeCatalog(int count)
-{
-    QJsonArray packages;
-    for (int i = 0; i < count; ++i) {
-        QJsonObject package {
-            { QStringLiteral("package_id"), QStringLiteral("com.example.pkg%1").arg(i) },
-            { QStringLiteral("display_name"), QStringLiteral("Package %1").arg(i) },
-            { QStringLiteral("product"), QStringLiteral("Product%1").arg(i % 97) },
-            { QStringLiteral("version"), QStringLiteral("%1.%2.0").arg(i % 7).arg(i % 13) },
-            { QStringLiteral("internal_version_code"), 1 + i % 9 },
-            { QStringLiteral("toolchain"), i % 11 == 0 ? QString() : QStringLiteral("msvc2022_64") },
-            { QStringLiteral("platform"), QStringLiteral("windows-x64") },
-            { QStringLiteral("description"),
-                QStringLiteral("Synthetic package number %1 for timing").arg(i) },
-            { QStringLiteral("group"), QStringLiteral("Group %1").arg(i % 40) },
-            { QStringLiteral("marker_relative_path"), QStringLiteral("pkg%1/marker.txt").arg(i) },
-            { QStringLiteral("payload_archive"), QStringLiteral("packages/pkg%1.zip").arg(i) },
-            { QStringLiteral("size_bytes"), 1048576 + i },
-            { QStringLiteral("default_selected"), i % 50 == 0 },
-        };
-        // Every fourth package is a child of the one before it (trees up to three levels).
-        if (i % 4 != 0)
-            package.insert(
-                QStringLiteral("parent_package_id"), QStringLiteral("com.example.pkg%1").arg(i - 1));
-        QJsonArray dependencies;
-        for (int step : { 3, 17, 101 }) {
-            if (i >= step && (i + step) % 3 == 0)
-                dependencies.append(QStringLiteral("com.example.pkg%1").arg(i - step));
-        }
-        package.insert(QStringLiteral("dependencies"), dependencies);
-        packages.append(package);
-    }
-    return QJsonDocument(QJsonObject { { QStringLiteral("packages"), packages } })
-        .toJson(QJsonDocument::Compact);
-}
 
 struct Stats
 {
@@ -121,7 +81,7 @@ int main(int argc, char **argv)
     QList<double> toggles;
     for (int round = 0; round < rounds; ++round) {
         // Late packages have the longest dependency chains; tick, then untick the same one.
-        const QString id = QStringLiteral("com.example.pkg%1").arg(count - 1 - (round / 2) * 4);
+        const QString id = largeCatalogPackageId(count - 1 - (round / 2) * 4);
         timer.start();
         controller.togglePackage(id, round % 2 == 0);
         toggles.append(timer.nsecsElapsed() / 1e6);

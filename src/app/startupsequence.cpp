@@ -1,5 +1,6 @@
 #include "app/startupsequence.h"
 
+#include "app/mainwindow.h"
 #include "app/startupwindow.h"
 #include "catalog/catalogsource.h"
 
@@ -74,10 +75,8 @@ int runStartupSequence(QApplication &application, QSplashScreen &splash, const S
     if (!loadStartupCatalog(application, splash, catalogSource, loaded, presentCritical))
         return CatalogErrorExitCode;
 
-    // The installer controller and the main window take over `loaded` from here. Until they exist,
-    // a successful start-up ends after validating the catalog.
-    splash.close();
-    return 0;
+    // The installer controller and the main window take over from here.
+    return runMainWindow(application, splash, std::move(loaded));
 }
 
 } // namespace vexa

@@ -1,5 +1,6 @@
 #include "helpexpectations.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -32,13 +33,17 @@ struct Finished
     QString standardError;
 };
 
-Finished runProgram(const QString &program, const QStringList &arguments)
+// With a `screenshot` path the program saves its main window's first frame there and quits.
+Finished runProgram(
+    const QString &program, const QStringList &arguments, const QString &screenshot = QString())
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     for (const char *name : { "VEXA_CATALOG_URL", "VEXA_REPOSITORY_DIR", "VEXA_CLIENT_UPDATE_URL" })
         environment.remove(QLatin1String(name));
+    if (!screenshot.isEmpty())
+        environment.insert(QStringLiteral("VEXA_SCREENSHOT"), screenshot);
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     Finished result;
@@ -107,10 +112,16 @@ void TestInstallerProgram::startsOnTheSampleRepository_data()
 void TestInstallerProgram::startsOnTheSampleRepository()
 {
     QFETCH(QString, program);
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    const QString screenshot = directory.filePath(QStringLiteral("shots/main window.png"));
     const Finished run = runProgram(program,
-        { QStringLiteral("--repository-dir"), QStringLiteral(VEXA_SOURCE_DIR "/examples/repository") });
+        { QStringLiteral("--repository-dir"), QStringLiteral(VEXA_SOURCE_DIR "/examples/repository") },
+        screenshot);
     QVERIFY2(run.ok, "the installer did not finish by itself");
     QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.standardOutput.contains(screenshot), qPrintable(run.standardOutput));
+    QCOMPARE(QImage(screenshot).size(), QSize(1500, 920));
     // A clean start reports nothing; Qt's warnings would land here.
     QVERIFY2(!run.standardError.contains(QStringLiteral("Catalog")), qPrintable(run.standardError));
 }
