@@ -306,7 +306,9 @@ void TestStartupSequence::catalogUrlWinsOverRepositoryDirectory()
     const std::unique_ptr<QSplashScreen> secondSplash = createStartupWindow();
     QCOMPARE(runStartupSequence(application(), *secondSplash, options, messages.presenter(*secondSplash)), 0);
     QVERIFY(messages.texts.isEmpty());
-    QCOMPARE(server.requestLog(), QStringList { QStringLiteral("/repo/catalog.json") });
+    // The self-update check comes first and looks for the client manifest beside the catalog.
+    QCOMPARE(server.requestLog(),
+        QStringList({ QStringLiteral("/repo/client/client-manifest.json"), QStringLiteral("/repo/catalog.json") }));
 }
 
 void TestStartupSequence::unreachableCatalogUrlReportsWhatWasTried()
