@@ -308,7 +308,8 @@ void TestStartupSequence::catalogUrlWinsOverRepositoryDirectory()
     QVERIFY(messages.texts.isEmpty());
     // The self-update check comes first and looks for the client manifest beside the catalog.
     QCOMPARE(server.requestLog(),
-        QStringList({ QStringLiteral("/repo/client/client-manifest.json"), QStringLiteral("/repo/catalog.json") }));
+        QStringList(
+            { QStringLiteral("/repo/client/client-manifest.json"), QStringLiteral("/repo/catalog.json") }));
 }
 
 void TestStartupSequence::unreachableCatalogUrlReportsWhatWasTried()

@@ -1,97 +1,73 @@
 #include "selfupdatesandbox.h"
 #include "support/testfiles.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace vexa;
 
 namespace {
 
-const QString Updater = QStringLiteral(VEXA_UPDATER_PROGRAM);
-const QString BrandedUpdater = QStringLiteral(VEXA_BRANDED_UPDATER_PROGRAM);
-const QString Caption = QStringLiteral("Vexa Installer Update Failed");
-
-// An installed client, a release archive for it and a place to record the relaunch.
+// An installed client holding "old.txt", a release archive for it and a file recording the relaunch.
 struct Installation
 {
     QTemporaryDir root;
-    QString install = root.filePath(QStringLiteral("installed"));
-    QString relaunchExe = install + QStringLiteral("/CompanyVexaInstaller");
-    QString archive = root.filePath(QStringLiteral("tmp/client.zip"));
-    QString record = root.filePath(QStringLiteral("relaunch.json"));
+    QString install = root.filePath("installed");
+    QString relaunchExe = install + "/CompanyVexaInstaller";
+    QString archive = root.filePath("tmp/client.zip");
+    QString record = root.filePath("relaunch.json");
 
-    // The release: the argument recorder as the installer, and a file the old client lacks.
-    bool writeRelease(const QStringList &extraEntries = {}, bool withInstaller = true)
+    // The release: "data/new.txt" and, unless left out, the argument recorder as the installer.
+    bool prepare(const QStringList &extraEntries = {}, bool withInstaller = true)
     {
-        const QString release = root.filePath(QStringLiteral("release"));
+        const QString release = root.filePath("release");
         QString errorText;
-        const bool ok = QDir().mkpath(root.filePath(QStringLiteral("tmp")))
-            && writeTestFile(release + QStringLiteral("/data/new.txt"), "new")
-            && (!withInstaller
-                || QFile::copy(
-                    QStringLiteral(VEXA_RECORDER_PROGRAM), release + QStringLiteral("/CompanyVexaInstaller")))
-            && writeZip(archive, QStringList { QStringLiteral("--dir"), release } + extraEntries, errorText);
+        const bool ok = writeTestFile(install + "/old.txt", "old") && QDir().mkpath(root.filePath("tmp"))
+            && writeTestFile(release + "/data/new.txt", "new")
+            && (!withInstaller || QFile::copy(VEXA_RECORDER_PROGRAM, release + "/CompanyVexaInstaller"))
+            && writeZip(archive, QStringList { "--dir", release } + extraEntries, errorText);
         if (!errorText.isEmpty())
             qWarning() << errorText;
         return ok;
     }
 
-    QStringList arguments(const QString &waitPid = QStringLiteral("0")) const
+    QStringList arguments(const QString &waitPid = "0") const
     {
-        return { QStringLiteral("--install-dir"), install, QStringLiteral("--archive"), archive,
-            QStringLiteral("--relaunch-exe"), relaunchExe, QStringLiteral("--wait-pid"), waitPid };
+        return { "--install-dir", install, "--archive", archive, "--relaunch-exe", relaunchExe, "--wait-pid",
+            waitPid };
     }
 
-    QProcessEnvironment environment() const
+    void startUpdater(QProcess &updater, const QString &program, const QStringList &arguments) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TMPDIR"), root.filePath(QStringLiteral("tmp")));
-        environment.insert(QStringLiteral("VEXA_TEST_RECORD_FILE"), record);
-        return environment;
+        QProcessEnvironment environment = updater.processEnvironment();
+        if (environment.isEmpty())
+            environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", root.filePath("tmp"));
+        environment.insert("VEXA_TEST_RECORD_FILE", record);
+        updater.setProcessEnvironment(environment);
+        updater.start(program, arguments);
     }
 
-    QStringList siblings(const QString &prefix) const
+    QStringList relaunchArguments() const
     {
-        return QDir(root.path()).entryList({ prefix + QLatin1Char('*') }, QDir::AllEntries | QDir::Hidden);
+        return QJsonDocument::fromJson(readTestFile(record))
+            .object()
+            .value("arguments")
+            .toVariant()
+            .toStringList();
     }
 };
 
-struct Run
-{
-    int exitCode = -1;
-    QString standardError;
-};
-
-Run runUpdater(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
-{
-    QProcess updater;
-    updater.setProcessEnvironment(environment);
-    updater.start(program, arguments);
-    Run run;
-    if (updater.waitForFinished(60000) && updater.exitStatus() == QProcess::NormalExit)
-        run.exitCode = updater.exitCode();
-    run.standardError = QString::fromLocal8Bit(updater.readAllStandardError());
-    return run;
-}
-
-QJsonObject recorded(const QString &record)
-{
-    return QJsonDocument::fromJson(readTestFile(record)).object();
-}
-
-QStringList neededQtLibraries(const QString &program, const QString &tool, const QStringList &arguments)
+QStringList qtLibraries(const QString &tool, const QStringList &arguments)
 {
     QProcess process;
-    process.start(tool, arguments + QStringList { program });
+    process.start(tool, arguments);
     process.waitForFinished(30000);
     QStringList libraries;
-    const QRegularExpression qtLibrary(QStringLiteral("libQt6\\w+"));
+    const QRegularExpression qtLibrary("libQt6\\w+");
     for (const QRegularExpressionMatch &match :
         qtLibrary.globalMatch(QString::fromLocal8Bit(process.readAll())))
         libraries << match.captured();
@@ -102,6 +78,8 @@ QStringList neededQtLibraries(const QString &program, const QString &tool, const
 
 } // namespace
 
+// The update helper as a black box: a real archive, a real install directory, and the argument
+// recorder in the installer's place.
 class TestUpdaterProgram : public QObject
 {
     Q_OBJECT
@@ -119,47 +97,45 @@ private Q_SLOTS:
 void TestUpdaterProgram::linksQtCoreOnly_data()
 {
     QTest::addColumn<QString>("program");
-    QTest::newRow("CompanyVexaUpdater") << Updater;
-    QTest::newRow("vxup") << BrandedUpdater;
+    QTest::newRow("CompanyVexaUpdater") << VEXA_UPDATER_PROGRAM;
+    QTest::newRow("vxup") << VEXA_BRANDED_UPDATER_PROGRAM;
 }
 
 void TestUpdaterProgram::linksQtCoreOnly()
 {
     QFETCH(QString, program);
-    if (QStandardPaths::findExecutable(QStringLiteral("readelf")).isEmpty())
+    if (QStandardPaths::findExecutable("readelf").isEmpty())
         QSKIP("readelf (binutils) is not installed");
-    QStringList allowed { QStringLiteral("libQt6Core") };
-    QStringList loadedWithThem = allowed;
-    // Up to Qt 6.4 the zip reader that extraction falls back on is part of Qt Gui (which loads D-Bus).
+    QStringList linked { "libQt6Core" };
+    QStringList loaded = linked;
+    // Up to Qt 6.4 the zip reader that extraction falls back on is part of Qt Gui, which loads D-Bus.
     if (VEXA_ARCHIVE_NEEDS_QT_GUI) {
-        allowed << QStringLiteral("libQt6Gui");
-        loadedWithThem << QStringLiteral("libQt6DBus") << QStringLiteral("libQt6Gui");
+        linked << "libQt6Gui";
+        loaded << "libQt6DBus"
+               << "libQt6Gui";
     }
-    QCOMPARE(neededQtLibraries(program, QStringLiteral("readelf"), { QStringLiteral("-d") }), allowed);
-    // Nothing they load in turn brings in networking, widgets or Qt Quick.
-    QCOMPARE(neededQtLibraries(program, QStringLiteral("ldd"), {}), loadedWithThem);
+    QCOMPARE(qtLibraries("readelf", { "-d", program }), linked);
+    // Nothing loaded in turn brings in networking, widgets or Qt Quick.
+    QCOMPARE(qtLibraries("ldd", { program }), loaded);
 }
 
 void TestUpdaterProgram::updatesAndRelaunches_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<bool>("installExists");
-    QTest::addColumn<QString>("waitPid");
+    QTest::addColumn<QString>("waitPid"); // "ended": a process that has already exited
     QTest::addColumn<QStringList>("relaunchArguments");
-    QTest::addColumn<QStringList>("expectedArguments");
-    const QString skip = QStringLiteral("--skip-self-update");
+    QTest::addColumn<QStringList>("expected");
     QTest::newRow("first install, no arguments: the skip flag alone")
-        << Updater << false << QStringLiteral("0") << QStringList() << QStringList { skip };
+        << VEXA_UPDATER_PROGRAM << false << "0" << QStringList() << QStringList { "--skip-self-update" };
     QTest::newRow("arguments keep their order behind the skip flag; negative pid")
-        << BrandedUpdater << true << QStringLiteral("-5")
-        << QStringList { QStringLiteral("b"), QStringLiteral("a") }
-        << QStringList { skip, QStringLiteral("b"), QStringLiteral("a") };
-    QTest::newRow("a skip flag already given is kept where it is; pid not a number")
-        << Updater << true << QStringLiteral("soon")
-        << QStringList { QStringLiteral("--catalog-url"), skip, QStringLiteral("x y") }
-        << QStringList { QStringLiteral("--catalog-url"), skip, QStringLiteral("x y") };
+        << VEXA_BRANDED_UPDATER_PROGRAM << true << "-5" << QStringList { "b", "a" }
+        << QStringList { "--skip-self-update", "b", "a" };
+    QTest::newRow("a skip flag already given stays where it is; pid not a number")
+        << VEXA_UPDATER_PROGRAM << true << "soon" << QStringList { "-c", "--skip-self-update", "x y" }
+        << QStringList { "-c", "--skip-self-update", "x y" };
     QTest::newRow("an installer that has already exited is not waited for")
-        << Updater << true << QStringLiteral("ended") << QStringList() << QStringList { skip };
+        << VEXA_UPDATER_PROGRAM << true << "ended" << QStringList() << QStringList { "--skip-self-update" };
 }
 
 void TestUpdaterProgram::updatesAndRelaunches()
@@ -168,124 +144,122 @@ void TestUpdaterProgram::updatesAndRelaunches()
     QFETCH(bool, installExists);
     QFETCH(QString, waitPid);
     QFETCH(QStringList, relaunchArguments);
-    QFETCH(QStringList, expectedArguments);
+    QFETCH(QStringList, expected);
     Installation client;
-    QVERIFY(client.writeRelease());
-    if (installExists)
-        QVERIFY(writeTestFile(client.install + QStringLiteral("/old.txt"), "old"));
-    if (waitPid == QStringLiteral("ended")) {
+    QVERIFY(client.prepare());
+    if (!installExists)
+        QVERIFY(QDir(client.install).removeRecursively());
+    if (waitPid == "ended") {
         QProcess ended;
-        ended.start(QStringLiteral(VEXA_RECORDER_PROGRAM), {});
+        ended.start(VEXA_RECORDER_PROGRAM);
         QVERIFY(ended.waitForFinished());
         waitPid = QString::number(ended.processId());
     }
     QStringList arguments = client.arguments(waitPid);
     for (const QString &argument : relaunchArguments)
-        arguments << QStringLiteral("--relaunch-arg") << argument;
+        arguments << "--relaunch-arg" << argument;
 
-    const Run run = runUpdater(program, arguments, client.environment());
-    QVERIFY2(run.exitCode == 0, qPrintable(run.standardError));
+    QProcess updater;
+    client.startUpdater(updater, program, arguments);
+    QVERIFY(updater.waitForFinished(60000));
+    QVERIFY2(updater.exitCode() == 0, updater.readAllStandardError().constData());
     QTRY_VERIFY(QFileInfo::exists(client.record));
-    const QJsonObject relaunch = recorded(client.record);
-    QCOMPARE(relaunch.value(QStringLiteral("arguments")).toVariant().toStringList(), expectedArguments);
-    QCOMPARE(relaunch.value(QStringLiteral("workingDirectory")).toString(), client.install);
-    // The install directory holds the release and nothing else; the modes came through the archive.
-    QCOMPARE(readTestFile(client.install + QStringLiteral("/data/new.txt")), QByteArray("new"));
-    QVERIFY(!QFileInfo::exists(client.install + QStringLiteral("/old.txt")));
-    QVERIFY(QFileInfo(client.relaunchExe).isExecutable());
-    QCOMPARE(client.siblings(QStringLiteral(".vexa-installer-")), QStringList());
-    QVERIFY(!QFileInfo::exists(client.archive));
+    QCOMPARE(client.relaunchArguments(), expected);
     QCOMPARE(
-        QDir(client.root.filePath(QStringLiteral("tmp"))).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+        QJsonDocument::fromJson(readTestFile(client.record)).object().value("workingDirectory").toString(),
+        client.install);
+    // The release and nothing else, its modes carried through the archive; no traces left.
+    QCOMPARE(readTestFile(client.install + "/data/new.txt"), QByteArray("new"));
+    QVERIFY(!QFileInfo::exists(client.install + "/old.txt"));
+    QVERIFY(QFileInfo(client.relaunchExe).isExecutable());
+    QCOMPARE(QDir(client.root.path()).entryList({ ".vexa-installer-*" }, QDir::AllEntries | QDir::Hidden),
         QStringList());
+    QCOMPARE(
+        QDir(client.root.filePath("tmp")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void TestUpdaterProgram::waitsForARunningInstaller()
 {
     Installation client;
-    QVERIFY(client.writeRelease());
-    QVERIFY(writeTestFile(client.install + QStringLiteral("/old.txt"), "old"));
+    QVERIFY(client.prepare());
     // Stands in for the installer: runs until its input closes.
     QProcess installer;
-    installer.start(QStringLiteral("cat"), {});
+    installer.start("cat");
     QVERIFY(installer.waitForStarted());
     QProcess updater;
-    updater.setProcessEnvironment(client.environment());
-    updater.start(Updater, client.arguments(QString::number(installer.processId())));
-    QVERIFY(updater.waitForStarted());
+    client.startUpdater(
+        updater, VEXA_UPDATER_PROGRAM, client.arguments(QString::number(installer.processId())));
 
     QVERIFY(!updater.waitForFinished(300));
-    QVERIFY(QFileInfo::exists(client.install + QStringLiteral("/old.txt")));
+    QVERIFY(QFileInfo::exists(client.install + "/old.txt"));
     installer.closeWriteChannel();
-    QVERIFY(installer.waitForFinished());
     QVERIFY(updater.waitForFinished(30000));
     QCOMPARE(updater.exitCode(), 0);
     QTRY_VERIFY(QFileInfo::exists(client.record));
-    QVERIFY(!QFileInfo::exists(client.install + QStringLiteral("/old.txt")));
+    QVERIFY(!QFileInfo::exists(client.install + "/old.txt"));
 }
 
 void TestUpdaterProgram::failsAndKeepsTheClientWorking_data()
 {
-    QTest::addColumn<QStringList>("archiveEntries");
-    QTest::addColumn<QString>("failRename");
-    QTest::addColumn<QString>("expectedMessage"); // %1: the install directory, %2: the relaunch executable
+    QTest::addColumn<QStringList>("archiveEntries"); // "no-installer": the release lacks the installer
+    QTest::addColumn<QString>("failRename"); // renames of names starting with this fail
+    QTest::addColumn<QString>("expected"); // in the message; %1: install directory, %2: relaunch executable
     QTest::addColumn<bool>("clientKept");
-    const QString entry = QStringLiteral("--entry");
     QTest::newRow("incomplete command line")
         << QStringList() << QString()
-        << QStringLiteral(
-               "The updater did not receive a complete install directory, archive, and relaunch executable.")
+        << "The updater did not receive a complete install directory, archive, and relaunch executable."
         << true;
-    QTest::newRow("archive entry climbing out with ../")
-        << QStringList { entry, QStringLiteral("../../../escaped.txt"), QStringLiteral("x") } << QString()
-        << QStringLiteral("../../../escaped.txt") << true;
-    QTest::newRow("absolute archive entry")
-        << QStringList { entry, QStringLiteral("/vexa-updater-test-absolute.txt"), QStringLiteral("x") }
-        << QString() << QStringLiteral("/vexa-updater-test-absolute.txt") << true;
+    QTest::newRow("archive entry climbing out with ../") << QStringList { "--entry", "../../../escaped.txt",
+        "x" } << QString() << "../../../escaped.txt" << true;
+    QTest::newRow("absolute archive entry") << QStringList { "--entry", "/vexa-updater-absolute.txt", "x" }
+                                            << QString() << "/vexa-updater-absolute.txt" << true;
     QTest::newRow("old directory cannot be moved away")
-        << QStringList() << QStringLiteral("installed")
-        << QStringLiteral("Failed to move the current install directory out of the way: %1") << true;
+        << QStringList() << "installed"
+        << "Failed to move the current install directory out of the way: %1" << true;
     QTest::newRow("promotion fails: the old directory comes back under its own name")
-        << QStringList() << QStringLiteral(".vexa-installer-staged")
-        << QStringLiteral("Failed to promote the staged installer directory into %1") << true;
+        << QStringList() << ".vexa-installer-staged"
+        << "Failed to promote the staged installer directory into %1" << true;
     QTest::newRow("relaunch target missing after the swap")
-        << QStringList { QStringLiteral("no-installer") } << QString()
-        << QStringLiteral("Updated the client, but failed to relaunch %2.") << false;
+        << QStringList { "no-installer" } << QString() << "Updated the client, but failed to relaunch %2."
+        << false;
 }
 
 void TestUpdaterProgram::failsAndKeepsTheClientWorking()
 {
     QFETCH(QStringList, archiveEntries);
     QFETCH(QString, failRename);
-    QFETCH(QString, expectedMessage);
+    QFETCH(QString, expected);
     QFETCH(bool, clientKept);
     Installation client;
-    const bool withInstaller = !archiveEntries.removeOne(QStringLiteral("no-installer"));
-    QVERIFY(client.writeRelease(archiveEntries, withInstaller));
-    QVERIFY(writeTestFile(client.install + QStringLiteral("/old.txt"), "old"));
+    const bool withInstaller = !archiveEntries.removeOne("no-installer");
+    QVERIFY(client.prepare(archiveEntries, withInstaller));
     QStringList arguments = client.arguments();
     if (QTest::currentDataTag() == QByteArray("incomplete command line"))
         arguments = arguments.mid(2);
-    QProcessEnvironment environment = client.environment();
+    QProcess updater;
     if (!failRename.isEmpty()) {
 #ifndef VEXA_FAIL_RENAME_LIBRARY
         QSKIP("Failing a rename needs LD_PRELOAD (Linux)");
 #else
-        environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(VEXA_FAIL_RENAME_LIBRARY));
-        environment.insert(QStringLiteral("VEXA_TEST_FAIL_RENAME"), failRename);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", VEXA_FAIL_RENAME_LIBRARY);
+        environment.insert("VEXA_TEST_FAIL_RENAME", failRename);
+        updater.setProcessEnvironment(environment);
 #endif
     }
 
-    const Run run = runUpdater(Updater, arguments, environment);
-    QCOMPARE(run.exitCode, 1);
-    const QString message = expectedMessage.replace(QStringLiteral("%1"), client.install)
-                                .replace(QStringLiteral("%2"), client.relaunchExe);
-    QVERIFY2(run.standardError.startsWith(Caption + QLatin1Char('\n')), qPrintable(run.standardError));
-    QVERIFY2(run.standardError.contains(message), qPrintable(run.standardError));
-    QCOMPARE(readTestFile(client.install + QStringLiteral("/old.txt")).isEmpty(), !clientKept);
-    QCOMPARE(client.siblings(QStringLiteral(".vexa-installer-backup")), QStringList());
-    QVERIFY(!QFileInfo::exists(client.root.filePath(QStringLiteral("escaped.txt"))));
-    QVERIFY(!QFileInfo::exists(QStringLiteral("/vexa-updater-test-absolute.txt")));
+    client.startUpdater(updater, VEXA_UPDATER_PROGRAM, arguments);
+    QVERIFY(updater.waitForFinished(60000));
+    QCOMPARE(updater.exitCode(), 1);
+    const QString report = QString::fromLocal8Bit(updater.readAllStandardError());
+    QVERIFY2(report.startsWith("Vexa Installer Update Failed\n"), qPrintable(report));
+    QVERIFY2(report.contains(expected.replace("%1", client.install).replace("%2", client.relaunchExe)),
+        qPrintable(report));
+    QCOMPARE(QFileInfo::exists(client.install + "/old.txt"), clientKept);
+    QCOMPARE(QDir(client.root.path()).entryList({ ".vexa-installer-backup*" }, QDir::Dirs | QDir::Hidden),
+        QStringList());
+    QVERIFY(!QFileInfo::exists(client.root.filePath("escaped.txt")));
+    QVERIFY(!QFileInfo::exists("/vexa-updater-absolute.txt"));
     QVERIFY(!QFileInfo::exists(client.record));
 }
 
