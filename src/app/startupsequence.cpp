@@ -1,5 +1,6 @@
 #include "app/startupsequence.h"
 
+#include "app/clientupdatecheck.h"
 #include "app/mainwindow.h"
 #include "app/startupwindow.h"
 #include "catalog/catalogsource.h"
@@ -68,8 +69,10 @@ int runStartupSequence(QApplication &application, QSplashScreen &splash, const S
     showStartupStatus(application, splash, QStringLiteral("Starting installer..."));
 
     const QString catalogSource = catalogSourceString(options);
-    // The client self-update check belongs here, before any catalog work: when it has started the
-    // update helper, start-up ends with exit code 0 so that the helper can replace these files.
+    // Before any catalog work: once the update helper runs, start-up ends with exit code 0 so that the
+    // helper can replace these files.
+    if (startClientUpdateIfOffered(application, splash, options))
+        return 0;
 
     StartupCatalog loaded;
     if (!loadStartupCatalog(application, splash, catalogSource, loaded, presentCritical))

@@ -11,4 +11,13 @@ QString executableFileName(const QString &baseName)
 #endif
 }
 
+QStringList sharedLibraryNameFilters()
+{
+#ifdef Q_OS_WIN
+    return { QStringLiteral("*.dll") };
+#else
+    return { QStringLiteral("*.so"), QStringLiteral("*.so.*") };
+#endif
+}
+
 } // namespace vexa

@@ -333,8 +333,11 @@ void TestStartupSequence::catalogUrlWinsOverRepositoryDirectory()
     MainWindowCloser closer;
     QCOMPARE(runStartupSequence(application(), *secondSplash, options, messages.presenter(*secondSplash)), 0);
     QVERIFY(messages.texts.isEmpty());
-    // Start-up loads the catalog once, and the controller's first refresh reloads it from the same URL.
-    QCOMPARE(server.requestLog(), QStringList(2, QStringLiteral("/repo/catalog.json")));
+    // The self-update check looks for the client manifest beside the catalog first; start-up then loads
+    // the catalog once, and the controller's first refresh reloads it from the same URL.
+    QCOMPARE(server.requestLog(),
+        QStringList({ QStringLiteral("/repo/client/client-manifest.json"), QStringLiteral("/repo/catalog.json"),
+            QStringLiteral("/repo/catalog.json") }));
 }
 
 void TestStartupSequence::unreachableCatalogUrlReportsWhatWasTried()

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "updater/updateroptions.h"
+
+#include <QString>
+
+namespace vexa {
+
+// How long the helper waits for the installer to exit before it gives up.
+constexpr int InstallerExitWaitMs = 120000;
+
+// The caption of every failure the helper reports.
+inline const QString UpdateFailedCaption = QStringLiteral("Vexa Installer Update Failed");
+
+// Waits for the installer to exit, unpacks the archive, builds the new install directory beside the
+// old one, swaps the two and relaunches the installer from its directory. Until the swap the installed
+// client is untouched; after a failure nothing is cleaned up and nothing is relaunched. On failure
+// returns false with one message.
+bool applyClientUpdate(
+    const UpdaterOptions &options, QString &errorText, int exitWaitMs = InstallerExitWaitMs);
+
+} // namespace vexa
