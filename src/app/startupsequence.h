@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/commandline.h"
-#include "catalog/packagecatalog.h"
+#include "catalog/catalogloading.h"
 
 #include <QString>
 
@@ -22,15 +22,7 @@ using CriticalMessagePresenter = std::function<void(const QString &title, const 
 void presentCriticalMessage(const QString &title, const QString &text);
 
 // What start-up hands on once the catalog is loaded.
-struct StartupCatalog
-{
-    PackageCatalog catalog;
-    // Where payloads are resolved: the catalog's own repository_base_url wins over the location
-    // the catalog was found at.
-    QString repositoryBase;
-    // What a later refresh reloads from: the source the user gave, or what was actually found.
-    QString catalogSource;
-};
+using StartupCatalog = LoadedCatalog;
 
 // Resolves and parses the catalog named by `catalogSource`, reporting each step on the start-up
 // window. On failure the window is closed, the "Catalog error" message is presented, and false is
