@@ -5,6 +5,7 @@
 #include "engine/manifestfiles.h"
 #include "engine/packageverification.h"
 #include "engine/rootinspection.h"
+#include "support/testcatalog.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
@@ -80,17 +81,12 @@ public:
 
     bool load(PackageCatalog &catalog) const
     {
-        const QJsonObject document { { QStringLiteral("packages"), m_packages } };
-        QString error;
-        const bool ok = loadFromJson(QJsonDocument(document).toJson(), catalog, error);
-        if (!ok)
-            qWarning().noquote() << error;
-        return ok;
+        return loadTestCatalog(testCatalogDocument(m_packages), catalog);
     }
 
 private:
     QString m_directory;
-    QJsonArray m_packages;
+    QList<QJsonObject> m_packages;
 };
 
 QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
