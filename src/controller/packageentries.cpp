@@ -27,11 +27,6 @@ QString searchHaystack(const PackageDefinition &package)
         .toLower();
 }
 
-bool matchesSearch(const PackageDefinition &package, const QString &searchText)
-{
-    return searchText.isEmpty() || searchHaystack(package).contains(searchText.toLower());
-}
-
 PackageRowBuilder::PackageRowBuilder(const PackageCatalog &catalog)
     : m_catalog(&catalog)
 {

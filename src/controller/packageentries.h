@@ -19,10 +19,6 @@ QString actionKey(const QString &action);
 // with the internal version code, and description.
 QString searchHaystack(const PackageDefinition &package);
 
-// Case-insensitive substring test of the search text against the package's name, product, version,
-// toolchain, "iv" code and description. An empty search text matches every package.
-bool matchesSearch(const PackageDefinition &package, const QString &searchText);
-
 // What the package rows show besides the catalog itself.
 struct PackageRowInputs
 {
@@ -37,7 +33,8 @@ struct PackageRowInputs
 };
 
 // Builds the package list of one catalog: a header row per group, then its packages, each followed by
-// its visible children one level deeper. A package matching the search brings its ancestors along.
+// its visible children one level deeper. A package matches when the lower-cased search text occurs in
+// its search haystack, and brings its ancestors along.
 // The builder keeps the last row built for each package with the values that row shows, so a click
 // rebuilds a handful of rows rather than thousands. The catalog must outlive the builder and stay
 // unchanged; another catalog needs a new builder.

@@ -1,6 +1,7 @@
 #include "controller/packageentries.h"
 
 #include "controllersandbox.h"
+#include "support/testcatalog.h"
 
 #include <QTest>
 
@@ -13,8 +14,8 @@ class TestPackageEntries : public QObject
 private Q_SLOTS:
     void actionKey_data();
     void actionKey();
-    void matchesSearch_data();
-    void matchesSearch();
+    void searchedFields_data();
+    void searchedFields();
     void fullListIsGroupedTree();
     void search_data();
     void search();
@@ -67,7 +68,7 @@ void TestPackageEntries::actionKey()
     QCOMPARE(vexa::actionKey(action), key);
 }
 
-void TestPackageEntries::matchesSearch_data()
+void TestPackageEntries::searchedFields_data()
 {
     QTest::addColumn<QString>("search");
     QTest::addColumn<bool>("matches");
@@ -88,20 +89,21 @@ void TestPackageEntries::matchesSearch_data()
     QTest::newRow("no wildcards") << QStringLiteral("open*") << false;
 }
 
-void TestPackageEntries::matchesSearch()
+void TestPackageEntries::searchedFields()
 {
     QFETCH(QString, search);
     QFETCH(bool, matches);
-    PackageDefinition package;
-    package.package_id = QStringLiteral("com.example.ssl");
-    package.display_name = QStringLiteral("OpenSSL Runtime");
-    package.product = QStringLiteral("OpenSSL");
-    package.version = QStringLiteral("3.0.13");
-    package.internal_version_code = 3;
-    package.toolchain = QStringLiteral("msvc2022_64");
-    package.platform = QStringLiteral("windows-x64");
-    package.description = QStringLiteral("TLS for everyone");
-    QCOMPARE(vexa::matchesSearch(package, search), matches);
+    const PackageCatalog catalog
+        = testCatalog({ testPackageEntry(QStringLiteral("com.example.ssl"), QStringLiteral("OpenSSL Runtime"),
+            { { QStringLiteral("product"), QStringLiteral("OpenSSL") },
+                { QStringLiteral("version"), QStringLiteral("3.0.13") },
+                { QStringLiteral("internal_version_code"), 3 },
+                { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
+                { QStringLiteral("platform"), QStringLiteral("windows-x64") },
+                { QStringLiteral("description"), QStringLiteral("TLS for everyone") } }) });
+    PackageRowBuilder builder(catalog);
+    const QVariantList rows = rowsFor(builder, catalog, installedState({}), {}, {}, search);
+    QCOMPARE(!packageRowById(rows, QStringLiteral("com.example.ssl")).isEmpty(), matches);
 }
 
 void TestPackageEntries::fullListIsGroupedTree()
