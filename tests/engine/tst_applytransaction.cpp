@@ -5,7 +5,6 @@
 #include "engine/manifestfiles.h"
 #include "engine/packageverification.h"
 #include "engine/rootinspection.h"
-#include "support/testcatalog.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
@@ -81,12 +80,17 @@ public:
 
     bool load(PackageCatalog &catalog) const
     {
-        return loadTestCatalog(testCatalogDocument(m_packages), catalog);
+        const QJsonObject document { { QStringLiteral("packages"), m_packages } };
+        QString error;
+        const bool ok = loadFromJson(QJsonDocument(document).toJson(), catalog, error);
+        if (!ok)
+            qWarning().noquote() << error;
+        return ok;
     }
 
 private:
     QString m_directory;
-    QList<QJsonObject> m_packages;
+    QJsonArray m_packages;
 };
 
 QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
