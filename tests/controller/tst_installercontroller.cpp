@@ -431,22 +431,15 @@ void TestInstallerController::refreshDiscardsEdits()
 
 void TestInstallerController::failingReloadKeepsCatalog_data()
 {
+    // The messages themselves are the catalog load's; here only that one is shown and nothing is lost.
     QTest::addColumn<QByteArray>("catalogData");
-    QTest::addColumn<QString>("messageEnd");
-
-    QTest::newRow("truncated document") << QByteArray("{\"packages\": [") << QString();
-    QTest::newRow("no packages") << QByteArray("{\"packages\": []}")
-                                 << QStringLiteral("Catalog JSON does not contain any packages.");
-    QTest::newRow("invalid package") << testCatalogDocument({ testPackage(QStringLiteral("x"), QString()) })
-                                     << QStringLiteral(
-                                            "Catalog contains a package with missing required fields.");
-    QTest::newRow("repository gone") << QByteArray() << QString();
+    QTest::newRow("document does not parse") << QByteArray("{\"packages\": [");
+    QTest::newRow("repository gone") << QByteArray();
 }
 
 void TestInstallerController::failingReloadKeepsCatalog()
 {
     QFETCH(QByteArray, catalogData);
-    QFETCH(QString, messageEnd);
 
     ControllerSandbox sandbox;
     auto controller = standardController(sandbox);
@@ -468,16 +461,7 @@ void TestInstallerController::failingReloadKeepsCatalog()
             + RecomputeSignals));
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(recorder.messages.constFirst().first, QStringLiteral("Catalog refresh failed"));
-    const QString message = recorder.messages.constFirst().second;
-    if (!catalogData.isEmpty()) {
-        const QString prefix
-            = QStringLiteral("Failed to parse catalog from %1.\n\n").arg(sandbox.catalogFile());
-        QVERIFY2(message.startsWith(prefix), qPrintable(message));
-        QVERIFY2(message.size() > prefix.size(), qPrintable(message));
-    }
-    if (!messageEnd.isEmpty())
-        QVERIFY2(message.endsWith(messageEnd), qPrintable(message));
-    QVERIFY(!message.isEmpty());
+    QVERIFY(!recorder.messages.constFirst().second.isEmpty());
 
     QCOMPARE(entryShape(controller->packageEntries()), shapeBefore);
     QCOMPARE(sorted(checkedIds(controller->packageEntries())), QStringList { ids::Json });
