@@ -32,10 +32,10 @@ struct Finished
     QString standardError;
 };
 
-enum class Display { Offscreen, None };
+enum class Session { Offscreen, OverSsh };
 
 Finished runProgram(
-    const QString &program, const QStringList &arguments, Display display = Display::Offscreen)
+    const QString &program, const QStringList &arguments, Session session = Session::Offscreen)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -43,7 +43,7 @@ Finished runProgram(
     for (const char *name : { "VEXA_CATALOG_URL", "VEXA_REPOSITORY_DIR", "VEXA_CLIENT_UPDATE_URL" })
         environment.remove(QLatin1String(name));
     // As over ssh: no platform chosen and no display to connect to.
-    if (display == Display::None) {
+    if (session == Session::OverSsh) {
         for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
             environment.remove(QLatin1String(name));
     }
@@ -79,7 +79,7 @@ void TestInstallerProgram::helpListsTheOptions_data()
 void TestInstallerProgram::helpListsTheOptions()
 {
     QFETCH(QString, program);
-    const Finished run = runProgram(program, { QStringLiteral("--help") }, Display::None);
+    const Finished run = runProgram(program, { QStringLiteral("--help") }, Session::OverSsh);
     QVERIFY(run.ok);
     QCOMPARE(run.exitCode, 0);
     // Word for word what the GUI application prints, which Qt's own -platform option still goes through.
@@ -105,7 +105,7 @@ void TestInstallerProgram::badOptionEndsWithAnError_data()
 void TestInstallerProgram::badOptionEndsWithAnError()
 {
     QFETCH(QString, program);
-    const Finished run = runProgram(program, { QStringLiteral("--bogus") }, Display::None);
+    const Finished run = runProgram(program, { QStringLiteral("--bogus") }, Session::OverSsh);
     QVERIFY(run.ok);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.standardError, QStringLiteral("Kestrow Vexa Installer: Unknown option 'bogus'.\n"));
