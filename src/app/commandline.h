@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QCommandLineParser;
 
@@ -27,6 +28,12 @@ struct StartupOptions
 void configureCommandLineParser(QCommandLineParser &parser);
 // Reads the options from a parser that has processed the arguments.
 StartupOptions readStartupOptions(const QCommandLineParser &parser);
+// True when the parser alone answers the command line (`arguments`, the program name first): help was
+// asked for, or an option is wrong. Neither needs a display, so both are answered before the GUI
+// application exists. Qt's own GUI options (-platform, -style, ...) are removed by the GUI application
+// before the parser reads the rest; with one of them given, or with --help-all (which lists them),
+// the answer waits for the GUI application as it always did.
+bool answeredWithoutDisplay(QCommandLineParser &parser, const QStringList &arguments);
 // The one source string handed to catalog resolution: the catalog URL wins over the repository
 // directory; empty when neither was given, so the environment and the default endpoint decide.
 QString catalogSourceString(const StartupOptions &options);

@@ -48,7 +48,7 @@ QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine, QObject *installer, 
     return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst());
 }
 
-int runMainWindow(QApplication &application, QSplashScreen &splash, StartupCatalog loaded)
+int runMainWindow(QApplication &application, QSplashScreen &splash, LoadedCatalog loaded)
 {
     // The controller inspects the root while it is built, which can take a moment on a large root.
     showStartupStatus(

@@ -29,6 +29,6 @@ QQuickWindow *loadMainWindow(
 // The end of start-up: creates the installer controller from the loaded catalog, opens the main
 // window, closes the start-up window and runs the event loop until the user closes the window.
 // Returns the loop's result, or MainWindowLoadExitCode when the window did not load.
-int runMainWindow(QApplication &application, QSplashScreen &splash, StartupCatalog loaded);
+int runMainWindow(QApplication &application, QSplashScreen &splash, LoadedCatalog loaded);
 
 } // namespace vexa

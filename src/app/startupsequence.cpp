@@ -3,7 +3,7 @@
 #include "app/clientupdatecheck.h"
 #include "app/mainwindow.h"
 #include "app/startupwindow.h"
-#include "catalog/catalogsource.h"
+#include "catalog/catalogloading.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -29,36 +29,23 @@ void presentCriticalMessage(const QString &title, const QString &text)
 }
 
 bool loadStartupCatalog(QApplication &application, QSplashScreen &splash, const QString &catalogSource,
-    StartupCatalog &result, const CriticalMessagePresenter &presentCritical)
+    LoadedCatalog &result, const CriticalMessagePresenter &presentCritical)
 {
     const QString source = catalogSource.trimmed();
     showStartupStatus(application, splash, QStringLiteral("Resolving package repository..."),
         source.isEmpty() ? QStringLiteral("Using the configured default repository source.") : source);
 
-    CatalogPayload payload;
-    QString errorText;
     const ProgressCallback progress = [&application, &splash](const QString &message) {
         showStartupStatus(application, splash, message);
     };
-    if (!resolveCatalog(source, payload, errorText, progress)) {
+    const ParseStartCallback parseStart = [&application, &splash](const QString &sourceLabel) {
+        showStartupStatus(application, splash, QStringLiteral("Parsing package catalog..."), sourceLabel);
+    };
+    QString errorText;
+    if (!loadCatalog(source, result, errorText, progress, parseStart)) {
         reportCatalogError(splash, errorText, presentCritical);
         return false;
     }
-
-    showStartupStatus(application, splash, QStringLiteral("Parsing package catalog..."), payload.sourceLabel);
-    PackageCatalog catalog;
-    if (!loadFromJson(payload.data, catalog, errorText)) {
-        // One multi-argument arg() so that a "%2" inside the label is never taken for a placeholder.
-        reportCatalogError(splash,
-            QStringLiteral("Failed to parse catalog from %1.\n\n%2").arg(payload.sourceLabel, errorText),
-            presentCritical);
-        return false;
-    }
-
-    const QString catalogBase = catalog.repositoryBaseUrl().trimmed();
-    result.repositoryBase = catalogBase.isEmpty() ? payload.repositoryBase : catalogBase;
-    result.catalogSource = source.isEmpty() ? payload.resolvedSource : source;
-    result.catalog = std::move(catalog);
     return true;
 }
 
@@ -74,7 +61,7 @@ int runStartupSequence(QApplication &application, QSplashScreen &splash, const S
     if (startClientUpdateIfOffered(application, splash, options))
         return 0;
 
-    StartupCatalog loaded;
+    LoadedCatalog loaded;
     if (!loadStartupCatalog(application, splash, catalogSource, loaded, presentCritical))
         return CatalogErrorExitCode;
 

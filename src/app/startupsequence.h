@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/commandline.h"
-#include "catalog/packagecatalog.h"
+#include "catalog/catalogloading.h"
 
 #include <QString>
 
@@ -21,22 +21,11 @@ using CriticalMessagePresenter = std::function<void(const QString &title, const 
 // The real presenter: a parentless critical message box with a single OK button.
 void presentCriticalMessage(const QString &title, const QString &text);
 
-// What start-up hands on once the catalog is loaded.
-struct StartupCatalog
-{
-    PackageCatalog catalog;
-    // Where payloads are resolved: the catalog's own repository_base_url wins over the location
-    // the catalog was found at.
-    QString repositoryBase;
-    // What a later refresh reloads from: the source the user gave, or what was actually found.
-    QString catalogSource;
-};
-
 // Resolves and parses the catalog named by `catalogSource`, reporting each step on the start-up
 // window. On failure the window is closed, the "Catalog error" message is presented, and false is
 // returned; `result` is then not to be used.
 bool loadStartupCatalog(QApplication &application, QSplashScreen &splash, const QString &catalogSource,
-    StartupCatalog &result, const CriticalMessagePresenter &presentCritical);
+    LoadedCatalog &result, const CriticalMessagePresenter &presentCritical);
 
 // Start-up after the command line has been read: shows the window, loads the catalog and returns
 // the process exit code.

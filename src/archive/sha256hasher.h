@@ -9,8 +9,8 @@
 namespace vexa {
 
 // Incremental SHA-256 on the fastest implementation the system offers: OpenSSL's libcrypto where the
-// build found it, the system's CNG on Windows, Qt's own code otherwise. Qt's code is several times
-// slower, which matters for multi-gigabyte SDK archives.
+// build found it, otherwise the platform's own (SystemSha256: CNG on Windows, Qt's code elsewhere).
+// Qt's code is several times slower, which matters for multi-gigabyte SDK archives.
 class Sha256Hasher
 {
 public:

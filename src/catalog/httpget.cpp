@@ -1,9 +1,10 @@
 #include "catalog/httpget.h"
 
+#include "catalog/httpreply.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 
 namespace vexa {
@@ -17,9 +18,7 @@ bool httpGet(const QUrl &url, QByteArray &body, QUrl &finalUrl, QString &errorTe
 
     // One manager, loop and timer per call: nothing is shared between requests or threads.
     QNetworkAccessManager manager;
-    QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = manager.get(request);
+    QNetworkReply *reply = manager.get(downloadRequest(url));
 
     QEventLoop loop;
     QTimer timer;
@@ -45,39 +44,16 @@ bool httpGet(const QUrl &url, QByteArray &body, QUrl &finalUrl, QString &errorTe
 
     // An aborted reply is closed; reading it would only produce a warning.
     body = reply->isOpen() ? reply->readAll() : QByteArray();
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    const QNetworkReply::NetworkError error = reply->error();
-    const QString replyErrorText = reply->errorString();
+    QString reason;
+    const bool succeeded = downloadSucceeded(*reply, body.size(), reason);
     const QUrl replyUrl = reply->url();
-    // Qt now and then finishes a reply without an error when the server closed the connection before
-    // the announced length arrived; a truncated body must never pass for a download. (A compressed
-    // answer announces its compressed length, so only plain bodies are compared.)
-    const QVariant announcedLength = reply->header(QNetworkRequest::ContentLengthHeader);
-    const QByteArray contentEncoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
-    const bool truncated = error == QNetworkReply::NoError && announcedLength.isValid()
-        && (contentEncoding.isEmpty() || contentEncoding == "identity")
-        && body.size() < announcedLength.toLongLong();
     reply->deleteLater();
 
-    if (truncated) {
-        errorText = QStringLiteral("Failed to download %1: %2")
-                        .arg(url.toString(QUrl::FullyEncoded),
-                            QStringLiteral("Connection closed after %1 of %2 bytes")
-                                .arg(body.size())
-                                .arg(announcedLength.toLongLong()));
-        return false;
-    }
-    if (error != QNetworkReply::NoError) {
-        errorText = timedOut ? timeoutText
-                             : QStringLiteral("Failed to download %1: %2")
-                                   .arg(url.toString(QUrl::FullyEncoded), replyErrorText);
-        return false;
-    }
-    if (status.isValid() && status.toInt() > 399) {
+    if (!succeeded) {
         // Filled in one pass: a percent-encoded URL must not lend its "%2x" escapes to the template.
-        errorText = QStringLiteral("Failed to download %1: HTTP %2 %3")
-                        .arg(url.toString(QUrl::FullyEncoded), QString::number(status.toInt()), reason);
+        errorText = timedOut
+            ? timeoutText
+            : QStringLiteral("Failed to download %1: %2").arg(url.toString(QUrl::FullyEncoded), reason);
         return false;
     }
     finalUrl = replyUrl.isValid() ? replyUrl : url;

@@ -1,8 +1,5 @@
 #include "controller/cmakeguidance.h"
 
-#include "catalog/packagecatalog.h"
-#include "controller/installercontroller.h"
-
 #include <QJsonValue>
 #include <QStringList>
 
@@ -119,24 +116,22 @@ QString packageHelpText(const PackageDefinition &package)
     return genericHelpText();
 }
 
-void InstallerController::updateCmakeHelp()
+QString guidancePackageId(
+    const PackageCatalog &catalog, const QString &selectedPackageId, const QSet<QString> &target)
 {
-    QString packageId = m_selectedPackageId;
-    if ((packageId.isEmpty() || !m_catalog.contains(packageId)) && !m_plan.target.isEmpty()) {
+    QString packageId = selectedPackageId;
+    if ((packageId.isEmpty() || !catalog.contains(packageId)) && !target.isEmpty()) {
         // Dependencies come first, so the last id is the package the selection was built around.
-        const QStringList order = m_catalog.topologicalOrder(m_plan.target);
+        const QStringList order = catalog.topologicalOrder(target);
         packageId = order.isEmpty() ? QString() : order.constLast();
     }
+    return !packageId.isEmpty() && catalog.contains(packageId) ? packageId : QString();
+}
 
-    const PackageDefinition *package = packageId.isEmpty() ? nullptr : m_catalog.findPackage(packageId);
-    if (package) {
-        m_selectedPackageId = package->package_id;
-        m_cmakeHelpText = packageHelpText(*package);
-    } else {
-        m_selectedPackageId.clear();
-        m_cmakeHelpText = noPackageSelectedHelpText();
-    }
-    Q_EMIT cmakeHelpTextChanged();
+QString guidanceText(const PackageCatalog &catalog, const QString &packageId)
+{
+    const PackageDefinition *package = packageId.isEmpty() ? nullptr : catalog.findPackage(packageId);
+    return package ? packageHelpText(*package) : noPackageSelectedHelpText();
 }
 
 } // namespace vexa

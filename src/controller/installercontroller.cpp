@@ -1,26 +1,39 @@
 #include "controller/installercontroller.h"
 
-#include "catalog/catalogsource.h"
+#include "catalog/catalogloading.h"
+#include "controller/cmakeguidance.h"
+#include "controller/plansummary.h"
 #include "engine/rootinspection.h"
+#include "engine/rootpaths.h"
 #include "platform/defaultroot.h"
 
 #include <QFileDialog>
 #include <QThread>
 
-#include <algorithm>
 #include <utility>
 
 namespace vexa {
+
+namespace {
+
+// Where a refresh reloads the catalog from: the catalog source, or the repository base without one.
+QString reloadSource(const QString &catalogSource, const QString &repositoryBase)
+{
+    const QString source = catalogSource.trimmed();
+    return source.isEmpty() ? repositoryBase.trimmed() : source;
+}
+
+} // namespace
 
 InstallerController::InstallerController(
     PackageCatalog catalog, const QString &repositoryBase, const QString &catalogSource, QObject *parent)
     : QObject(parent)
     , m_catalog(std::move(catalog))
     , m_repositoryBase(repositoryBase)
-    , m_catalogSource(catalogSource.trimmed().isEmpty() ? repositoryBase.trimmed() : catalogSource.trimmed())
-    , m_rootPath(DefaultRootPath().trimmed())
+    , m_catalogSource(reloadSource(catalogSource, repositoryBase))
+    , m_rootPath(cleanRootPath(DefaultRootPath()))
+    , m_rowBuilder(m_catalog)
 {
-    resetPackageRowCache();
     refresh();
 }
 
@@ -39,17 +52,17 @@ bool InstallerController::hasChanges() const
     return planHasChanges(m_plan);
 }
 
-int InstallerController::freshInstallCount() const
+int InstallerController::installCount() const
 {
-    return static_cast<int>(std::max<qsizetype>(0, m_plan.toInstall.size() - m_plan.toUpgrade.size()));
+    return freshInstallCount(m_plan);
 }
 
 void InstallerController::setRootPath(const QString &value)
 {
-    const QString trimmed = value.trimmed();
-    if (trimmed == m_rootPath)
+    const QString cleaned = cleanRootPath(value);
+    if (cleaned == m_rootPath)
         return;
-    m_rootPath = trimmed;
+    m_rootPath = cleaned;
     Q_EMIT rootPathChanged();
 }
 
@@ -73,28 +86,17 @@ void InstallerController::setStatusText(const QString &text)
 
 bool InstallerController::reloadCatalog(QString &errorText)
 {
-    const QString source = m_catalogSource.trimmed();
-    if (source.isEmpty())
+    // Without a source a reload would fall back to the environment and the default endpoint, which
+    // is not where this catalog came from.
+    if (m_catalogSource.isEmpty())
         return true;
 
-    CatalogPayload payload;
-    if (!resolveCatalog(source, payload, errorText))
+    LoadedCatalog loaded;
+    if (!loadCatalog(m_catalogSource, loaded, errorText))
         return false;
-
-    // Parse into a fresh catalog so that a bad document never disturbs the one in use.
-    PackageCatalog reloaded;
-    QString parseError;
-    if (!loadFromJson(payload.data, reloaded, parseError)) {
-        errorText
-            = QStringLiteral("Failed to parse catalog from %1.\n\n%2").arg(payload.sourceLabel, parseError);
-        return false;
-    }
-
-    const QString catalogBase = reloaded.repositoryBaseUrl().trimmed();
-    m_repositoryBase = catalogBase.isEmpty() ? payload.repositoryBase : catalogBase;
-    m_catalog = std::move(reloaded);
-    resetPackageRowCache();
-    m_catalogSource = source;
+    m_catalog = std::move(loaded.catalog);
+    m_rowBuilder = PackageRowBuilder(m_catalog);
+    m_repositoryBase = loaded.repositoryBase;
     return true;
 }
 
@@ -110,7 +112,7 @@ void InstallerController::refresh()
     }
 
     // Every refresh starts over from what the root holds; unapplied edits of the selection are dropped.
-    m_installedState = inspectRoot(m_catalog, m_rootPath.trimmed());
+    m_installedState = inspectRoot(m_catalog, m_rootPath);
     m_selection = initialSelection(m_catalog, m_installedState);
     recomputePlan();
 }
@@ -127,19 +129,41 @@ void InstallerController::recomputePlan()
     Q_EMIT planChanged();
 }
 
+void InstallerController::rebuildPackageEntries()
+{
+    m_packageEntries
+        = m_rowBuilder.rows({ m_installedState, m_plan, m_selection, m_selectedPackageId, m_searchText });
+    Q_EMIT packageEntriesChanged();
+}
+
+void InstallerController::updateCmakeHelp()
+{
+    m_selectedPackageId = guidancePackageId(m_catalog, m_selectedPackageId, m_plan.target);
+    m_cmakeHelpText = guidanceText(m_catalog, m_selectedPackageId);
+    Q_EMIT cmakeHelpTextChanged();
+}
+
+void InstallerController::updateSummary()
+{
+    m_summaryText
+        = planSummaryText(m_catalog, m_repositoryBase, m_installedState, m_plan, m_warnings, m_rootPath);
+    Q_EMIT summaryTextChanged();
+    setStatusText(planStatusText(m_plan));
+}
+
 void InstallerController::browseRoot()
 {
     if (m_busy)
         return;
 
     const QString chosen = QFileDialog::getExistingDirectory(
-        nullptr, QStringLiteral("Select Vexa Root"), m_rootPath.trimmed(), QFileDialog::ShowDirsOnly);
+        nullptr, QStringLiteral("Select Vexa Root"), m_rootPath, QFileDialog::ShowDirsOnly);
     if (chosen.isEmpty())
         return;
 
-    const QString trimmed = chosen.trimmed();
-    if (trimmed != m_rootPath) {
-        m_rootPath = trimmed;
+    const QString cleaned = cleanRootPath(chosen);
+    if (cleaned != m_rootPath) {
+        m_rootPath = cleaned;
         Q_EMIT rootPathChanged();
     }
     // Choosing the same folder again is how the user asks for a rescan.
@@ -196,12 +220,11 @@ void InstallerController::apply()
     if (m_busy || !hasChanges())
         return;
 
-    if (m_rootPath.trimmed().isEmpty()) {
+    if (m_rootPath.isEmpty()) {
         Q_EMIT messageRequested(QStringLiteral("Missing install root"),
             QStringLiteral("Select an install root before applying changes."));
         return;
     }
-    // Past the checks. The worker that runs the plan is not connected yet, so nothing is started here.
 }
 
 } // namespace vexa

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "catalog/packagecatalog.h"
+#include "controller/packageentries.h"
 #include "engine/changeplan.h"
 #include "engine/installedstate.h"
 
-#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -59,11 +59,12 @@ public:
     bool busy() const { return m_busy; }
     bool hasChanges() const;
     // Fresh installs only: upgrades are counted apart.
-    int installCount() const { return freshInstallCount(); }
+    int installCount() const;
     int upgradeCount() const { return static_cast<int>(m_plan.toUpgrade.size()); }
     int removeCount() const { return static_cast<int>(m_plan.toRemove.size()); }
 
-    // Stored trimmed. Writing the root does not inspect it; the window calls refresh() when editing ends.
+    // Stored cleaned: trimmed, with "/" separators and no "." or ".." segments. Writing the root does not
+    // inspect it; the window calls refresh() when editing ends.
     void setRootPath(const QString &value);
     void setSearchText(const QString &value);
 
@@ -95,25 +96,6 @@ private:
     void updateCmakeHelp();
     void updateSummary();
 
-    // What the package list keeps per catalog package, at the package's catalog position: its search
-    // text, its parent's position, and the last row built for it with the values that row depends on.
-    // A row is rebuilt only when one of those values changes, so a click rebuilds a handful of rows
-    // rather than thousands.
-    struct PackageRowCache
-    {
-        QString haystack;
-        qsizetype parent = -1;
-        QVariantMap row;
-        QString action;
-        int depth = -1;
-        bool installed = false;
-        bool checked = false;
-        bool active = false;
-    };
-    void resetPackageRowCache();
-    const QVariantMap &packageRow(qsizetype position, int depth);
-    int freshInstallCount() const;
-
     PackageCatalog m_catalog;
     QString m_repositoryBase;
     QString m_catalogSource;
@@ -128,12 +110,11 @@ private:
     QStringList m_warnings;
     QVariantList m_packageEntries;
     QVariantList m_downloadEntries;
-    QHash<QString, int> m_downloadIndexById;
-    QHash<QString, QString> m_downloadIdByLabel;
     QString m_selectedPackageId;
     bool m_busy = false;
     QPointer<QThread> m_workerThread;
-    QList<PackageRowCache> m_rowCache;
+    // Built for m_catalog, and built anew whenever the catalog is replaced.
+    PackageRowBuilder m_rowBuilder;
 };
 
 } // namespace vexa

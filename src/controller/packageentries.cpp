@@ -1,10 +1,6 @@
 #include "controller/packageentries.h"
 
-#include "controller/installercontroller.h"
-
 #include <QHash>
-#include <QSet>
-#include <QVariantMap>
 
 namespace vexa {
 
@@ -31,39 +27,35 @@ QString searchHaystack(const PackageDefinition &package)
         .toLower();
 }
 
-bool matchesSearch(const PackageDefinition &package, const QString &searchText)
+PackageRowBuilder::PackageRowBuilder(const PackageCatalog &catalog)
+    : m_catalog(&catalog)
 {
-    return searchText.isEmpty() || searchHaystack(package).contains(searchText.toLower());
-}
-
-void InstallerController::resetPackageRowCache()
-{
-    const QList<PackageDefinition> &packages = m_catalog.packages();
+    const QList<PackageDefinition> &packages = catalog.packages();
     QHash<QString, qsizetype> positions;
     positions.reserve(packages.size());
     for (qsizetype i = 0; i < packages.size(); ++i)
         positions.insert(packages.at(i).package_id, i);
 
-    m_rowCache = QList<PackageRowCache>(packages.size());
+    m_cache = QList<CachedRow>(packages.size());
     for (qsizetype i = 0; i < packages.size(); ++i) {
         const PackageDefinition &package = packages.at(i);
-        m_rowCache[i].haystack = searchHaystack(package);
-        m_rowCache[i].parent = positions.value(package.parent_package_id, -1);
+        m_cache[i].haystack = searchHaystack(package);
+        m_cache[i].parent = positions.value(package.parent_package_id, -1);
     }
 }
 
-void InstallerController::rebuildPackageEntries()
+QVariantList PackageRowBuilder::rows(const PackageRowInputs &inputs)
 {
-    const QList<PackageDefinition> &packages = m_catalog.packages();
+    const QList<PackageDefinition> &packages = m_catalog->packages();
     const qsizetype count = packages.size();
-    const QString search = m_searchText.toLower();
+    const QString search = inputs.searchText.toLower();
 
     // A match brings its ancestors along so that it still shows inside its tree.
     QList<bool> visible(count, false);
     for (qsizetype i = 0; i < count; ++i) {
-        if (!search.isEmpty() && !m_rowCache.at(i).haystack.contains(search))
+        if (!search.isEmpty() && !m_cache.at(i).haystack.contains(search))
             continue;
-        for (qsizetype at = i; at >= 0 && !visible.at(at); at = m_rowCache.at(at).parent)
+        for (qsizetype at = i; at >= 0 && !visible.at(at); at = m_cache.at(at).parent)
             visible[at] = true;
     }
 
@@ -73,7 +65,7 @@ void InstallerController::rebuildPackageEntries()
     for (qsizetype i = 0; i < count; ++i) {
         if (!visible.at(i))
             continue;
-        const qsizetype parent = m_rowCache.at(i).parent;
+        const qsizetype parent = m_cache.at(i).parent;
         if (parent < 0 || !visible.at(parent))
             topLevelByGroup[packages.at(i).group].append(i);
         else
@@ -91,7 +83,7 @@ void InstallerController::rebuildPackageEntries()
         int depth;
     };
     QList<Pending> stack;
-    for (const QString &group : m_catalog.groups()) {
+    for (const QString &group : m_catalog->groups()) {
         const auto topLevel = topLevelByGroup.constFind(group);
         if (topLevel == topLevelByGroup.constEnd() || topLevel->isEmpty())
             continue;
@@ -105,27 +97,27 @@ void InstallerController::rebuildPackageEntries()
             if (emitted.at(next.position))
                 continue;
             emitted[next.position] = true;
-            rows.append(packageRow(next.position, next.depth));
+            rows.append(packageRow(next.position, next.depth, inputs));
             const QList<qsizetype> &childList = children.at(next.position);
             for (auto it = childList.crbegin(); it != childList.crend(); ++it)
                 stack.append({ *it, next.depth + 1 });
         }
     }
-
-    m_packageEntries = rows;
-    Q_EMIT packageEntriesChanged();
+    return rows;
 }
 
-const QVariantMap &InstallerController::packageRow(qsizetype position, int depth)
+const QVariantMap &PackageRowBuilder::packageRow(
+    qsizetype position, int depth, const PackageRowInputs &inputs)
 {
-    const PackageDefinition &package = m_catalog.packages().at(position);
+    const PackageDefinition &package = m_catalog->packages().at(position);
     const QString &id = package.package_id;
-    const bool installed = m_installedState.current.contains(id) || m_installedState.stale.contains(id);
-    const QString action = actionName(m_plan, id);
-    const bool checked = m_selection.contains(id);
-    const bool active = id == m_selectedPackageId;
+    const bool installed
+        = inputs.installedState.current.contains(id) || inputs.installedState.stale.contains(id);
+    const QString action = actionName(inputs.plan, id);
+    const bool checked = inputs.selection.contains(id);
+    const bool active = id == inputs.selectedPackageId;
 
-    PackageRowCache &cache = m_rowCache[position];
+    CachedRow &cache = m_cache[position];
     if (!cache.row.isEmpty() && cache.depth == depth && cache.installed == installed
         && cache.checked == checked && cache.active == active && cache.action == action)
         return cache.row;

@@ -1,8 +1,14 @@
 #pragma once
 
-#include "catalog/packagedefinition.h"
+#include "catalog/packagecatalog.h"
+#include "engine/changeplan.h"
+#include "engine/installedstate.h"
 
+#include <QList>
+#include <QSet>
 #include <QString>
+#include <QVariantList>
+#include <QVariantMap>
 
 namespace vexa {
 
@@ -13,8 +19,50 @@ QString actionKey(const QString &action);
 // with the internal version code, and description.
 QString searchHaystack(const PackageDefinition &package);
 
-// Case-insensitive substring test of the search text against the package's name, product, version,
-// toolchain, "iv" code and description. An empty search text matches every package.
-bool matchesSearch(const PackageDefinition &package, const QString &searchText);
+// What the package rows show besides the catalog itself.
+struct PackageRowInputs
+{
+    const InstalledState &installedState;
+    const ChangePlan &plan;
+    // The ticked package ids.
+    const QSet<QString> &selection;
+    // The package whose row is marked active.
+    const QString &selectedPackageId;
+    // Trimmed by the caller; empty lists every package.
+    const QString &searchText;
+};
+
+// Builds the package list of one catalog: a header row per group, then its packages, each followed by
+// its visible children one level deeper. A package matches when the lower-cased search text occurs in
+// its search haystack, and brings its ancestors along.
+// The builder keeps the last row built for each package with the values that row shows, so a click
+// rebuilds a handful of rows rather than thousands. The catalog must outlive the builder and stay
+// unchanged; another catalog needs a new builder.
+class PackageRowBuilder
+{
+public:
+    explicit PackageRowBuilder(const PackageCatalog &catalog);
+
+    QVariantList rows(const PackageRowInputs &inputs);
+
+private:
+    // Per catalog position: the package's search text, its parent's position, and the last row built
+    // for it with the values that row depends on.
+    struct CachedRow
+    {
+        QString haystack;
+        qsizetype parent = -1;
+        QVariantMap row;
+        QString action;
+        int depth = -1;
+        bool installed = false;
+        bool checked = false;
+        bool active = false;
+    };
+    const QVariantMap &packageRow(qsizetype position, int depth, const PackageRowInputs &inputs);
+
+    const PackageCatalog *m_catalog;
+    QList<CachedRow> m_cache;
+};
 
 } // namespace vexa

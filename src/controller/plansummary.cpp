@@ -1,12 +1,22 @@
 #include "controller/plansummary.h"
 
-#include "controller/installercontroller.h"
 #include "engine/lockdocument.h"
 
 #include <QLocale>
-#include <QStringList>
+
+#include <algorithm>
 
 namespace vexa {
+
+namespace {
+
+// The only change is rewriting the manifests of a root that already holds what it should.
+bool isRepairOnly(const ChangePlan &plan)
+{
+    return plan.repairManifests && plan.installOrder.isEmpty() && plan.removeOrder.isEmpty();
+}
+
+} // namespace
 
 QString formatByteSize(qint64 bytes)
 {
@@ -39,97 +49,100 @@ bool willDownload(const PackageDefinition &package, const QString &repositoryBas
         || base.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
 }
 
-void InstallerController::updateSummary()
+int freshInstallCount(const ChangePlan &plan)
+{
+    return static_cast<int>(std::max<qsizetype>(0, plan.toInstall.size() - plan.toUpgrade.size()));
+}
+
+QString planSummaryText(const PackageCatalog &catalog, const QString &repositoryBase,
+    const InstalledState &installedState, const ChangePlan &plan, const QStringList &warnings,
+    const QString &rootPath)
 {
     qint64 payloadSize = 0;
     qint64 downloadSize = 0;
-    for (const QString &id : std::as_const(m_plan.installOrder)) {
-        const PackageDefinition *package = m_catalog.findPackage(id);
+    for (const QString &id : std::as_const(plan.installOrder)) {
+        const PackageDefinition *package = catalog.findPackage(id);
         if (!package || package->size_bytes < 1)
             continue;
         payloadSize += package->size_bytes;
-        if (willDownload(*package, m_repositoryBase))
+        if (willDownload(*package, repositoryBase))
             downloadSize += package->size_bytes;
     }
 
     QStringList lines;
-    const QString root = m_rootPath.trimmed();
-    lines << QStringLiteral("Install root: %1").arg(root.isEmpty() ? QStringLiteral("<not set>") : root);
-    lines << QStringLiteral("Installed packages detected: %1").arg(m_installedState.installed.size());
+    lines << QStringLiteral("Install root: %1")
+                 .arg(rootPath.isEmpty() ? QStringLiteral("<not set>") : rootPath);
+    lines << QStringLiteral("Installed packages detected: %1").arg(installedState.installed.size());
     lines << QStringLiteral("Install payload size: %1").arg(formatByteSize(payloadSize));
     if (downloadSize > 0)
         lines << QStringLiteral("Download size: %1").arg(formatByteSize(downloadSize));
     lines << QString();
 
-    if (m_plan.toUpgrade.isEmpty()) {
+    if (plan.toUpgrade.isEmpty()) {
         lines << QStringLiteral("Upgrade: none");
     } else {
         lines << QStringLiteral("Upgrade:");
-        for (const QString &id : std::as_const(m_plan.installOrder)) {
-            const PackageDefinition *package = m_catalog.findPackage(id);
-            if (package && m_plan.toUpgrade.contains(id))
+        for (const QString &id : std::as_const(plan.installOrder)) {
+            const PackageDefinition *package = catalog.findPackage(id);
+            if (package && plan.toUpgrade.contains(id))
                 lines << QStringLiteral("  ~ %1").arg(displayLabel(*package));
         }
     }
 
-    if (m_plan.toUpgrade.size() == m_plan.installOrder.size()) {
+    if (plan.toUpgrade.size() == plan.installOrder.size()) {
         lines << QStringLiteral("Install: none");
     } else {
         lines << QStringLiteral("Install:");
-        for (const QString &id : std::as_const(m_plan.installOrder)) {
-            const PackageDefinition *package = m_catalog.findPackage(id);
-            if (package && !m_plan.toUpgrade.contains(id))
+        for (const QString &id : std::as_const(plan.installOrder)) {
+            const PackageDefinition *package = catalog.findPackage(id);
+            if (package && !plan.toUpgrade.contains(id))
                 lines << QStringLiteral("  + %1").arg(displayLabel(*package));
         }
     }
 
-    if (m_plan.removeOrder.isEmpty()) {
+    if (plan.removeOrder.isEmpty()) {
         lines << QStringLiteral("Remove: none");
     } else {
         lines << QStringLiteral("Remove:");
-        for (const QString &id : std::as_const(m_plan.removeOrder)) {
-            if (const PackageDefinition *package = m_catalog.findPackage(id))
+        for (const QString &id : std::as_const(plan.removeOrder)) {
+            if (const PackageDefinition *package = catalog.findPackage(id))
                 lines << QStringLiteral("  - %1").arg(displayLabel(*package));
         }
     }
 
-    lines << (m_plan.repairManifests ? QStringLiteral("Repair: rewrite Vexa manifest metadata")
-                                     : QStringLiteral("Repair: none"));
+    lines << (plan.repairManifests ? QStringLiteral("Repair: rewrite Vexa manifest metadata")
+                                   : QStringLiteral("Repair: none"));
 
-    if (!m_warnings.isEmpty()) {
+    if (!warnings.isEmpty()) {
         lines << QString() << QStringLiteral("Warnings:");
-        for (const QString &warning : std::as_const(m_warnings))
+        for (const QString &warning : std::as_const(warnings))
             lines << QStringLiteral("  ! %1").arg(warning);
     }
 
-    const QByteArray lockDocument = buildPlanLockDocument(m_catalog, m_plan);
+    const QByteArray lockDocument = buildPlanLockDocument(catalog, plan);
     lines << QString() << QStringLiteral("vexa.lock.json:") << QString::fromUtf8(lockDocument).trimmed();
 
-    const bool hasChanges = planHasChanges(m_plan);
-    const bool repairOnly
-        = m_plan.repairManifests && m_plan.installOrder.isEmpty() && m_plan.removeOrder.isEmpty();
     lines << QString();
-    if (!hasChanges)
+    if (!planHasChanges(plan))
         lines << QStringLiteral("No changes to apply.");
-    else if (repairOnly)
+    else if (isRepairOnly(plan))
         lines << QStringLiteral("Applying changes will repair the Vexa manifest metadata for this root.");
     else
         lines << QStringLiteral(
             "Applying changes updates VEXA_ROOT for future shells and rewrites the Vexa manifest.");
+    return lines.join(QLatin1Char('\n'));
+}
 
-    m_summaryText = lines.join(QLatin1Char('\n'));
-    Q_EMIT summaryTextChanged();
-
-    if (repairOnly) {
-        setStatusText(QStringLiteral("Ready to repair Vexa manifest metadata."));
-    } else if (hasChanges) {
-        setStatusText(QStringLiteral("Ready to apply %1 install(s), %2 upgrade(s), and %3 removal(s).")
-                          .arg(freshInstallCount())
-                          .arg(m_plan.toUpgrade.size())
-                          .arg(m_plan.toRemove.size()));
-    } else {
-        setStatusText(QStringLiteral("No pending changes."));
-    }
+QString planStatusText(const ChangePlan &plan)
+{
+    if (isRepairOnly(plan))
+        return QStringLiteral("Ready to repair Vexa manifest metadata.");
+    if (planHasChanges(plan))
+        return QStringLiteral("Ready to apply %1 install(s), %2 upgrade(s), and %3 removal(s).")
+            .arg(freshInstallCount(plan))
+            .arg(plan.toUpgrade.size())
+            .arg(plan.toRemove.size());
+    return QStringLiteral("No pending changes.");
 }
 
 } // namespace vexa

@@ -1,11 +1,12 @@
 #include "engine/archiveacquisition.h"
 
+#include "catalog/httpreply.h"
+
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -204,12 +205,10 @@ void Download::reportProgress(qint64 received, qint64 total)
 bool Download::run(QString &errorText)
 {
     QNetworkAccessManager manager;
-    QNetworkRequest request(m_url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
 
     QEventLoop loop;
     m_inactivity.setSingleShot(true);
-    m_reply = manager.get(request);
+    m_reply = manager.get(downloadRequest(m_url));
     m_reply->setReadBufferSize(DownloadReadBufferSize);
     QObject::connect(m_reply, &QIODevice::readyRead, m_reply, [this] { drain(); });
     QObject::connect(m_reply, &QNetworkReply::downloadProgress, m_reply,
@@ -225,12 +224,8 @@ bool Download::run(QString &errorText)
     m_inactivity.stop();
 
     drain();
-    const QNetworkReply::NetworkError networkError = m_reply->error();
-    const QString replyErrorText = m_reply->errorString();
-    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QString reason = m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    const QVariant announcedLength = m_reply->header(QNetworkRequest::ContentLengthHeader);
-    const QByteArray contentEncoding = m_reply->rawHeader("Content-Encoding").trimmed().toLower();
+    QString reason;
+    const bool succeeded = downloadSucceeded(*m_reply, m_received, reason);
     m_reply->disconnect();
     m_reply->deleteLater();
     m_reply = nullptr;
@@ -241,23 +236,9 @@ bool Download::run(QString &errorText)
         errorText = m_error;
         return false;
     }
-    if (networkError != QNetworkReply::NoError) {
-        errorText = !m_error.isEmpty() ? m_error : downloadFailedMessage(label, urlText, replyErrorText);
-        return false;
-    }
-    // Qt now and then finishes a reply without an error when the server closed the connection before
-    // the announced length arrived; a truncated archive must fail even when the catalog gives neither
-    // digest nor size. A compressed answer announces its compressed length, so only plain ones count.
-    if (announcedLength.isValid() && (contentEncoding.isEmpty() || contentEncoding == "identity")
-        && m_received < announcedLength.toLongLong()) {
-        errorText = downloadFailedMessage(label, urlText,
-            QStringLiteral("Connection closed after %1 of %2 bytes")
-                .arg(QString::number(m_received), QString::number(announcedLength.toLongLong())));
-        return false;
-    }
-    if (status.isValid() && status.toInt() >= 400) {
-        errorText = QStringLiteral("Failed to download %1 from %2: HTTP %3 %4")
-                        .arg(label, urlText, QString::number(status.toInt()), reason);
+    if (!succeeded) {
+        // A time-out has already said what went wrong; the reply only knows it was aborted.
+        errorText = !m_error.isEmpty() ? m_error : downloadFailedMessage(label, urlText, reason);
         return false;
     }
     if (m_hasher) {

@@ -27,6 +27,8 @@ private Q_SLOTS:
     void options();
     void rejectedArguments_data();
     void rejectedArguments();
+    void answeredWithoutDisplay_data();
+    void answeredWithoutDisplay();
 };
 
 void TestCommandLine::helpListsTheOptionsInOrder()
@@ -140,6 +142,40 @@ void TestCommandLine::rejectedArguments()
     arguments.prepend(QStringLiteral("CompanyVexaInstaller"));
     QVERIFY(!parser.parse(arguments));
     QCOMPARE(parser.errorText(), error);
+}
+
+void TestCommandLine::answeredWithoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("answered");
+
+    QTest::newRow("help") << QStringList { QStringLiteral("--help") } << true;
+    QTest::newRow("short help among other options")
+        << QStringList { QStringLiteral("--skip-self-update"), QStringLiteral("-h") } << true;
+    QTest::newRow("unknown option") << QStringList { QStringLiteral("--bogus") } << true;
+    QTest::newRow("missing value") << QStringList { QStringLiteral("--repository-dir") } << true;
+    QTest::newRow("an ordinary start")
+        << QStringList { QStringLiteral("--repository-dir"), QStringLiteral("/srv/vexa") } << false;
+    QTest::newRow("no arguments") << QStringList() << false;
+    QTest::newRow("help including Qt's options") << QStringList { QStringLiteral("--help-all") } << false;
+    QTest::newRow("Qt's platform option")
+        << QStringList { QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--help") }
+        << false;
+    QTest::newRow("Qt's style option with its value")
+        << QStringList { QStringLiteral("--style=Fusion"), QStringLiteral("--bogus") } << false;
+    QTest::newRow("after --, a Qt option name is only an argument")
+        << QStringList { QStringLiteral("--bogus"), QStringLiteral("--"), QStringLiteral("-style") } << true;
+}
+
+void TestCommandLine::answeredWithoutDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, answered);
+
+    QCommandLineParser parser;
+    configureCommandLineParser(parser);
+    arguments.prepend(QStringLiteral("CompanyVexaInstaller"));
+    QCOMPARE(vexa::answeredWithoutDisplay(parser, arguments), answered);
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -1,4 +1,6 @@
 #include "catalog/packagecatalog.h"
+#include "support/testcatalog.h"
+#include "support/testfiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -43,10 +45,8 @@ private:
 
 void TestSampleRepository::initTestCase()
 {
-    QFile file(QStringLiteral(VEXA_SOURCE_DIR "/examples/repository/catalog.json"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QString errorText;
-    QVERIFY2(loadFromJson(file.readAll(), m_catalog, errorText), qPrintable(errorText));
+    QVERIFY(loadTestCatalog(
+        readTestFile(QStringLiteral(VEXA_SOURCE_DIR "/examples/repository/catalog.json")), m_catalog));
 }
 
 void TestSampleRepository::loadsAndNamesTheDistribution()

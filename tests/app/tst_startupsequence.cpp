@@ -3,6 +3,8 @@
 #include "app/startupwindow.h"
 #include "platform/defaultroot.h"
 
+#include "support/testcatalog.h"
+#include "support/testenvironment.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
@@ -20,10 +22,10 @@ namespace {
 
 const QString SampleRepository = QStringLiteral(VEXA_SOURCE_DIR "/examples/repository");
 
-QByteArray minimalCatalog(const QByteArray &extraTopLevel = QByteArray())
+QByteArray minimalCatalog()
 {
-    return "{" + extraTopLevel
-        + R"("packages": [{"package_id": "com.company.vexa.ninja", "display_name": "Ninja", "product": "Ninja"}]})";
+    return testCatalogDocument(
+        { testPackageEntry(QStringLiteral("com.company.vexa.ninja"), QStringLiteral("Ninja")) });
 }
 
 QString cleanAbsolute(const QString &path)
@@ -89,25 +91,14 @@ class TestStartupSequence : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void cleanup();
     void sampleRepositoryStartsCleanly();
     void unresolvableSourceReportsTheLocateFailure_data();
     void unresolvableSourceReportsTheLocateFailure();
-    void invalidCatalogReportsTheParseFailure_data();
     void invalidCatalogReportsTheParseFailure();
-    void sourceLabelIsNeverTakenForAPlaceholder();
-    void repositoryBaseAndCatalogSource_data();
-    void repositoryBaseAndCatalogSource();
     void blankSourceFallsBackAndKeepsWhatWasFound();
     void catalogUrlWinsOverRepositoryDirectory();
     void unreachableCatalogUrlReportsWhatWasTried();
 };
-
-void TestStartupSequence::cleanup()
-{
-    qputenv("VEXA_CATALOG_URL", QByteArray());
-    qputenv("VEXA_REPOSITORY_DIR", QByteArray());
-}
 
 void TestStartupSequence::sampleRepositoryStartsCleanly()
 {
@@ -167,9 +158,7 @@ void TestStartupSequence::unresolvableSourceReportsTheLocateFailure()
     StartupOptions options;
     options.repositoryDir = directory;
 
-    QCOMPARE(runStartupSequence(application(), *splash, options, messages.presenter(*splash)),
-        CatalogErrorExitCode);
-    QCOMPARE(CatalogErrorExitCode, 1);
+    QCOMPARE(runStartupSequence(application(), *splash, options, messages.presenter(*splash)), 1);
     QCOMPARE(messages.titles, QStringList { QStringLiteral("Catalog error") });
     QCOMPARE(messages.texts.value(0),
         QStringLiteral("Failed to locate a catalog from %1.\n\nTried:\n%2")
@@ -177,33 +166,12 @@ void TestStartupSequence::unresolvableSourceReportsTheLocateFailure()
     QCOMPARE(messages.splashVisible, QList<bool> { false });
 }
 
-void TestStartupSequence::invalidCatalogReportsTheParseFailure_data()
-{
-    QTest::addColumn<QByteArray>("document");
-    QTest::addColumn<QString>("error");
-
-    QTest::newRow("no packages") << QByteArray(R"({"packages": []})")
-                                 << QStringLiteral("Catalog JSON does not contain any packages.");
-    QTest::newRow("not an object") << QByteArray(R"([{"package_id": "a", "display_name": "A"}])")
-                                   << QStringLiteral("Catalog JSON is not an object.");
-    QTest::newRow("duplicate id") << QByteArray(
-        R"({"packages": [{"package_id": "a", "display_name": "A"}, {"package_id": "a", "display_name": "B"}]})")
-                                  << QStringLiteral("Catalog contains duplicate package_id 'a'.");
-    QTest::newRow("missing parent") << QByteArray(
-        R"({"packages": [{"package_id": "a", "display_name": "A", "parent_package_id": "qt"}]})")
-                                    << QStringLiteral(
-                                           "Catalog package a references missing parent_package_id qt.");
-}
-
 void TestStartupSequence::invalidCatalogReportsTheParseFailure()
 {
-    QFETCH(QByteArray, document);
-    QFETCH(QString, error);
-
     QTemporaryDir repository;
     QVERIFY(repository.isValid());
     const QString catalogFile = cleanAbsolute(repository.filePath(QStringLiteral("catalog.json")));
-    QVERIFY(writeTestFile(catalogFile, document));
+    QVERIFY(writeTestFile(catalogFile, QByteArray(R"({"packages": []})")));
 
     const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
     QSignalSpy shown(splash.get(), &QSplashScreen::messageChanged);
@@ -214,69 +182,11 @@ void TestStartupSequence::invalidCatalogReportsTheParseFailure()
     QCOMPARE(runStartupSequence(application(), *splash, options, messages.presenter(*splash)), 1);
     QCOMPARE(messages.titles, QStringList { QStringLiteral("Catalog error") });
     QCOMPARE(messages.texts.value(0),
-        QStringLiteral("Failed to parse catalog from %1.\n\n%2").arg(catalogFile, error));
+        QStringLiteral("Failed to parse catalog from %1.\n\nCatalog JSON does not contain any packages.")
+            .arg(catalogFile));
     QCOMPARE(messages.splashVisible, QList<bool> { false });
     QCOMPARE(shownMessages(shown).constLast(),
         startupStatusText(QStringLiteral("Parsing package catalog..."), catalogFile));
-}
-
-void TestStartupSequence::sourceLabelIsNeverTakenForAPlaceholder()
-{
-    QTemporaryDir temporary;
-    QVERIFY(temporary.isValid());
-    const QString repository = cleanAbsolute(temporary.filePath(QStringLiteral("repo %2 and %1")));
-    QVERIFY(writeTestFile(repository + QStringLiteral("/catalog.json"), QByteArray(R"({"packages": 7})")));
-
-    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
-    RecordedMessages messages;
-    StartupCatalog loaded;
-    QVERIFY(!loadStartupCatalog(application(), *splash, repository, loaded, messages.presenter(*splash)));
-    QCOMPARE(messages.texts.value(0),
-        QStringLiteral("Failed to parse catalog from ") + repository
-            + QStringLiteral("/catalog.json.\n\nCatalog JSON does not contain any packages."));
-}
-
-void TestStartupSequence::repositoryBaseAndCatalogSource_data()
-{
-    QTest::addColumn<QByteArray>("extraTopLevel");
-    QTest::addColumn<QString>("expectedBase");
-
-    QTest::newRow("no repository_base_url: where the catalog was found") << QByteArray() << QString();
-    QTest::newRow("blank repository_base_url is ignored")
-        << QByteArray(R"("repository_base_url": "   ",)") << QString();
-    QTest::newRow("non-string repository_base_url is ignored")
-        << QByteArray(R"("repository_base_url": 42,)") << QString();
-    QTest::newRow("repository_base_url wins, trimmed")
-        << QByteArray(R"("repository_base_url": "  https://mirror.example/vexa/  ",)")
-        << QStringLiteral("https://mirror.example/vexa/");
-    QTest::newRow("repository_base_url may name a directory")
-        << QByteArray(R"("repository_base_url": "D:/offline/vexa",)") << QStringLiteral("D:/offline/vexa");
-}
-
-void TestStartupSequence::repositoryBaseAndCatalogSource()
-{
-    QFETCH(QByteArray, extraTopLevel);
-    QFETCH(QString, expectedBase);
-
-    QTemporaryDir temporary;
-    QVERIFY(temporary.isValid());
-    // A catalog inside a "catalog" directory belongs to the repository one level up.
-    const QString repository = cleanAbsolute(temporary.path());
-    const QString catalogFile = repository + QStringLiteral("/catalog/catalog.json");
-    QVERIFY(writeTestFile(catalogFile, minimalCatalog(extraTopLevel)));
-    if (expectedBase.isEmpty())
-        expectedBase = repository;
-
-    const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
-    RecordedMessages messages;
-    StartupCatalog loaded;
-    const QString given = QStringLiteral("  ") + catalogFile + QStringLiteral("\t");
-    QVERIFY(loadStartupCatalog(application(), *splash, given, loaded, messages.presenter(*splash)));
-    QVERIFY(messages.texts.isEmpty());
-    QCOMPARE(loaded.repositoryBase, expectedBase);
-    QCOMPARE(loaded.catalogSource, catalogFile);
-    QCOMPARE(loaded.catalog.packages().size(), 1);
-    QVERIFY(loaded.catalog.contains(QStringLiteral("com.company.vexa.ninja")));
 }
 
 void TestStartupSequence::blankSourceFallsBackAndKeepsWhatWasFound()
@@ -285,12 +195,12 @@ void TestStartupSequence::blankSourceFallsBackAndKeepsWhatWasFound()
     QVERIFY(temporary.isValid());
     const QString repository = cleanAbsolute(temporary.path());
     QVERIFY(writeTestFile(repository + QStringLiteral("/catalog.json"), minimalCatalog()));
-    qputenv("VEXA_REPOSITORY_DIR", repository.toUtf8());
+    const ScopedEnvironmentVariable repositoryVariable("VEXA_REPOSITORY_DIR", repository.toUtf8());
 
     const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
     QSignalSpy shown(splash.get(), &QSplashScreen::messageChanged);
     RecordedMessages messages;
-    StartupCatalog loaded;
+    LoadedCatalog loaded;
     QVERIFY(loadStartupCatalog(
         application(), *splash, QStringLiteral("   "), loaded, messages.presenter(*splash)));
 
@@ -316,7 +226,7 @@ void TestStartupSequence::catalogUrlWinsOverRepositoryDirectory()
     const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
     QSignalSpy shown(splash.get(), &QSplashScreen::messageChanged);
     RecordedMessages messages;
-    StartupCatalog loaded;
+    LoadedCatalog loaded;
     QVERIFY(loadStartupCatalog(
         application(), *splash, catalogSourceString(options), loaded, messages.presenter(*splash)));
 

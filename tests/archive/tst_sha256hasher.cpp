@@ -1,4 +1,5 @@
 #include "archive/sha256hasher.h"
+#include "platform/systemsha256.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -44,6 +45,13 @@ void TestSha256Hasher::knownDigests()
     // The hasher starts over after a result.
     hasher.addData(data);
     QCOMPARE(hasher.hexResult(), digest);
+
+    // The platform's own, which the hasher stands on when the build has no libcrypto.
+    SystemSha256 system;
+    system.addData(data);
+    QCOMPARE(QString::fromLatin1(system.result().toHex()), digest);
+    system.addData(data);
+    QCOMPARE(QString::fromLatin1(system.result().toHex()), digest);
 }
 
 void TestSha256Hasher::incrementalEqualsWhole()

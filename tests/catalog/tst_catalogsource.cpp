@@ -1,6 +1,8 @@
 #include "catalog/catalogsource.h"
 #include "catalog/packagecatalog.h"
 
+#include "support/testcatalog.h"
+#include "support/testenvironment.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
@@ -18,21 +20,20 @@ namespace {
 
 QByteArray sidecar(const QString &id)
 {
-    return QStringLiteral(R"({"package_id":"%1","display_name":"%2"})").arg(id, id.toUpper()).toUtf8();
+    return QJsonDocument(testPackageEntry(id, id.toUpper())).toJson(QJsonDocument::Compact);
 }
 
 QByteArray catalogDocument(const QString &id)
 {
-    return "{\"packages\":[" + sidecar(id) + "]}";
+    return testCatalogDocument({ testPackageEntry(id, id.toUpper()) });
 }
 
 // Package ids of a payload's document, in order; empty when it does not load.
 QStringList packageIds(const QByteArray &data)
 {
     PackageCatalog catalog;
-    QString errorText;
-    if (!loadFromJson(data, catalog, errorText))
-        return { QStringLiteral("<load failed: %1>").arg(errorText) };
+    if (!loadTestCatalog(data, catalog))
+        return { QStringLiteral("<load failed>") };
     QStringList ids;
     for (const PackageDefinition &package : catalog.packages())
         ids.append(package.package_id);
@@ -60,31 +61,6 @@ QStringList withoutImmediateRepeats(const QStringList &log)
     }
     return result;
 }
-
-// Sets an environment variable for one scope and puts the previous state back afterwards.
-class ScopedEnvironment
-{
-public:
-    ScopedEnvironment(const char *name, const QString &value)
-        : m_name(name)
-        , m_wasSet(qEnvironmentVariableIsSet(name))
-        , m_previous(qgetenv(name))
-    {
-        qputenv(name, value.toUtf8());
-    }
-    ~ScopedEnvironment()
-    {
-        if (m_wasSet)
-            qputenv(m_name, m_previous);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char *m_name;
-    bool m_wasSet;
-    QByteArray m_previous;
-};
 
 } // namespace
 
@@ -698,8 +674,8 @@ void CatalogSourceTest::fallsBackToEnvironment()
 
     QVERIFY(writeTestFile(
         m_work->filePath(QStringLiteral("local/catalog.json")), catalogDocument(QStringLiteral("l1"))));
-    const ScopedEnvironment catalogVariable("VEXA_CATALOG_URL", expand(catalogUrl));
-    const ScopedEnvironment repositoryVariable("VEXA_REPOSITORY_DIR", expand(repositoryDir));
+    const ScopedEnvironmentVariable catalogVariable("VEXA_CATALOG_URL", expand(catalogUrl).toUtf8());
+    const ScopedEnvironmentVariable repositoryVariable("VEXA_REPOSITORY_DIR", expand(repositoryDir).toUtf8());
 
     CatalogPayload payload;
     QString errorText;
@@ -713,8 +689,8 @@ void CatalogSourceTest::defaultEndpointIsTheRemoteIndex()
     QCOMPARE(endpoint.scheme(), QStringLiteral("https"));
     QCOMPARE(endpoint.path(), QStringLiteral("/vexa-package-names.txt"));
 
-    const ScopedEnvironment catalogVariable("VEXA_CATALOG_URL", QString());
-    const ScopedEnvironment repositoryVariable("VEXA_REPOSITORY_DIR", QStringLiteral(" "));
+    const ScopedEnvironmentVariable catalogVariable("VEXA_CATALOG_URL", QByteArray());
+    const ScopedEnvironmentVariable repositoryVariable("VEXA_REPOSITORY_DIR", QByteArray(" "));
     // The loopback server acts as the proxy, so the request for the default host never leaves the
     // machine (not even as a name lookup) and fails at once.
     QNetworkProxy::setApplicationProxy(

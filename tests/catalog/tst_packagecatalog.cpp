@@ -1,5 +1,6 @@
 #include "catalog/catalogjson.h"
 #include "catalog/packagecatalog.h"
+#include "support/testcatalog.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,29 +13,16 @@ namespace {
 
 QJsonObject package(const QString &id, const QStringList &dependencies = {}, const QString &displayName = {})
 {
-    QJsonObject entry { { QStringLiteral("package_id"), id },
-        { QStringLiteral("display_name"), displayName.isEmpty() ? id.toUpper() : displayName } };
+    QJsonObject extra;
     if (!dependencies.isEmpty())
-        entry.insert(QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies));
-    return entry;
-}
-
-QByteArray document(const QList<QJsonObject> &entries, const QJsonObject &extra = {})
-{
-    QJsonArray packages;
-    for (const QJsonObject &entry : entries)
-        packages.append(entry);
-    QJsonObject root = extra;
-    root.insert(QStringLiteral("packages"), packages);
-    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+        extra.insert(QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies));
+    return testPackageEntry(id, displayName.isEmpty() ? id.toUpper() : displayName, extra);
 }
 
 PackageCatalog load(const QByteArray &data)
 {
     PackageCatalog catalog;
-    QString errorText;
-    if (!loadFromJson(data, catalog, errorText))
-        qWarning("catalog fixture failed to load: %s", qPrintable(errorText));
+    loadTestCatalog(data, catalog);
     return catalog;
 }
 
@@ -42,7 +30,7 @@ PackageCatalog load(const QByteArray &data)
 // cyc1 and cyc2 need each other.
 PackageCatalog graphCatalog()
 {
-    return load(document({ package(QStringLiteral("z")), package(QStringLiteral("y")),
+    return load(testCatalogDocument({ package(QStringLiteral("z")), package(QStringLiteral("y")),
         package(QStringLiteral("x"), { QStringLiteral("y") }),
         package(QStringLiteral("w"), { QStringLiteral("x"), QStringLiteral("missing") }),
         package(QStringLiteral("cyc1"), { QStringLiteral("cyc2") }),
@@ -128,52 +116,54 @@ void PackageCatalogTest::rejectsBadDocuments_data()
 
     const QString missing = QStringLiteral("Catalog contains a package with missing required fields.");
     QTest::newRow("entry not an object") << QByteArray("{\"packages\":[1]}") << missing;
-    QTest::newRow("display_name missing") << document({ entry(R"({"package_id":"a"})") }) << missing;
+    QTest::newRow("display_name missing")
+        << testCatalogDocument({ entry(R"({"package_id":"a"})") }) << missing;
     QTest::newRow("package_id not a string")
-        << document({ entry(R"({"package_id":7,"display_name":"A"})") }) << missing;
-    QTest::newRow("missing fields win over bad code and duplicate") << document(
+        << testCatalogDocument({ entry(R"({"package_id":7,"display_name":"A"})") }) << missing;
+    QTest::newRow("missing fields win over bad code and duplicate") << testCatalogDocument(
         { package(QStringLiteral("a")), entry(R"({"package_id":"a","internal_version_code":0})") })
                                                                     << missing;
 
-    QTest::newRow("code zero") << document(
+    QTest::newRow("code zero") << testCatalogDocument(
         { entry(R"({"package_id":"a","display_name":"A","internal_version_code":0})") })
                                << QStringLiteral("Catalog package a has an invalid internal_version_code 0.");
-    QTest::newRow("code negative") << document(
+    QTest::newRow("code negative") << testCatalogDocument(
         { entry(R"({"package_id":"neg","display_name":"N","internal_version_code":-4})") })
                                    << QStringLiteral(
                                           "Catalog package neg has an invalid internal_version_code -4.");
     QTest::newRow("percent sign in the id stays text")
-        << document({ entry(R"({"package_id":"p%1","display_name":"P","internal_version_code":0})") })
+        << testCatalogDocument(
+               { entry(R"({"package_id":"p%1","display_name":"P","internal_version_code":0})") })
         << QStringLiteral("Catalog package p%1 has an invalid internal_version_code 0.");
     QTest::newRow("duplicate with code zero reports the code")
-        << document({ package(QStringLiteral("a")),
+        << testCatalogDocument({ package(QStringLiteral("a")),
                entry(R"({"package_id":"a","display_name":"A2","internal_version_code":0})") })
         << QStringLiteral("Catalog package a has an invalid internal_version_code 0.");
-    QTest::newRow("duplicate id") << document(
+    QTest::newRow("duplicate id") << testCatalogDocument(
         { package(QStringLiteral("a")), package(QStringLiteral("b")), package(QStringLiteral("a")) })
                                   << QStringLiteral("Catalog contains duplicate package_id 'a'.");
 
     QTest::newRow("parent is itself")
-        << document({ entry(R"({"package_id":"p","display_name":"P","parent_package_id":"p"})") })
+        << testCatalogDocument({ entry(R"({"package_id":"p","display_name":"P","parent_package_id":"p"})") })
         << QStringLiteral("Catalog package p cannot parent itself.");
-    QTest::newRow("parent missing") << document(
+    QTest::newRow("parent missing") << testCatalogDocument(
         { entry(R"({"package_id":"p","display_name":"P","parent_package_id":"gone"})") })
                                     << QStringLiteral(
                                            "Catalog package p references missing parent_package_id gone.");
     QTest::newRow("parent id differs only in case")
-        << document({ package(QStringLiteral("a")),
+        << testCatalogDocument({ package(QStringLiteral("a")),
                entry(R"({"package_id":"p","display_name":"P","parent_package_id":"A"})") })
         << QStringLiteral("Catalog package p references missing parent_package_id A.");
     QTest::newRow("two-package cycle named at the second")
-        << document({ entry(R"({"package_id":"P","display_name":"P","parent_package_id":"Q"})"),
+        << testCatalogDocument({ entry(R"({"package_id":"P","display_name":"P","parent_package_id":"Q"})"),
                entry(R"({"package_id":"Q","display_name":"Q","parent_package_id":"P"})") })
         << QStringLiteral("Catalog parent_package_id chain forms a cycle at Q.");
     QTest::newRow("self parent reached first through a chain")
-        << document({ entry(R"({"package_id":"a","display_name":"A","parent_package_id":"b"})"),
+        << testCatalogDocument({ entry(R"({"package_id":"a","display_name":"A","parent_package_id":"b"})"),
                entry(R"({"package_id":"b","display_name":"B","parent_package_id":"b"})") })
         << QStringLiteral("Catalog parent_package_id chain forms a cycle at b.");
     QTest::newRow("cycle further up the chain")
-        << document({ entry(R"({"package_id":"a","display_name":"A","parent_package_id":"b"})"),
+        << testCatalogDocument({ entry(R"({"package_id":"a","display_name":"A","parent_package_id":"b"})"),
                entry(R"({"package_id":"b","display_name":"B","parent_package_id":"c"})"),
                entry(R"({"package_id":"c","display_name":"C","parent_package_id":"d"})"),
                entry(R"({"package_id":"d","display_name":"D","parent_package_id":"b"})") })
@@ -310,7 +300,7 @@ void PackageCatalogTest::keepsCatalogLevelValues()
     PackageCatalog catalog;
     QString errorText;
     QVERIFY2(
-        loadFromJson(document({ first, second, third, fourth },
+        loadFromJson(testCatalogDocument({ first, second, third, fourth },
                          { { QStringLiteral("repository_base_url"), QStringLiteral("  https://h/repo/  ") },
                              { QStringLiteral("schema_version"), 9 } }),
             catalog, errorText),
@@ -328,7 +318,7 @@ void PackageCatalogTest::keepsCatalogLevelValues()
     QCOMPARE(catalog.findPackage(QStringLiteral("c"))->parent_package_id, QStringLiteral("a"));
     QCOMPARE(catalog.findPackage(QStringLiteral("nope")), nullptr);
 
-    QVERIFY(loadFromJson(document({ package(QStringLiteral("x")) },
+    QVERIFY(loadFromJson(testCatalogDocument({ package(QStringLiteral("x")) },
                              { { QStringLiteral("repository_base_url"), QJsonArray { 1 } } }),
         catalog, errorText));
     QCOMPARE(catalog.repositoryBaseUrl(), QString());
@@ -338,10 +328,10 @@ void PackageCatalogTest::loadingReplacesEarlierContent()
 {
     PackageCatalog catalog;
     QString errorText;
-    QVERIFY(loadFromJson(document({ package(QStringLiteral("old")) },
+    QVERIFY(loadFromJson(testCatalogDocument({ package(QStringLiteral("old")) },
                              { { QStringLiteral("repository_base_url"), QStringLiteral("/old") } }),
         catalog, errorText));
-    QVERIFY(loadFromJson(document({ package(QStringLiteral("new")) }), catalog, errorText));
+    QVERIFY(loadFromJson(testCatalogDocument({ package(QStringLiteral("new")) }), catalog, errorText));
     QCOMPARE(catalog.packages().size(), 1);
     QVERIFY(!catalog.contains(QStringLiteral("old")));
     QCOMPARE(catalog.repositoryBaseUrl(), QString());
@@ -398,7 +388,7 @@ void PackageCatalogTest::topologicalOrder_data()
     QTest::addColumn<QStringList>("ids");
     QTest::addColumn<QStringList>("order");
 
-    const QByteArray zyx = document({ package(QStringLiteral("Z")), package(QStringLiteral("Y")),
+    const QByteArray zyx = testCatalogDocument({ package(QStringLiteral("Z")), package(QStringLiteral("Y")),
         package(QStringLiteral("X"), { QStringLiteral("Y") }) });
     QTest::newRow("dependency first, ties by catalog order")
         << zyx << QStringList { "X", "Y", "Z" } << QStringList { "Z", "Y", "X" };
@@ -408,14 +398,14 @@ void PackageCatalogTest::topologicalOrder_data()
         << zyx << QStringList { "X", "zz", "Yy" } << QStringList { "X", "Yy", "zz" };
     QTest::newRow("empty set") << zyx << QStringList() << QStringList();
 
-    const QByteArray chain = document({ package(QStringLiteral("a"), { QStringLiteral("b") }),
+    const QByteArray chain = testCatalogDocument({ package(QStringLiteral("a"), { QStringLiteral("b") }),
         package(QStringLiteral("b"), { QStringLiteral("c") }), package(QStringLiteral("c")) });
     QTest::newRow("later dependency pulled ahead")
         << chain << QStringList { "a", "b", "c" } << QStringList { "c", "b", "a" };
     QTest::newRow("no walking through a dependency outside the set")
         << chain << QStringList { "a", "c" } << QStringList { "a", "c" };
 
-    const QByteArray cycle = document({ package(QStringLiteral("p"), { QStringLiteral("q") }),
+    const QByteArray cycle = testCatalogDocument({ package(QStringLiteral("p"), { QStringLiteral("q") }),
         package(QStringLiteral("q"), { QStringLiteral("p") }), package(QStringLiteral("r")) });
     QTest::newRow("cycle places the second reached first")
         << cycle << QStringList { "p", "q", "r" } << QStringList { "q", "p", "r" };
@@ -454,8 +444,8 @@ void PackageCatalogTest::dependentsOf()
 
     QJsonObject alpha = package(QStringLiteral("alpha"), { QStringLiteral("core") }, QStringLiteral("alpha"));
     alpha.insert(QStringLiteral("internal_version_code"), 2);
-    const PackageCatalog catalog = load(
-        document({ alpha, package(QStringLiteral("beta"), { QStringLiteral("core") }, QStringLiteral("beta")),
+    const PackageCatalog catalog = load(testCatalogDocument(
+        { alpha, package(QStringLiteral("beta"), { QStringLiteral("core") }, QStringLiteral("beta")),
             package(QStringLiteral("Gamma"), { QStringLiteral("core") }, QStringLiteral("Gamma")),
             package(QStringLiteral("core"), { QStringLiteral("leaf") }, QStringLiteral("core")),
             package(QStringLiteral("leaf"), {}, QStringLiteral("leaf")) }));

@@ -3,6 +3,7 @@
 #include "engine/manifestfiles.h"
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
+#include "support/testcatalog.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -14,9 +15,7 @@ namespace vexa {
 
 QJsonObject testPackage(const QString &id, const QString &displayName, const QJsonObject &extra)
 {
-    QJsonObject package {
-        { QStringLiteral("package_id"), id },
-        { QStringLiteral("display_name"), displayName },
+    QJsonObject defaults {
         { QStringLiteral("product"), displayName },
         { QStringLiteral("version"), QStringLiteral("1.0") },
         { QStringLiteral("internal_version_code"), 1 },
@@ -30,8 +29,8 @@ QJsonObject testPackage(const QString &id, const QString &displayName, const QJs
         { QStringLiteral("owned_paths"), QJsonArray { id } },
     };
     for (auto it = extra.begin(); it != extra.end(); ++it)
-        package.insert(it.key(), it.value());
-    return package;
+        defaults.insert(it.key(), it.value());
+    return testPackageEntry(id, displayName, defaults);
 }
 
 QList<QJsonObject> standardPackages()
@@ -91,14 +90,20 @@ QList<QJsonObject> standardPackages()
     };
 }
 
-QByteArray catalogDocument(const QList<QJsonObject> &packages, const QJsonObject &topLevel)
+PackageCatalog standardCatalog()
 {
-    QJsonArray array;
-    for (const QJsonObject &package : packages)
-        array.append(package);
-    QJsonObject document = topLevel;
-    document.insert(QStringLiteral("packages"), array);
-    return QJsonDocument(document).toJson();
+    return testCatalog(standardPackages());
+}
+
+InstalledState installedState(const QStringList &current, const QStringList &stale, bool needsRepair)
+{
+    InstalledState state;
+    state.current = QSet<QString>(current.cbegin(), current.cend());
+    state.stale = QSet<QString>(stale.cbegin(), stale.cend());
+    state.installed = state.current + state.stale;
+    state.hasInstalledContent = !state.installed.isEmpty();
+    state.needsRepair = needsRepair;
+    return state;
 }
 
 QList<QJsonObject> withVersionCode(QList<QJsonObject> packages, const QString &packageId, int code)
@@ -112,7 +117,7 @@ QList<QJsonObject> withVersionCode(QList<QJsonObject> packages, const QString &p
 
 bool ControllerSandbox::writeCatalog(const QList<QJsonObject> &packages, const QJsonObject &topLevel)
 {
-    return writeRawCatalog(catalogDocument(packages, topLevel));
+    return writeRawCatalog(testCatalogDocument(packages, topLevel));
 }
 
 bool ControllerSandbox::writeRawCatalog(const QByteArray &data)
@@ -122,12 +127,7 @@ bool ControllerSandbox::writeRawCatalog(const QByteArray &data)
 
 bool ControllerSandbox::loadCatalog(PackageCatalog &catalog) const
 {
-    QString errorText;
-    if (!loadFromJson(readTestFile(catalogFile()), catalog, errorText)) {
-        qWarning("test catalog does not load: %s", qPrintable(errorText));
-        return false;
-    }
-    return true;
+    return loadTestCatalog(readTestFile(catalogFile()), catalog);
 }
 
 bool ControllerSandbox::placePackages(const PackageCatalog &catalog, const QStringList &packageIds) const
@@ -188,8 +188,7 @@ std::unique_ptr<InstallerController> standardController(
         for (const QString &id : older)
             recorded = withVersionCode(recorded, id, catalog.findPackage(id)->internal_version_code - 1);
         PackageCatalog recordedCatalog;
-        QString errorText;
-        if (!loadFromJson(catalogDocument(recorded), recordedCatalog, errorText)
+        if (!loadTestCatalog(testCatalogDocument(recorded), recordedCatalog)
             || !sandbox.writeManifests(recordedCatalog, QSet<QString>(installed.cbegin(), installed.cend())))
             return nullptr;
     }

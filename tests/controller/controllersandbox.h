@@ -2,6 +2,7 @@
 
 #include "catalog/packagecatalog.h"
 #include "controller/installercontroller.h"
+#include "engine/installedstate.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -39,7 +40,12 @@ inline const QString QtGui = QStringLiteral("qt.gui");
 inline const QString QtExtra = QStringLiteral("qt.core.extra");
 } // namespace ids
 
-QByteArray catalogDocument(const QList<QJsonObject> &packages, const QJsonObject &topLevel = {});
+// standardPackages() loaded, for the tests of the list, summary and guidance functions.
+PackageCatalog standardCatalog();
+
+// A root's state as inspection reports it: `current` up to date, `stale` needing an upgrade.
+InstalledState installedState(
+    const QStringList &current, const QStringList &stale = {}, bool needsRepair = false);
 
 // `packages` with the internal_version_code of `packageId` replaced: an older build of the catalog.
 QList<QJsonObject> withVersionCode(QList<QJsonObject> packages, const QString &packageId, int code);

@@ -17,6 +17,8 @@ private Q_SLOTS:
     void helpTextSelection_data();
     void helpTextSelection();
     void builtInTextsWordForWord();
+    void guidancePackage_data();
+    void guidancePackage();
 };
 
 namespace {
@@ -141,6 +143,44 @@ void TestCmakeGuidance::builtInTextsWordForWord()
                .arg(packageHelpText(packageWith(QStringLiteral("VexaCMakeSupport"), {}, SupportPackageId)));
     all += QStringLiteral("=== generic\n%1\n").arg(packageHelpText(packageWith(QStringLiteral("qt"))));
     QVERIFY(matchesReference(QStringLiteral("guidance-texts.txt"), all));
+}
+
+void TestCmakeGuidance::guidancePackage_data()
+{
+    QTest::addColumn<QString>("selected");
+    QTest::addColumn<QStringList>("target");
+    QTest::addColumn<QString>("shown");
+
+    const QStringList chain { ids::Support, ids::Ninja, ids::Top, ids::Mid, ids::Base };
+    QTest::newRow("the package picked") << ids::Qt << chain << ids::Qt;
+    QTest::newRow("the package picked, outside the selection") << ids::Json << QStringList() << ids::Json;
+    // Dependencies come first and catalog order breaks ties, so the top of the selection shows.
+    QTest::newRow("nothing picked: top of the selection")
+        << QString() << QStringList { ids::Support, ids::Ninja } << ids::Ninja;
+    QTest::newRow("unknown pick: top of the selection")
+        << QStringLiteral("no.such.package") << chain << ids::Top;
+    QTest::newRow("nothing picked, nothing selected") << QString() << QStringList() << QString();
+    QTest::newRow("unknown pick, nothing selected")
+        << QStringLiteral("no.such.package") << QStringList() << QString();
+    // Ids the catalog does not know sort after the known ones.
+    QTest::newRow("top of the selection unknown")
+        << QString() << QStringList { ids::Ninja, QStringLiteral("zz") } << QString();
+}
+
+void TestCmakeGuidance::guidancePackage()
+{
+    QFETCH(QString, selected);
+    QFETCH(QStringList, target);
+    QFETCH(QString, shown);
+
+    const PackageCatalog catalog = standardCatalog();
+    const QString id = guidancePackageId(catalog, selected, QSet<QString>(target.cbegin(), target.cend()));
+    QCOMPARE(id, shown);
+    const QString text = guidanceText(catalog, id);
+    if (shown.isEmpty())
+        QCOMPARE(text, QStringLiteral("Select a package card to see CMake usage guidance here."));
+    else
+        QCOMPARE(text, packageHelpText(*catalog.findPackage(shown)));
 }
 
 QTEST_GUILESS_MAIN(TestCmakeGuidance)

@@ -1,9 +1,9 @@
 #include "controller/installercontroller.h"
 
-#include "catalog/catalogsource.h"
+#include "catalog/catalogloading.h"
 #include "controllersandbox.h"
-#include "engine/rootinspection.h"
 #include "platform/defaultroot.h"
+#include "support/testcatalog.h"
 #include "support/testfiles.h"
 
 #include <QApplication>
@@ -41,8 +41,8 @@ private Q_SLOTS:
     void failingReloadKeepsCatalog_data();
     void failingReloadKeepsCatalog();
     void reloadReplacesCatalog();
+    void reloadedCatalogRebuildsRows();
     void selectPackageSignals();
-    void guidanceFollowsSelection();
     void applyChecks();
     void browseRootCancelled();
     void browseRootChosen();
@@ -138,8 +138,6 @@ void TestInstallerController::constructedControllerIsConsistent()
 
     QCOMPARE(controller.rootPath(), DefaultRootPath());
     QCOMPARE(controller.searchText(), QString());
-    QVERIFY(!controller.busy());
-    QVERIFY(controller.downloadEntries().isEmpty());
     // The default root does not exist in the test home: the catalog's defaults are offered.
     QCOMPARE(sorted(checkedIds(controller.packageEntries())), (QStringList { ids::Support, ids::Ninja }));
     QCOMPARE(controller.installCount(), 2);
@@ -223,17 +221,24 @@ void TestInstallerController::rootPathIsTrimmedAndInert()
     QTemporaryDir other;
     QVERIFY(other.isValid());
     SignalRecorder recorder(controller.get());
-    controller->setRootPath(QStringLiteral("  %1\t").arg(other.path()));
+    controller->setRootPath(QStringLiteral("  %1//sub/..\t").arg(other.path()));
     QCOMPARE(controller->rootPath(), other.path());
     QCOMPARE(recorder.names, QStringList { QStringLiteral("rootPathChanged") });
 
-    controller->setRootPath(other.path());
+    controller->setRootPath(other.path() + QLatin1Char('/'));
     QCOMPARE(recorder.names.size(), 1);
     // Writing the root neither inspects nor plans.
     QCOMPARE(controller->installCount(), 0);
 
     controller->refresh();
     QCOMPARE(controller->installCount(), 2);
+
+    // No root: nothing is inspected and the catalog's defaults are offered.
+    controller->setRootPath(QStringLiteral("   "));
+    QCOMPARE(controller->rootPath(), QString());
+    controller->refresh();
+    QCOMPARE(controller->installCount(), 2);
+    QVERIFY(controller->summaryText().startsWith(QStringLiteral("Install root: <not set>\n")));
 }
 
 void TestInstallerController::searchTextSignals()
@@ -426,22 +431,15 @@ void TestInstallerController::refreshDiscardsEdits()
 
 void TestInstallerController::failingReloadKeepsCatalog_data()
 {
+    // The messages themselves are the catalog load's; here only that one is shown and nothing is lost.
     QTest::addColumn<QByteArray>("catalogData");
-    QTest::addColumn<QString>("messageEnd");
-
-    QTest::newRow("truncated document") << QByteArray("{\"packages\": [") << QString();
-    QTest::newRow("no packages") << QByteArray("{\"packages\": []}")
-                                 << QStringLiteral("Catalog JSON does not contain any packages.");
-    QTest::newRow("invalid package") << catalogDocument({ testPackage(QStringLiteral("x"), QString()) })
-                                     << QStringLiteral(
-                                            "Catalog contains a package with missing required fields.");
-    QTest::newRow("repository gone") << QByteArray() << QString();
+    QTest::newRow("document does not parse") << QByteArray("{\"packages\": [");
+    QTest::newRow("repository gone") << QByteArray();
 }
 
 void TestInstallerController::failingReloadKeepsCatalog()
 {
     QFETCH(QByteArray, catalogData);
-    QFETCH(QString, messageEnd);
 
     ControllerSandbox sandbox;
     auto controller = standardController(sandbox);
@@ -453,10 +451,7 @@ void TestInstallerController::failingReloadKeepsCatalog()
     else
         QVERIFY(sandbox.writeRawCatalog(catalogData));
     // The root is still inspected again after the failed reload.
-    PackageCatalog catalog;
-    QString errorText;
-    QVERIFY(loadFromJson(catalogDocument(standardPackages()), catalog, errorText));
-    QVERIFY(sandbox.install(catalog, { ids::Json }));
+    QVERIFY(sandbox.install(standardCatalog(), { ids::Json }));
 
     SignalRecorder recorder(controller.get());
     controller->refresh();
@@ -466,16 +461,7 @@ void TestInstallerController::failingReloadKeepsCatalog()
             + RecomputeSignals));
     QCOMPARE(recorder.messages.size(), 1);
     QCOMPARE(recorder.messages.constFirst().first, QStringLiteral("Catalog refresh failed"));
-    const QString message = recorder.messages.constFirst().second;
-    if (!catalogData.isEmpty()) {
-        const QString prefix
-            = QStringLiteral("Failed to parse catalog from %1.\n\n").arg(sandbox.catalogFile());
-        QVERIFY2(message.startsWith(prefix), qPrintable(message));
-        QVERIFY2(message.size() > prefix.size(), qPrintable(message));
-    }
-    if (!messageEnd.isEmpty())
-        QVERIFY2(message.endsWith(messageEnd), qPrintable(message));
-    QVERIFY(!message.isEmpty());
+    QVERIFY(!recorder.messages.constFirst().second.isEmpty());
 
     QCOMPARE(entryShape(controller->packageEntries()), shapeBefore);
     QCOMPARE(sorted(checkedIds(controller->packageEntries())), QStringList { ids::Json });
@@ -504,6 +490,34 @@ void TestInstallerController::reloadReplacesCatalog()
         qPrintable(controller->summaryText()));
 }
 
+void TestInstallerController::reloadedCatalogRebuildsRows()
+{
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox);
+    QVERIFY(controller);
+    controller->setSearchText(QStringLiteral("runtime"));
+    QCOMPARE(entryShape(controller->packageEntries()),
+        (QStringList { QStringLiteral("group:Libraries"), QStringLiteral("package:lib.base@0") }));
+
+    // Same ids, new texts: rows and search follow the reloaded catalog, never the rows built before.
+    QList<QJsonObject> packages = standardPackages();
+    for (QJsonObject &package : packages) {
+        if (package.value(QLatin1String("package_id")).toString() == ids::Base)
+            package.insert(QStringLiteral("display_name"), QStringLiteral("Foundation"));
+        if (package.value(QLatin1String("package_id")).toString() == ids::Json)
+            package.insert(QStringLiteral("description"), QStringLiteral("Runtime-free JSON"));
+    }
+    QVERIFY(sandbox.writeCatalog(packages));
+    controller->refresh();
+
+    QCOMPARE(entryShape(controller->packageEntries()),
+        (QStringList { QStringLiteral("group:Libraries"), QStringLiteral("package:lib.base@0"),
+            QStringLiteral("package:lib.json@0") }));
+    QCOMPARE(
+        packageRowById(controller->packageEntries(), ids::Base).value(QStringLiteral("title")).toString(),
+        QStringLiteral("Foundation"));
+}
+
 void TestInstallerController::selectPackageSignals()
 {
     ControllerSandbox sandbox;
@@ -524,36 +538,6 @@ void TestInstallerController::selectPackageSignals()
     // Picking a package survives plan changes.
     controller->togglePackage(ids::Top, true);
     QVERIFY(packageRowById(controller->packageEntries(), ids::Qt).value(QStringLiteral("active")).toBool());
-}
-
-void TestInstallerController::guidanceFollowsSelection()
-{
-    ControllerSandbox sandbox;
-    QList<QJsonObject> packages = standardPackages();
-    packages.append(testPackage(QStringLiteral("lib.usage"), QStringLiteral("With Usage"),
-        { { QStringLiteral("product"), QStringLiteral("Qt") },
-            { QStringLiteral("usage"),
-                QJsonObject { { QStringLiteral("cmake_snippet"), QStringLiteral("find_package(U)") } } } }));
-    QVERIFY(sandbox.writeCatalog(packages));
-    auto controller = sandbox.makeController();
-    QVERIFY(controller);
-
-    // Until the user picks a package, the top of the selection's dependency order is shown, and it
-    // stays shown while the selection changes.
-    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("Ninja Tooling\n\n")));
-    controller->togglePackage(ids::Top, true);
-    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("Ninja Tooling\n\n")));
-
-    controller->selectPackage(QStringLiteral("lib.usage"));
-    QCOMPARE(controller->cmakeHelpText(), QStringLiteral("Typical CMake:\nfind_package(U)"));
-
-    controller->selectPackage(ids::Support);
-    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("Vexa CMake Support\n\n")));
-
-    // An id the catalog does not know falls back to the selection's top package.
-    controller->selectPackage(QStringLiteral("no.such.package"));
-    QVERIFY(controller->cmakeHelpText().startsWith(QStringLiteral("OpenCV\n\n")));
-    QVERIFY(packageRowById(controller->packageEntries(), ids::Top).value(QStringLiteral("active")).toBool());
 }
 
 void TestInstallerController::applyChecks()
@@ -578,7 +562,6 @@ void TestInstallerController::applyChecks()
     QCOMPARE(recorder.messages.constFirst(),
         qMakePair(QStringLiteral("Missing install root"),
             QStringLiteral("Select an install root before applying changes.")));
-    QVERIFY(!controller->busy());
 }
 
 void TestInstallerController::browseRootCancelled()
@@ -643,37 +626,32 @@ void TestInstallerController::browseRootChosen()
 
 void TestInstallerController::sampleRepository()
 {
-    CatalogPayload payload;
+    LoadedCatalog loaded;
     QString errorText;
-    QVERIFY2(resolveCatalog(QStringLiteral(VEXA_SOURCE_DIR "/examples/repository"), payload, errorText),
+    QVERIFY2(loadCatalog(QStringLiteral(VEXA_SOURCE_DIR "/examples/repository"), loaded, errorText),
         qPrintable(errorText));
-    PackageCatalog catalog;
-    QVERIFY2(loadFromJson(payload.data, catalog, errorText), qPrintable(errorText));
-    QSet<QString> defaults;
-    for (const PackageDefinition &package : catalog.packages()) {
-        if (package.default_selected)
-            defaults.insert(package.package_id);
-    }
-    const QSet<QString> expectedSelection = catalog.dependencyClosure(defaults);
-    QVERIFY(!expectedSelection.isEmpty());
-
-    InstallerController controller(std::move(catalog), payload.repositoryBase, payload.resolvedSource);
+    InstallerController controller(std::move(loaded.catalog), loaded.repositoryBase, loaded.catalogSource);
     QTemporaryDir root;
     QVERIFY(root.isValid());
     controller.setRootPath(root.path());
     controller.refresh();
 
-    QCOMPARE(checkedIds(controller.packageEntries()), expectedSelection);
+    // The sample's default-selected packages; Qt 6 needs the support package, which is one of them.
+    const QSet<QString> defaults { QStringLiteral("com.company.vexa.cmake_support"),
+        QStringLiteral("com.company.vexa.qt6"), QStringLiteral("com.company.vexa.opencv"),
+        QStringLiteral("com.company.vexa.openssl"), QStringLiteral("com.company.vexa.nlohmann_json"),
+        QStringLiteral("com.company.vexa.cmake"), QStringLiteral("com.company.vexa.ninja") };
+    QCOMPARE(checkedIds(controller.packageEntries()), defaults);
     QCOMPARE(controller.statusText(),
-        QStringLiteral("Ready to apply %1 install(s), 0 upgrade(s), and 0 removal(s).")
-            .arg(expectedSelection.size()));
+        QStringLiteral("Ready to apply 7 install(s), 0 upgrade(s), and 0 removal(s)."));
     const QStringList lines = controller.summaryText().split(QLatin1Char('\n'));
     QCOMPARE(lines.constFirst(), QStringLiteral("Install root: %1").arg(root.path()));
-    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  \\+ "))).size(), expectedSelection.size());
+    QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^  \\+ "))).size(), 7);
     QVERIFY(lines.contains(QStringLiteral("vexa.lock.json:")));
-    QVERIFY(!controller.cmakeHelpText().isEmpty());
-    QVERIFY(controller.cmakeHelpText()
-        != QStringLiteral("Select a package card to see CMake usage guidance here."));
+    // Ninja comes last in dependency order; the sample catalog gives its own guidance for it.
+    QVERIFY2(controller.cmakeHelpText().startsWith(QStringLiteral(
+                 "Ninja is a generator, not a dependency of your targets.\n\nTypical CMake:\n")),
+        qPrintable(controller.cmakeHelpText()));
 }
 
 QTEST_MAIN(TestInstallerController)

@@ -1,7 +1,7 @@
-#include "controller/installercontroller.h"
 #include "controller/plansummary.h"
 
 #include "controllersandbox.h"
+#include "support/testcatalog.h"
 
 #include <QJsonArray>
 #include <QLocale>
@@ -38,10 +38,21 @@ private:
 
 namespace {
 
-QString summaryWithPlaceholderRoot(const InstallerController &controller, const ControllerSandbox &sandbox)
+const QString LocalRepository = QStringLiteral("/srv/vexa/repo");
+
+QSet<QString> idSet(const QStringList &ids)
 {
-    QString text = controller.summaryText();
-    return text.replace(sandbox.root(), QStringLiteral("<root>"));
+    return QSet<QString>(ids.cbegin(), ids.cend());
+}
+
+// The summary lines for holding `selection` in a root in `state`, with the planner's warnings.
+QStringList summaryLines(const PackageCatalog &catalog, const InstalledState &state,
+    const QStringList &selection, const QString &repositoryBase = LocalRepository,
+    const QString &root = QStringLiteral("<root>"))
+{
+    QStringList warnings;
+    const ChangePlan plan = computePlan(catalog, state, idSet(selection), &warnings);
+    return planSummaryText(catalog, repositoryBase, state, plan, warnings, root).split(QLatin1Char('\n'));
 }
 
 } // namespace
@@ -143,139 +154,118 @@ void TestPlanSummary::willDownload()
 void TestPlanSummary::summaryReferences_data()
 {
     QTest::addColumn<QString>("reference");
-    QTest::addColumn<QStringList>("installed");
-    QTest::addColumn<QStringList>("older");
-    QTest::addColumn<bool>("withManifests");
-    QTest::addColumn<QStringList>("toggles");
-
+    QTest::addColumn<QStringList>("current");
+    QTest::addColumn<QStringList>("stale");
+    QTest::addColumn<bool>("needsRepair");
+    QTest::addColumn<QStringList>("selection");
     QTest::newRow("fresh root, default selection")
-        << QStringLiteral("summary-fresh.txt") << QStringList() << QStringList() << true << QStringList();
+        << QStringLiteral("summary-fresh.txt") << QStringList() << QStringList() << false
+        << QStringList { ids::Support, ids::Ninja };
     QTest::newRow("fresh root, two-level chain ticked")
-        << QStringLiteral("summary-fresh-chain.txt") << QStringList() << QStringList() << true
-        << QStringList { QStringLiteral("+app.top") };
-    QTest::newRow("upgrade only") << QStringLiteral("summary-upgrade-only.txt")
-                                  << QStringList { ids::Base, ids::Mid, ids::Ninja }
-                                  << QStringList { ids::Mid, ids::Base } << true << QStringList();
+        << QStringLiteral("summary-fresh-chain.txt") << QStringList() << QStringList() << false
+        << QStringList { ids::Support, ids::Ninja, ids::Top };
+    QTest::newRow("upgrade only") << QStringLiteral("summary-upgrade-only.txt") << QStringList { ids::Ninja }
+                                  << QStringList { ids::Mid, ids::Base } << true
+                                  << QStringList { ids::Base, ids::Mid, ids::Ninja };
     QTest::newRow("repair only") << QStringLiteral("summary-repair-only.txt")
-                                 << QStringList { ids::Base, ids::Ninja } << QStringList() << false
-                                 << QStringList();
+                                 << QStringList { ids::Base, ids::Ninja } << QStringList() << true
+                                 << QStringList { ids::Base, ids::Ninja };
     QTest::newRow("no change") << QStringLiteral("summary-no-change.txt")
-                               << QStringList { ids::Base, ids::Ninja } << QStringList() << true
-                               << QStringList();
+                               << QStringList { ids::Base, ids::Ninja } << QStringList() << false
+                               << QStringList { ids::Base, ids::Ninja };
     QTest::newRow("removals, dependents first")
         << QStringLiteral("summary-removals.txt") << QStringList { ids::Base, ids::Mid, ids::Top, ids::Ninja }
-        << QStringList() << true
-        << QStringList { QStringLiteral("-app.top"), QStringLiteral("-lib.mid"),
-               QStringLiteral("-lib.base") };
+        << QStringList() << false << QStringList { ids::Ninja };
     QTest::newRow("mixed install, upgrade and removal")
-        << QStringLiteral("summary-mixed.txt") << QStringList { ids::Base, ids::Mid, ids::Ninja }
-        << QStringList { ids::Mid } << true
-        << QStringList { QStringLiteral("-tool.ninja"), QStringLiteral("+qt.gui") };
+        << QStringLiteral("summary-mixed.txt") << QStringList { ids::Base, ids::Ninja }
+        << QStringList { ids::Mid } << true << QStringList { ids::Base, ids::Mid, ids::QtGui };
 }
 
 void TestPlanSummary::summaryReferences()
 {
     QFETCH(QString, reference);
-    QFETCH(QStringList, installed);
-    QFETCH(QStringList, older);
-    QFETCH(bool, withManifests);
-    QFETCH(QStringList, toggles);
+    QFETCH(QStringList, current);
+    QFETCH(QStringList, stale);
+    QFETCH(bool, needsRepair);
+    QFETCH(QStringList, selection);
 
-    ControllerSandbox sandbox;
-    const auto controller = standardController(sandbox, installed, older, withManifests);
-    QVERIFY(controller);
-    applyToggles(*controller, toggles);
-
-    QVERIFY(matchesReference(reference, summaryWithPlaceholderRoot(*controller, sandbox)));
+    const QStringList lines
+        = summaryLines(standardCatalog(), installedState(current, stale, needsRepair), selection);
+    QVERIFY(matchesReference(reference, lines.join(QLatin1Char('\n'))));
 }
 
 void TestPlanSummary::statusAndClosingSentence_data()
 {
-    QTest::addColumn<QStringList>("installed");
-    QTest::addColumn<QStringList>("older");
-    QTest::addColumn<bool>("withManifests");
-    QTest::addColumn<QStringList>("toggles");
+    QTest::addColumn<QStringList>("current");
+    QTest::addColumn<QStringList>("stale");
+    QTest::addColumn<bool>("needsRepair");
+    QTest::addColumn<QStringList>("selection");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("closing");
-    QTest::addColumn<bool>("hasChanges");
 
     const QString rootSentence = QStringLiteral(
         "Applying changes updates VEXA_ROOT for future shells and rewrites the Vexa manifest.");
     QTest::newRow("fresh defaults count installs")
-        << QStringList() << QStringList() << true << QStringList()
-        << QStringLiteral("Ready to apply 2 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence
-        << true;
-    QTest::newRow("fresh with chain")
-        << QStringList() << QStringList() << true << QStringList { QStringLiteral("+app.top") }
-        << QStringLiteral("Ready to apply 5 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence
-        << true;
+        << QStringList() << QStringList() << false << QStringList { ids::Support, ids::Ninja }
+        << QStringLiteral("Ready to apply 2 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence;
+    QTest::newRow("dependencies count as installs")
+        << QStringList() << QStringList() << false << QStringList { ids::Support, ids::Ninja, ids::Top }
+        << QStringLiteral("Ready to apply 5 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence;
     QTest::newRow("upgrades are not installs")
-        << QStringList { ids::Base, ids::Mid } << QStringList { ids::Mid } << true
-        << QStringList { QStringLiteral("+app.top") }
-        << QStringLiteral("Ready to apply 1 install(s), 1 upgrade(s), and 0 removal(s).") << rootSentence
-        << true;
-    QTest::newRow("removal only") << QStringList { ids::Base, ids::Json } << QStringList() << true
-                                  << QStringList { QStringLiteral("-lib.json") }
+        << QStringList { ids::Base } << QStringList { ids::Mid } << true
+        << QStringList { ids::Base, ids::Mid, ids::Top }
+        << QStringLiteral("Ready to apply 1 install(s), 1 upgrade(s), and 0 removal(s).") << rootSentence;
+    QTest::newRow("removal only") << QStringList { ids::Base, ids::Json } << QStringList() << false
+                                  << QStringList { ids::Base }
                                   << QStringLiteral(
                                          "Ready to apply 0 install(s), 0 upgrade(s), and 1 removal(s).")
-                                  << rootSentence << true;
+                                  << rootSentence;
     QTest::newRow("repair only")
-        << QStringList { ids::Json } << QStringList() << false << QStringList()
+        << QStringList { ids::Json } << QStringList() << true << QStringList { ids::Json }
         << QStringLiteral("Ready to repair Vexa manifest metadata.")
-        << QStringLiteral("Applying changes will repair the Vexa manifest metadata for this root.") << true;
+        << QStringLiteral("Applying changes will repair the Vexa manifest metadata for this root.");
     QTest::newRow("repair with an install is not repair only")
-        << QStringList { ids::Json } << QStringList() << false
-        << QStringList { QStringLiteral("+tool.ninja") }
-        << QStringLiteral("Ready to apply 1 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence
-        << true;
-    QTest::newRow("nothing to do") << QStringList { ids::Json } << QStringList() << true << QStringList()
-                                   << QStringLiteral("No pending changes.")
-                                   << QStringLiteral("No changes to apply.") << false;
-    QTest::newRow("edit undone by the user")
-        << QStringList { ids::Json } << QStringList() << true
-        << QStringList { QStringLiteral("+tool.ninja"), QStringLiteral("-tool.ninja") }
-        << QStringLiteral("No pending changes.") << QStringLiteral("No changes to apply.") << false;
+        << QStringList { ids::Json } << QStringList() << true << QStringList { ids::Json, ids::Ninja }
+        << QStringLiteral("Ready to apply 1 install(s), 0 upgrade(s), and 0 removal(s).") << rootSentence;
+    QTest::newRow("nothing to do") << QStringList { ids::Json } << QStringList() << false
+                                   << QStringList { ids::Json } << QStringLiteral("No pending changes.")
+                                   << QStringLiteral("No changes to apply.");
 }
 
 void TestPlanSummary::statusAndClosingSentence()
 {
-    QFETCH(QStringList, installed);
-    QFETCH(QStringList, older);
-    QFETCH(bool, withManifests);
-    QFETCH(QStringList, toggles);
+    QFETCH(QStringList, current);
+    QFETCH(QStringList, stale);
+    QFETCH(bool, needsRepair);
+    QFETCH(QStringList, selection);
     QFETCH(QString, status);
     QFETCH(QString, closing);
-    QFETCH(bool, hasChanges);
 
-    ControllerSandbox sandbox;
-    const auto controller = standardController(sandbox, installed, older, withManifests);
-    QVERIFY(controller);
-    applyToggles(*controller, toggles);
-
-    QCOMPARE(controller->statusText(), status);
-    QCOMPARE(controller->summaryText().split(QLatin1Char('\n')).constLast(), closing);
-    QCOMPARE(controller->hasChanges(), hasChanges);
+    const PackageCatalog catalog = standardCatalog();
+    const InstalledState state = installedState(current, stale, needsRepair);
+    QCOMPARE(planStatusText(computePlan(catalog, state, idSet(selection))), status);
+    QCOMPARE(summaryLines(catalog, state, selection).constLast(), closing);
 }
 
 void TestPlanSummary::downloadSizeLine_data()
 {
-    QTest::addColumn<QJsonObject>("topLevel");
+    QTest::addColumn<QString>("repositoryBase");
     QTest::addColumn<QString>("payloadUrlOfNinja");
     QTest::addColumn<QString>("expectedLine");
 
     // Default selection: the support package (4096 bytes) and Ninja (262144 bytes).
-    QTest::newRow("local repository has no download line") << QJsonObject() << QString() << QString();
-    QTest::newRow("remote repository downloads everything") << QJsonObject {
-        { QStringLiteral("repository_base_url"), QStringLiteral("https://packages.example.invalid/repo/") }
-    } << QString() << QStringLiteral("Download size: 260 KB");
+    QTest::newRow("local repository has no download line") << LocalRepository << QString() << QString();
+    QTest::newRow("remote repository downloads everything")
+        << QStringLiteral("https://packages.example.invalid/repo/") << QString()
+        << QStringLiteral("Download size: 260 KB");
     QTest::newRow("one payload url in a local repository")
-        << QJsonObject() << QStringLiteral("https://mirror.example.invalid/ninja.zip")
+        << LocalRepository << QStringLiteral("https://mirror.example.invalid/ninja.zip")
         << QStringLiteral("Download size: 256 KB");
 }
 
 void TestPlanSummary::downloadSizeLine()
 {
-    QFETCH(QJsonObject, topLevel);
+    QFETCH(QString, repositoryBase);
     QFETCH(QString, payloadUrlOfNinja);
     QFETCH(QString, expectedLine);
 
@@ -285,35 +275,21 @@ void TestPlanSummary::downloadSizeLine()
             && !payloadUrlOfNinja.isEmpty())
             package.insert(QStringLiteral("payload_url"), payloadUrlOfNinja);
     }
-    ControllerSandbox sandbox;
-    QVERIFY(sandbox.writeCatalog(packages, topLevel));
-    auto controller = sandbox.makeController();
-    QVERIFY(controller);
-
-    const QStringList lines = controller->summaryText().split(QLatin1Char('\n'));
+    const QStringList lines = summaryLines(
+        testCatalog(packages), installedState({}), { ids::Support, ids::Ninja }, repositoryBase);
     QCOMPARE(lines.at(2), QStringLiteral("Install payload size: 260 KB"));
-    if (expectedLine.isEmpty()) {
-        QCOMPARE(lines.at(3), QString());
-        QVERIFY(!controller->summaryText().contains(QLatin1String("Download size")));
-    } else {
-        QCOMPARE(lines.at(3), expectedLine);
-    }
+    QCOMPARE(lines.at(3), expectedLine);
 }
 
 void TestPlanSummary::warningsAreListed()
 {
-    ControllerSandbox sandbox;
     QList<QJsonObject> packages = standardPackages();
     packages.append(testPackage(QStringLiteral("lib.broken"), QStringLiteral("Broken"),
         { { QStringLiteral("dependencies"), QJsonArray { QStringLiteral("lib.gone") } } }));
-    QVERIFY(sandbox.writeCatalog(packages));
-    auto controller = sandbox.makeController();
-    QVERIFY(controller);
+    const PackageCatalog catalog = testCatalog(packages);
 
-    controller->togglePackage(QStringLiteral("lib.broken"), true);
-    controller->togglePackage(QStringLiteral("ghost"), true);
-
-    const QStringList lines = controller->summaryText().split(QLatin1Char('\n'));
+    const QStringList lines = summaryLines(catalog, installedState({}),
+        { ids::Support, ids::Ninja, QStringLiteral("lib.broken"), QStringLiteral("ghost") });
     const int header = lines.indexOf(QStringLiteral("Warnings:"));
     QVERIFY(header > 0);
     QCOMPARE(lines.at(header - 1), QString());
@@ -327,28 +303,18 @@ void TestPlanSummary::warningsAreListed()
     QCOMPARE(lines.at(header + 4), QStringLiteral("vexa.lock.json:"));
     // The unknown id is left out of the listing and the lock text.
     QVERIFY(!lines.contains(QStringLiteral("  + ghost")));
-    QVERIFY(!controller->summaryText().contains(QLatin1String("\"ghost\"")));
+    QVERIFY(!lines.join(QLatin1Char('\n')).contains(QLatin1String("\"ghost\"")));
 
     // A plan without problems has no warnings block.
-    controller->togglePackage(QStringLiteral("ghost"), false);
-    controller->togglePackage(QStringLiteral("lib.broken"), false);
-    QVERIFY(!controller->summaryText().contains(QLatin1String("Warnings:")));
+    QVERIFY(!summaryLines(catalog, installedState({}), { ids::Support, ids::Ninja })
+                 .contains(QStringLiteral("Warnings:")));
 }
 
 void TestPlanSummary::emptyRootIsNotSet()
 {
-    ControllerSandbox sandbox;
-    QVERIFY(sandbox.writeCatalog(standardPackages()));
-    auto controller = sandbox.makeController();
-    QVERIFY(controller);
-    controller->setRootPath(QStringLiteral("   "));
-    controller->refresh();
-
-    const QStringList lines = controller->summaryText().split(QLatin1Char('\n'));
+    const QStringList lines
+        = summaryLines(standardCatalog(), installedState({}), { ids::Support }, LocalRepository, QString());
     QCOMPARE(lines.at(0), QStringLiteral("Install root: <not set>"));
-    QCOMPARE(lines.at(1), QStringLiteral("Installed packages detected: 0"));
-    // Nothing is inspected, so the catalog's defaults are offered.
-    QCOMPARE(controller->installCount(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestPlanSummary)

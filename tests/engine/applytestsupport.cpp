@@ -27,29 +27,12 @@ with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as archive:
 } // namespace
 
 EnvironmentSandbox::EnvironmentSandbox(bool skipEnvironmentUpdate)
-    : m_savedTmp(qgetenv("TMPDIR"))
-    , m_savedConfig(qgetenv("XDG_CONFIG_HOME"))
-    , m_savedSkip(qgetenv("VEXA_SKIP_ENV_UPDATE"))
-    , m_hadSkip(qEnvironmentVariableIsSet("VEXA_SKIP_ENV_UPDATE"))
+    : m_tmp("TMPDIR", QFile::encodeName(tempDirectory()))
+    , m_config("XDG_CONFIG_HOME", QFile::encodeName(configDirectory()))
+    , m_skip("VEXA_SKIP_ENV_UPDATE", skipEnvironmentUpdate ? std::optional<QByteArray>("1") : std::nullopt)
 {
     QDir().mkpath(tempDirectory());
     QDir().mkpath(configDirectory());
-    qputenv("TMPDIR", QFile::encodeName(tempDirectory()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDirectory()));
-    if (skipEnvironmentUpdate)
-        qputenv("VEXA_SKIP_ENV_UPDATE", "1");
-    else
-        qunsetenv("VEXA_SKIP_ENV_UPDATE");
-}
-
-EnvironmentSandbox::~EnvironmentSandbox()
-{
-    qputenv("TMPDIR", m_savedTmp);
-    qputenv("XDG_CONFIG_HOME", m_savedConfig);
-    if (m_hadSkip)
-        qputenv("VEXA_SKIP_ENV_UPDATE", m_savedSkip);
-    else
-        qunsetenv("VEXA_SKIP_ENV_UPDATE");
 }
 
 QString EnvironmentSandbox::tempDirectory() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/testenvironment.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
@@ -12,7 +14,6 @@ class EnvironmentSandbox
 {
 public:
     explicit EnvironmentSandbox(bool skipEnvironmentUpdate = true);
-    ~EnvironmentSandbox();
     EnvironmentSandbox(const EnvironmentSandbox &) = delete;
     EnvironmentSandbox &operator=(const EnvironmentSandbox &) = delete;
 
@@ -24,10 +25,9 @@ public:
 
 private:
     QTemporaryDir m_base;
-    QByteArray m_savedTmp;
-    QByteArray m_savedConfig;
-    QByteArray m_savedSkip;
-    bool m_hadSkip = false;
+    ScopedEnvironmentVariable m_tmp;
+    ScopedEnvironmentVariable m_config;
+    ScopedEnvironmentVariable m_skip;
 };
 
 // Packs the files below `sourceDirectory` into a zip at `zipPath` (python3's zipfile, deflated,

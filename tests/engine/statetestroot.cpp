@@ -2,6 +2,7 @@
 
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
+#include "support/testcatalog.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -26,13 +27,7 @@ QString referencePath(const QString &name)
 
 bool loadStateTestCatalog(PackageCatalog &catalog)
 {
-    QString errorText;
-    const QByteArray data = readTestFile(referencePath(QStringLiteral("catalog.json")));
-    if (!loadFromJson(data, catalog, errorText)) {
-        QTextStream(stderr) << "catalog: " << errorText << '\n';
-        return false;
-    }
-    return true;
+    return loadTestCatalog(readTestFile(referencePath(QStringLiteral("catalog.json"))), catalog);
 }
 
 bool placePackageFiles(

@@ -84,7 +84,6 @@ private Q_SLOTS:
     void downloads();
     void remoteFailures_data();
     void remoteFailures();
-    void refusesHttpsToHttpRedirect();
     void failureRemovesEarlierFileOfSameName();
     void labelWithPercentSigns();
 
@@ -373,14 +372,6 @@ void TestArchiveAcquisition::remoteFailures_data()
 
     const QString digest = sha256HexOf(m_payload);
     const QString wrong = QString(64, QLatin1Char('0'));
-    QTest::newRow("404")
-        << QStringLiteral("/archives/missing.zip") << QString() << qint64(0)
-        << QStringLiteral(
-               "Failed to download Pkg [iv3] from %1: Error transferring %1 - server replied: Not Found");
-    QTest::newRow("500 with its reason")
-        << QStringLiteral("/status/500?reason=Broken+Disk") << QString() << qint64(0)
-        << QStringLiteral(
-               "Failed to download Pkg [iv3] from %1: Error transferring %1 - server replied: Broken Disk");
     QTest::newRow("digest mismatch") << QStringLiteral("/archives/pkg.zip") << wrong << qint64(0)
                                      << QStringLiteral("SHA-256 mismatch for Pkg [iv3]. Expected %1, got %2.")
                                             .arg(wrong, digest)
@@ -395,9 +386,6 @@ void TestArchiveAcquisition::remoteFailures_data()
         << QStringLiteral("Timed out while downloading %1");
     QTest::newRow("stall before any data") << QStringLiteral("/delay/archives/pkg.zip?ms=20000") << digest
                                            << qint64(0) << QStringLiteral("Timed out while downloading %1");
-    QTest::newRow("connection closed early, nothing else to check")
-        << QStringLiteral("/wronglength/archives/pkg.zip?length=%1").arg(m_payload.size() + 1000) << QString()
-        << qint64(0) << QStringLiteral("Failed to download Pkg [iv3] from %1: ");
 }
 
 void TestArchiveAcquisition::remoteFailures()
@@ -420,43 +408,9 @@ void TestArchiveAcquisition::remoteFailures()
     const QString message = QString(expected)
                                 .replace(QStringLiteral("%1"), url)
                                 .replace(QStringLiteral("%%1"), QStringLiteral("%1"));
-    if (message.endsWith(QLatin1String(": ")))
-        QVERIFY2(errorText.startsWith(message) && errorText.size() > message.size(), qPrintable(errorText));
-    else
-        QCOMPARE(errorText, message);
+    QCOMPARE(errorText, message);
     QVERIFY(!lines.contains(QStringLiteral("Downloaded Pkg [iv3].")));
     QVERIFY(!QFileInfo::exists(QDir(cacheDirectory()).filePath(ArchiveName)));
-    QCOMPARE(filesBelow(cacheDirectory()), QStringList());
-}
-
-void TestArchiveAcquisition::refusesHttpsToHttpRedirect()
-{
-    QTemporaryDir root;
-    QVERIFY(writeTestFile(QDir(root.path()).filePath(QStringLiteral("pkg.zip")), m_payload));
-    TestHttpServer https(root.path(), TestHttpServer::Https);
-    if (!https.start())
-        QSKIP(qPrintable(QStringLiteral("No HTTPS test server: %1").arg(https.errorString())));
-    const QString insecure = m_server->baseUrl() + QStringLiteral("/archives/pkg.zip");
-    const QString url = https
-                            .url(QStringLiteral("/redirect?to=%1")
-                                     .arg(QString::fromLatin1(QUrl::toPercentEncoding(insecure))))
-                            .toString(QUrl::FullyEncoded);
-
-    // The same server's own file over https downloads fine, so only the redirect is refused.
-    PackageDefinition direct
-        = makePackage(QStringLiteral("pkg.zip"), https.baseUrl() + QStringLiteral("/pkg.zip"));
-    direct.sha256 = sha256HexOf(m_payload);
-    QString archivePath;
-    QString errorText;
-    QVERIFY2(acquireArchive(PackageCatalog(), QString(), direct, cacheDirectory(), archivePath, errorText),
-        qPrintable(errorText));
-    QVERIFY(QFile::remove(archivePath));
-
-    const PackageDefinition package = makePackage(QStringLiteral("pkg.zip"), url);
-    QVERIFY(!acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText));
-    QVERIFY2(errorText.startsWith(QStringLiteral("Failed to download Pkg [iv3] from %1: ").arg(url)),
-        qPrintable(errorText));
-    QVERIFY(m_server->requestLog().isEmpty());
     QCOMPARE(filesBelow(cacheDirectory()), QStringList());
 }
 

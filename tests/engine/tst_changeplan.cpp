@@ -38,7 +38,6 @@ class ChangePlanTest : public QObject
 private Q_SLOTS:
     void initTestCase();
 
-    void defaultPlan();
     void plan_data();
     void plan();
     void selectionWarnings_data();
@@ -55,15 +54,6 @@ private:
 void ChangePlanTest::initTestCase()
 {
     QVERIFY(loadStateTestCatalog(m_catalog));
-}
-
-void ChangePlanTest::defaultPlan()
-{
-    const ChangePlan plan;
-    QVERIFY(plan.target.isEmpty() && plan.toInstall.isEmpty() && plan.toRemove.isEmpty());
-    QVERIFY(plan.installOrder.isEmpty() && plan.removeOrder.isEmpty() && plan.upgradeOrder.isEmpty());
-    QVERIFY(!plan.repairManifests);
-    QVERIFY(!planHasChanges(plan));
 }
 
 // Catalog order is support, ninja, qt6, opencv, openssl, zlib, docs; qt6 needs openssl and zlib,

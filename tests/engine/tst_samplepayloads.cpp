@@ -3,6 +3,7 @@
 #include "engine/applytransaction.h"
 #include "engine/changeplan.h"
 #include "engine/rootinspection.h"
+#include "support/testcatalog.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
@@ -37,13 +38,7 @@ private:
 
 bool tst_SamplePayloads::loadSampleCatalog(PackageCatalog &catalog)
 {
-    QString error;
-    if (!loadFromJson(
-            readTestFile(repositoryDirectory() + QStringLiteral("/catalog.json")), catalog, error)) {
-        qWarning().noquote() << error;
-        return false;
-    }
-    return true;
+    return loadTestCatalog(readTestFile(repositoryDirectory() + QStringLiteral("/catalog.json")), catalog);
 }
 
 void tst_SamplePayloads::archivesMatchCatalog()

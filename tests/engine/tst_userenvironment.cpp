@@ -116,8 +116,7 @@ void tst_UserEnvironment::skipVariable()
     QFETCH(QByteArray, value);
     QFETCH(bool, skips);
     EnvironmentSandbox sandbox(false);
-    if (set)
-        qputenv("VEXA_SKIP_ENV_UPDATE", value);
+    const ScopedEnvironmentVariable skip("VEXA_SKIP_ENV_UPDATE", set ? std::optional(value) : std::nullopt);
     QCOMPARE(skipsEnvironmentUpdate(), skips);
 
     QString error;
@@ -132,11 +131,11 @@ void tst_UserEnvironment::publishHonoursSkipAndClear()
     QVERIFY(publishRootVariable(QStringLiteral("/vexa"), false, error));
     QVERIFY(QFileInfo::exists(sandbox.variableFile()));
 
-    qputenv("VEXA_SKIP_ENV_UPDATE", "1");
-    QVERIFY(publishRootVariable(QStringLiteral("/vexa"), true, error));
-    QVERIFY2(QFileInfo::exists(sandbox.variableFile()), "a skipped clear must leave the variable alone");
-
-    qunsetenv("VEXA_SKIP_ENV_UPDATE");
+    {
+        const ScopedEnvironmentVariable skip("VEXA_SKIP_ENV_UPDATE", QByteArray("1"));
+        QVERIFY(publishRootVariable(QStringLiteral("/vexa"), true, error));
+        QVERIFY2(QFileInfo::exists(sandbox.variableFile()), "a skipped clear must leave the variable alone");
+    }
     QVERIFY(publishRootVariable(QStringLiteral("/vexa"), true, error));
     QVERIFY(!QFileInfo::exists(sandbox.variableFile()));
 }

@@ -1,0 +1,42 @@
+#include "catalog/httpreply.h"
+
+#include <QNetworkReply>
+
+namespace vexa {
+
+QNetworkRequest downloadRequest(const QUrl &url)
+{
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    return request;
+}
+
+bool downloadSucceeded(const QNetworkReply &reply, qint64 receivedBytes, QString &reason)
+{
+    if (reply.error() != QNetworkReply::NoError) {
+        reason = reply.errorString();
+        return false;
+    }
+    // Qt now and then finishes a reply without an error when the server closed the connection before
+    // the announced length arrived; a truncated body must never pass for a download. A compressed
+    // answer announces its compressed length, so only plain bodies are compared.
+    const QVariant announcedLength = reply.header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray contentEncoding = reply.rawHeader("Content-Encoding").trimmed().toLower();
+    if (announcedLength.isValid() && (contentEncoding.isEmpty() || contentEncoding == "identity")
+        && receivedBytes < announcedLength.toLongLong()) {
+        reason = QStringLiteral("Connection closed after %1 of %2 bytes")
+                     .arg(QString::number(receivedBytes), QString::number(announcedLength.toLongLong()));
+        return false;
+    }
+    // Qt reports most such statuses as errors of its own; this catches the ones it lets through.
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() >= 400) {
+        reason = QStringLiteral("HTTP %1 %2")
+                     .arg(QString::number(status.toInt()),
+                         reply.attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace vexa

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QNetworkRequest>
+#include <QString>
+#include <QUrl>
+
+QT_BEGIN_NAMESPACE
+class QNetworkReply;
+QT_END_NAMESPACE
+
+namespace vexa {
+
+// A GET request for `url` that follows redirects, except one leading from https to http.
+QNetworkRequest downloadRequest(const QUrl &url);
+
+// How a finished download went, decided the same way for every download: it fails on the reply's
+// network error, on a body that ended before its announced length (`receivedBytes` is what arrived),
+// and on an HTTP status of 400 or more. On failure `reason` holds the text that follows
+// "Failed to download <what>: " in the caller's message.
+bool downloadSucceeded(const QNetworkReply &reply, qint64 receivedBytes, QString &reason);
+
+} // namespace vexa
