@@ -206,11 +206,6 @@ QString ServedSampleRepository::archive(const QString &fileName) const
     return m_dir.filePath(QStringLiteral("packages/") + fileName);
 }
 
-QString ServedSampleRepository::originalArchive(const QString &fileName)
-{
-    return QStringLiteral(VEXA_TESTS_DIR "/../examples/repository/packages/") + fileName;
-}
-
 bool ServedSampleRepository::start()
 {
     if (!m_server.start()) {
@@ -224,7 +219,7 @@ bool ServedSampleRepository::start()
         return false;
     const QStringList archives = QDir(sample + "packages").entryList(QDir::Files);
     for (const QString &name : archives) {
-        if (!writeTestFile(archive(name), readTestFile(originalArchive(name))))
+        if (!writeTestFile(archive(name), readTestFile(sample + "packages/" + name)))
             return false;
     }
     return !archives.isEmpty();

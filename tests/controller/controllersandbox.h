@@ -92,8 +92,6 @@ public:
     bool start();
     // The served copy of the sample archive `fileName` (in packages/).
     QString archive(const QString &fileName) const;
-    // The sample's own archive `fileName`.
-    static QString originalArchive(const QString &fileName);
     // A controller over the served catalog, as start-up creates it, moved to `root` and refreshed.
     std::unique_ptr<InstallerController> makeController(const QString &root) const;
 
