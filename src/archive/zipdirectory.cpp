@@ -197,8 +197,8 @@ bool readLocalHeader(QFile &archive, const ZipDirectoryEntry &entry, quint64 &da
     return dataStart <= fileSize && entry.compressedSize <= fileSize - dataStart;
 }
 
-// A local header that names its entry differently from the directory would let tar write a file the
-// safety check never saw, so such an archive is not a well-formed one.
+// A local header that names its entry differently from the directory describes another archive than
+// the one judged, so such an archive is not a well-formed one.
 bool localHeadersRepeatNames(const QString &archivePath, const QList<ZipDirectoryEntry> &entries)
 {
     QFile archive(archivePath);
@@ -398,30 +398,6 @@ quint32 zipCrc32(QByteArrayView data, quint32 crc)
         value = table[(value ^ quint8(byte)) & 0xff] ^ (value >> 8);
     return value ^ 0xffffffffu;
 #endif
-}
-
-bool isContainedEntryPath(const QString &storedPath)
-{
-    QString path = storedPath;
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const QString trimmed = path.trimmed();
-    if (trimmed.isEmpty())
-        return true;
-    if (path.startsWith(QLatin1Char('/')) || trimmed.startsWith(QLatin1Char('/')))
-        return false;
-    // "C:..." names a drive on Windows, whatever follows.
-    if (trimmed.size() >= 2 && trimmed.at(1) == QLatin1Char(':') && trimmed.at(0).isLetter())
-        return false;
-    const QStringList segments = path.split(QLatin1Char('/'));
-    for (const QString &segment : segments) {
-        // Windows drops trailing dots and spaces from a name, so ".. " and "..." climb as well.
-        QString core = segment.trimmed();
-        while (core.endsWith(QLatin1Char('.')) || core.endsWith(QLatin1Char(' ')))
-            core.chop(1);
-        if (core.isEmpty() && segment.count(QLatin1Char('.')) >= 2)
-            return false;
-    }
-    return true;
 }
 
 } // namespace vexa

@@ -30,8 +30,8 @@ struct ZipDirectoryEntry
 
 // Reads the central directory of a zip archive (ZIP64 included) and checks that every entry's local
 // header repeats its name. Returns false when the file cannot be opened or is not a well-formed zip
-// archive. The zip reader silently drops leading "../" and "/" from names, and tar may take a name
-// from the local header rather than the directory, so this list is the one to judge an archive by.
+// archive. The zip reader silently drops leading "../" and "/" from names, so this list is the one to
+// judge an archive by, and the one extraction writes.
 bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entries);
 
 enum class ZipEntryRead {
@@ -51,9 +51,5 @@ ZipEntryRead copyZipEntryData(
 
 // The CRC-32 that zip archives record for each entry's data, continued from `crc` for data read in parts.
 quint32 zipCrc32(QByteArrayView data, quint32 crc = 0);
-
-// True when writing an entry stored under this path (either separator) stays inside the destination:
-// not absolute, no drive or UNC prefix, no ".." segment. An empty path is contained (it is skipped).
-bool isContainedEntryPath(const QString &storedPath);
 
 } // namespace vexa

@@ -1,6 +1,8 @@
 #include "engine/rootinspection.h"
 
+#include "archive/pathcontainment.h"
 #include "engine/manifestfiles.h"
+#include "engine/packagesinprogress.h"
 #include "engine/rootpaths.h"
 
 #include <QFile>
@@ -75,10 +77,21 @@ InstalledPackageRecord readRecord(const QJsonObject &entry)
     return record;
 }
 
+// A package file counts only where it really is inside the root: a marker that climbs out, names the
+// root itself, or is reached through a link leading out would let a file that is not the package's
+// (anything of the user's) pass as its marker.
+bool existsInsideRoot(const QString &root, const QString &relativePath)
+{
+    if (pathPlacement(relativePath) != PathPlacement::Inside)
+        return false;
+    const QString path = resolveRootPath(root, cleanRelativePath(relativePath));
+    return QFileInfo::exists(path) && staysInsideThroughLinks(root, path);
+}
+
 bool allExist(const QString &root, const QStringList &relativePaths)
 {
     for (const QString &relativePath : relativePaths) {
-        if (!QFileInfo::exists(resolveRootPath(root, relativePath)))
+        if (!existsInsideRoot(root, relativePath))
             return false;
     }
     return true;
@@ -109,7 +122,9 @@ QStringList requiredFiles(const PackageDefinition &package, const QString &marke
 int readSupportVersion(const QString &rootPath)
 {
     QByteArray content;
-    if (!readSmallFile(resolveRootPath(rootPath, SupportVersionMarkerPath), MaxVersionMarkerBytes, content))
+    if (!existsInsideRoot(rootPath, SupportVersionMarkerPath)
+        || !readSmallFile(
+            resolveRootPath(rootPath, SupportVersionMarkerPath), MaxVersionMarkerBytes, content))
         return 0;
     // Windows editors like to start a UTF-8 file with a byte order mark; it is not part of the number.
     if (content.startsWith("\xEF\xBB\xBF"))
@@ -171,7 +186,7 @@ bool documentMatchesFile(const QString &path, const QJsonDocument &document)
 bool manifestsNeedRepair(
     const PackageCatalog &catalog, const QString &rootPath, const QSet<QString> &installedIds)
 {
-    const QString root = cleanRootPath(rootPath);
+    const QString &root = rootPath;
     // Without a root there are no manifest files, and none may be looked for in the working directory.
     if (root.isEmpty())
         return false;
@@ -204,7 +219,7 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
             if (files.isEmpty() || !allExist(root, files))
                 continue;
         } else if (record.markerRelativePath.isEmpty()
-            || !QFileInfo::exists(resolveRootPath(root, record.markerRelativePath))) {
+            || !existsInsideRoot(root, record.markerRelativePath)) {
             continue;
         }
 
@@ -234,6 +249,24 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
         state.installed.insert(package.package_id);
         state.current.insert(package.package_id);
         state.hasInstalledContent = true;
+    }
+
+    // A package an apply was changing when it stopped may be missing files whatever its markers say:
+    // it is never current. With a state record it stays installed but stale, so the next plan
+    // reinstalls it (or removes it); without one it is not installed.
+    const PackagesInProgress inProgress = readPackagesInProgress(root);
+    if (!inProgress.isEmpty()) {
+        const QSet<QString> installed = state.installed;
+        for (const QString &id : installed) {
+            if (!inProgress.contains(id))
+                continue;
+            state.current.remove(id);
+            if (state.records.contains(id)) {
+                state.stale.insert(id);
+            } else {
+                state.installed.remove(id);
+            }
+        }
     }
 
     if (!state.installed.isEmpty())
