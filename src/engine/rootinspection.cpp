@@ -207,6 +207,11 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
         return state;
 
     const int supportVersion = readSupportVersion(root);
+    // A package an apply was changing when it stopped may be missing files whatever its markers say,
+    // so it is never current. With a state record it stays installed but stale, even when its markers
+    // went first, so that the next plan reinstalls or finishes removing it; without one it is not
+    // installed.
+    const PackagesInProgress inProgress = readPackagesInProgress(root);
     QSet<QString> seen;
     const QList<InstalledPackageRecord> records
         = readStateRecords(resolveRootPath(root, StateFileRelativePath));
@@ -216,7 +221,7 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
             const QString marker = record.markerRelativePath.isEmpty() ? package->marker_relative_path
                                                                        : record.markerRelativePath;
             const QStringList files = requiredFiles(*package, marker);
-            if (files.isEmpty() || !allExist(root, files))
+            if (!inProgress.contains(record.packageId) && (files.isEmpty() || !allExist(root, files)))
                 continue;
         } else if (record.markerRelativePath.isEmpty()
             || !existsInsideRoot(root, record.markerRelativePath)) {
@@ -230,8 +235,8 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
 
         state.installed.insert(record.packageId);
         state.records.insert(record.packageId, record);
-        const bool stale
-            = (isSupportPackage(package->package_id) && package->internal_version_code != supportVersion)
+        const bool stale = inProgress.contains(record.packageId)
+            || (isSupportPackage(package->package_id) && package->internal_version_code != supportVersion)
             || record.internalVersionCode < package->internal_version_code;
         // A later record for the same id replaces the earlier one, so its verdict must too: a package
         // is never both current and stale.
@@ -244,29 +249,12 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
     }
 
     for (const PackageDefinition &package : catalog.packages()) {
-        if (seen.contains(package.package_id) || !isPackagePresent(root, package))
+        if (seen.contains(package.package_id) || inProgress.contains(package.package_id)
+            || !isPackagePresent(root, package))
             continue;
         state.installed.insert(package.package_id);
         state.current.insert(package.package_id);
         state.hasInstalledContent = true;
-    }
-
-    // A package an apply was changing when it stopped may be missing files whatever its markers say:
-    // it is never current. With a state record it stays installed but stale, so the next plan
-    // reinstalls it (or removes it); without one it is not installed.
-    const PackagesInProgress inProgress = readPackagesInProgress(root);
-    if (!inProgress.isEmpty()) {
-        const QSet<QString> installed = state.installed;
-        for (const QString &id : installed) {
-            if (!inProgress.contains(id))
-                continue;
-            state.current.remove(id);
-            if (state.records.contains(id)) {
-                state.stale.insert(id);
-            } else {
-                state.installed.remove(id);
-            }
-        }
     }
 
     if (!state.installed.isEmpty())

@@ -120,11 +120,15 @@ bool TestRepository::addDirectoryPackage(QJsonObject entry, const FileMap &files
     return true;
 }
 
+QByteArray TestRepository::catalogDocument() const
+{
+    return QJsonDocument(QJsonObject { { QStringLiteral("packages"), m_packages } }).toJson();
+}
+
 bool TestRepository::load(PackageCatalog &catalog) const
 {
-    const QJsonObject document { { QStringLiteral("packages"), m_packages } };
     QString error;
-    const bool ok = loadFromJson(QJsonDocument(document).toJson(), catalog, error);
+    const bool ok = loadFromJson(catalogDocument(), catalog, error);
     if (!ok)
         qWarning().noquote() << error;
     return ok;

@@ -58,6 +58,7 @@ public:
     // Writes `files` below payloads/<id> and names that directory in `entry`.
     bool addDirectoryPackage(QJsonObject entry, const FileMap &files);
     void addPlainPackage(const QJsonObject &entry) { m_packages.append(entry); }
+    QByteArray catalogDocument() const;
     bool load(PackageCatalog &catalog) const;
 
 private:

@@ -694,28 +694,33 @@ void RootInspectionTest::packagesInProgress_data()
 {
     QTest::addColumn<QByteArray>("record");
     QTest::addColumn<bool>("stateRecord");
+    QTest::addColumn<bool>("zlibFiles");
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("stale");
     const QByteArray zlibInProgress = R"({"packages": ["com.company.vexa.zlib"]})";
     QTest::newRow("in progress with a state record: stale")
-        << zlibInProgress << true << joined({ OpenSsl }) << joined({ Zlib });
-    QTest::newRow("in progress found by its files only: not installed")
-        << zlibInProgress << false << joined({ OpenSsl }) << QString();
+        << zlibInProgress << true << true << joined({ OpenSsl }) << joined({ Zlib });
+    QTest::newRow("in progress with a state record, markers gone: stale, so its removal is finished")
+        << zlibInProgress << true << false << joined({ OpenSsl }) << joined({ Zlib });
+    QTest::newRow("in progress, found by its files only: not installed")
+        << zlibInProgress << false << true << joined({ OpenSsl }) << QString();
     QTest::newRow("unreadable record names every package")
-        << QByteArray("{\"packages\": [") << true << QString() << joined({ OpenSsl, Zlib });
+        << QByteArray("{\"packages\": [") << true << true << QString() << joined({ OpenSsl, Zlib });
     QTest::newRow("empty record changes nothing")
-        << QByteArray(R"({"packages": []})") << true << joined({ OpenSsl, Zlib }) << QString();
+        << QByteArray(R"({"packages": []})") << true << true << joined({ OpenSsl, Zlib }) << QString();
 }
 
 void RootInspectionTest::packagesInProgress()
 {
     QFETCH(QByteArray, record);
     QFETCH(bool, stateRecord);
+    QFETCH(bool, zlibFiles);
     QFETCH(QString, current);
     QFETCH(QString, stale);
     QTemporaryDir dir;
     const QString root = dir.path();
-    QVERIFY(placePackageFiles(m_catalog, root, Zlib));
+    if (zlibFiles)
+        QVERIFY(placePackageFiles(m_catalog, root, Zlib));
     QVERIFY(placePackageFiles(m_catalog, root, OpenSsl));
     if (stateRecord) {
         QVERIFY(!writeState(

@@ -1,9 +1,11 @@
 #include "applytestsupport.h"
 #include "engine/rootvariable.h"
 #include "platform/userenvironment.h"
+#include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
@@ -22,6 +24,7 @@ private Q_SLOTS:
     void unusableValuesAreRefused_data();
     void unusableValuesAreRefused();
     void unwritableLocationFails();
+    void fullDiskKeepsThePublishedLine();
     void skipVariable_data();
     void skipVariable();
     void publishHonoursSkipAndClear();
@@ -89,6 +92,21 @@ void tst_UserEnvironment::unwritableLocationFails()
     QString error;
     QVERIFY(!setUserRootVariable(QStringLiteral("/vexa"), error));
     QCOMPARE(error, QStringLiteral("Failed to update the VEXA_ROOT environment variable."));
+}
+
+void tst_UserEnvironment::fullDiskKeepsThePublishedLine()
+{
+    SmallFileSystem disk(64 * 1024);
+    if (!disk.isMounted())
+        QSKIP("Mounting a small tmpfs needs root (or CAP_SYS_ADMIN)");
+    EnvironmentSandbox sandbox(false);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.path()));
+    QString error;
+    QVERIFY2(setUserRootVariable(QStringLiteral("/first"), error), qPrintable(error));
+    QVERIFY(disk.fillLeaving(0));
+    QVERIFY(!setUserRootVariable(QStringLiteral("/second"), error));
+    QCOMPARE(error, QStringLiteral("Failed to update the VEXA_ROOT environment variable."));
+    QCOMPARE(readTestFile(userEnvironmentFilePath()), QByteArray("VEXA_ROOT=/first\n"));
 }
 
 void tst_UserEnvironment::skipVariable_data()
