@@ -5,13 +5,14 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
+  clang libclang-rt-14-dev
   qt6-base-dev qt6-base-private-dev qt6-declarative-dev qt6-declarative-private-dev
   qt6-tools-dev-tools libgl-dev libvulkan-dev
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-templates qml6-module-qtquick-window qml6-module-qtqml-workerscript
   qml6-module-qtquick-dialogs
   libssl-dev openssl python3 fontconfig fonts-dejavu-core
-  libarchive-tools zip unzip curl
+  zip unzip curl
 )
 
 missing=()

@@ -133,15 +133,20 @@ public:
     {
         const qsizetype before = m_ids.size();
         m_ids.unite(ids);
-        return m_ids.size() == before ? true : save(errorText);
+        return m_ids.size() == before && !m_dirty ? true : save(errorText);
     }
     // Called once the package is verified; written with the next change.
-    void complete(const QString &id) { m_ids.remove(id); }
-    bool save(QString &errorText) { return writePackagesInProgress(m_root, m_ids, errorText); }
+    void complete(const QString &id) { m_dirty = m_ids.remove(id) || m_dirty; }
+    bool save(QString &errorText)
+    {
+        m_dirty = false;
+        return writePackagesInProgress(m_root, m_ids, errorText);
+    }
 
 private:
     QString m_root;
     QSet<QString> m_ids;
+    bool m_dirty = false;
 };
 
 bool deletePackage(

@@ -5,6 +5,7 @@
 #include "engine/manifestfiles.h"
 #include "engine/packageverification.h"
 #include "engine/rootinspection.h"
+#include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
@@ -118,6 +119,7 @@ private Q_SLOTS:
     void removalPrunesEmptyDirectories();
     void removeEverythingClearsManifestsAndVariable();
     void repairOnlyPlan();
+    void failedManifestRemovalIsReported();
     void unknownIdsAreSkipped();
     void packageProblemsStopTheApply_data();
     void packageProblemsStopTheApply();
@@ -516,6 +518,27 @@ void tst_ApplyTransaction::repairOnlyPlan()
     QCOMPARE(readTestFile(sandbox.variableFile()), QStringLiteral("VEXA_ROOT=%1\n").arg(root()).toUtf8());
 }
 
+void tst_ApplyTransaction::failedManifestRemovalIsReported()
+{
+    SmallFileSystem disk(64 * 1024);
+    if (!disk.isMounted())
+        QSKIP("Mounting a small tmpfs needs root (or CAP_SYS_ADMIN)");
+    EnvironmentSandbox sandbox;
+    // Manifests whose packages are gone: the plan only has them deleted, and here that cannot be done.
+    const QString diskRoot = disk.path() + QStringLiteral("/root");
+    QVERIFY(writeTestFile(diskRoot + QLatin1Char('/') + StateFileRelativePath, "{}"));
+    QVERIFY(disk.remountReadOnly());
+    PackageCatalog catalog;
+    TestRepository repository(repositoryDirectory());
+    repository.addPlainPackage(baseEntry());
+    QVERIFY(repository.load(catalog));
+    const ChangePlan plan = computePlan(catalog, inspectRoot(catalog, diskRoot), {});
+    QVERIFY(plan.repairManifests);
+    QString error;
+    QVERIFY(!applyPlan(catalog, repositoryDirectory(), diskRoot, plan, error));
+    QCOMPARE(error, QStringLiteral("Failed to remove file %1/%2").arg(diskRoot, StateFileRelativePath));
+}
+
 void tst_ApplyTransaction::unknownIdsAreSkipped()
 {
     EnvironmentSandbox sandbox;
@@ -660,17 +683,18 @@ void tst_ApplyTransaction::packageProblemsStopTheApply()
     PackageCatalog catalog;
     QStringList lines;
     QString error;
-    QVERIFY(!loadAndApply(
-        repository, catalog, { entry.value(QStringLiteral("package_id")).toString() }, lines, error));
+    const bool applied = loadAndApply(
+        repository, catalog, { entry.value(QStringLiteral("package_id")).toString() }, lines, error);
+    QCOMPARE(treeSnapshot(outside()), outsideBefore);
+    const auto rootAfter = treeSnapshot(root());
+    for (auto it = rootBefore.cbegin(); it != rootBefore.cend(); ++it)
+        QCOMPARE(rootAfter.value(it.key()), it.value());
+    QVERIFY(!applied);
     QCOMPARE(error,
         QString(expected)
             .replace(QStringLiteral("%1"), root())
             .replace(QStringLiteral("%2"), repositoryDirectory()));
     QCOMPARE(lines, expectedLines);
-    QCOMPARE(treeSnapshot(outside()), outsideBefore);
-    const auto rootAfter = treeSnapshot(root());
-    for (auto it = rootBefore.cbegin(); it != rootBefore.cend(); ++it)
-        QCOMPARE(rootAfter.value(it.key()), it.value());
 }
 
 void tst_ApplyTransaction::verificationMessages_data()

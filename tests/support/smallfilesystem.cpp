@@ -50,4 +50,11 @@ bool SmallFileSystem::removeFiller()
     return QFile::remove(fillerPath(path()));
 }
 
+bool SmallFileSystem::remountReadOnly()
+{
+    return QProcess::execute(
+               QStringLiteral("mount"), { QStringLiteral("-o"), QStringLiteral("remount,ro"), path() })
+        == 0;
+}
+
 } // namespace vexa

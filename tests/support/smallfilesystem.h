@@ -21,6 +21,8 @@ public:
     // Takes up the free space with a filler file until at most `bytes` remain.
     bool fillLeaving(qint64 bytes);
     bool removeFiller();
+    // Nothing on it can be written, created or deleted any more.
+    bool remountReadOnly();
 
 private:
     QTemporaryDir m_directory;
