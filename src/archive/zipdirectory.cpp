@@ -47,7 +47,7 @@ quint64 u64(const char *p)
     return qFromLittleEndian<quint64>(p);
 }
 
-bool readAt(QFile &file, qint64 offset, qint64 size, QByteArray &data)
+bool readAt(QIODevice &file, qint64 offset, qint64 size, QByteArray &data)
 {
     if (offset < 0 || size < 0 || !file.seek(offset))
         return false;
@@ -56,7 +56,7 @@ bool readAt(QFile &file, qint64 offset, qint64 size, QByteArray &data)
 }
 
 // Finds the central directory's offset, size and entry count from the end-of-directory records.
-bool locateCentralDirectory(QFile &file, quint64 &offset, quint64 &size, quint64 &count)
+bool locateCentralDirectory(QIODevice &file, quint64 &offset, quint64 &size, quint64 &count)
 {
     const qint64 fileSize = file.size();
     if (fileSize < EndOfDirectorySize)
@@ -179,8 +179,8 @@ constexpr qint64 LocalHeaderSize = 30;
 constexpr quint32 LocalHeaderSignature = 0x04034b50;
 
 // Reads the local header of an entry: where its data starts, after checking that the header repeats
-// the entry's name. Unbuffered reads keep this at one small read per entry.
-bool readLocalHeader(QFile &archive, const ZipDirectoryEntry &entry, quint64 &dataStart)
+// the entry's name.
+bool readLocalHeader(QIODevice &archive, const ZipDirectoryEntry &entry, quint64 &dataStart)
 {
     QByteArray header;
     const quint64 fileSize = quint64(archive.size());
@@ -199,11 +199,8 @@ bool readLocalHeader(QFile &archive, const ZipDirectoryEntry &entry, quint64 &da
 
 // A local header that names its entry differently from the directory describes another archive than
 // the one judged, so such an archive is not a well-formed one.
-bool localHeadersRepeatNames(const QString &archivePath, const QList<ZipDirectoryEntry> &entries)
+bool localHeadersRepeatNames(QIODevice &archive, const QList<ZipDirectoryEntry> &entries)
 {
-    QFile archive(archivePath);
-    if (!archive.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
     quint64 dataStart = 0;
     for (const ZipDirectoryEntry &entry : entries) {
         if (!readLocalHeader(archive, entry, dataStart))
@@ -217,9 +214,14 @@ bool localHeadersRepeatNames(const QString &archivePath, const QList<ZipDirector
 bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entries)
 {
     entries.clear();
+    // Unbuffered reads keep each local header at one small read.
     QFile file(archivePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && readZipDirectory(file, entries);
+}
+
+bool readZipDirectory(QIODevice &file, QList<ZipDirectoryEntry> &entries)
+{
+    entries.clear();
     quint64 offset = 0;
     quint64 size = 0;
     quint64 count = 0;
@@ -277,11 +279,11 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
         entries.append(entry);
         at = next;
     }
-    return localHeadersRepeatNames(archivePath, entries);
+    return localHeadersRepeatNames(file, entries);
 }
 
 ZipEntryRead copyZipEntryData(
-    QFile &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc)
+    QIODevice &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc)
 {
     constexpr quint16 Stored = 0;
     constexpr quint16 Deflated = 8;

@@ -33,6 +33,8 @@ struct ZipDirectoryEntry
 // archive. The zip reader silently drops leading "../" and "/" from names, so this list is the one to
 // judge an archive by, and the one extraction writes.
 bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entries);
+// The same over an archive already open for reading, a file or bytes in memory.
+bool readZipDirectory(QIODevice &archive, QList<ZipDirectoryEntry> &entries);
 
 enum class ZipEntryRead {
     Read, // the data went to the output; size and checksum are for the caller to judge
@@ -47,7 +49,7 @@ enum class ZipEntryRead {
 // entry: the zip reader instead compares a name with every stored name for each entry, which makes an
 // archive of tens of thousands of files take minutes.
 ZipEntryRead copyZipEntryData(
-    QFile &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc);
+    QIODevice &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc);
 
 // The CRC-32 that zip archives record for each entry's data, continued from `crc` for data read in parts.
 quint32 zipCrc32(QByteArrayView data, quint32 crc = 0);

@@ -4,8 +4,6 @@
 #include "archive/zipdirectory.h"
 
 #include <QBuffer>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -14,19 +12,11 @@ using namespace vexa;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static QTemporaryDir directory;
-    const QString path = directory.filePath(QStringLiteral("fuzz.zip"));
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            || file.write(reinterpret_cast<const char *>(data), qint64(size)) != qint64(size))
-            return 0;
-    }
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    QBuffer archive(&bytes);
+    archive.open(QIODevice::ReadOnly);
     QList<ZipDirectoryEntry> entries;
-    if (!readZipDirectory(path, entries))
-        return 0;
-    QFile archive(path);
-    if (!archive.open(QIODevice::ReadOnly))
+    if (!readZipDirectory(archive, entries))
         return 0;
     int decoded = 0;
     for (const ZipDirectoryEntry &entry : entries) {
@@ -35,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // Entries claiming more than a mebibyte would only measure the machine's memory.
         if (entry.isDirectory || entry.uncompressedSize > 1024 * 1024 || ++decoded > 64)
             continue;
-        QByteArray bytes;
-        QBuffer output(&bytes);
+        QByteArray content;
+        QBuffer output(&content);
         output.open(QIODevice::WriteOnly);
         quint64 written = 0;
         quint32 crc = 0;
