@@ -68,6 +68,23 @@ QString EnvironmentSandbox::variableFile() const
     return configDirectory() + QStringLiteral("/environment.d/60-vexa-root.conf");
 }
 
+QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
+    const QStringList &ownedPaths, const QStringList &dependencies)
+{
+    return QJsonObject {
+        { QStringLiteral("package_id"), id },
+        { QStringLiteral("display_name"), name },
+        { QStringLiteral("product"), name },
+        { QStringLiteral("version"), QStringLiteral("1.%1").arg(code) },
+        { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
+        { QStringLiteral("internal_version_code"), code },
+        { QStringLiteral("install_subdir"), marker.section(QLatin1Char('/'), 0, 0) },
+        { QStringLiteral("marker_relative_path"), marker },
+        { QStringLiteral("owned_paths"), QJsonArray::fromStringList(ownedPaths) },
+        { QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies) },
+    };
+}
+
 bool makeZip(const FileMap &files, const QString &zipPath, QString &errorText)
 {
     QJsonObject entries;

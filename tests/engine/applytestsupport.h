@@ -38,6 +38,11 @@ private:
 // Relative path (as an archive entry names it) to content.
 using FileMap = QMap<QString, QByteArray>;
 
+// A catalog entry with its install_subdir the marker's first directory, product the display name and
+// version "1.<code>".
+QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
+    const QStringList &ownedPaths, const QStringList &dependencies = {});
+
 // Packs `files` into a zip at `zipPath` with python3's zipfile, deflated, each entry named exactly as
 // its key (hostile names included). False with a message when python3 fails.
 bool makeZip(const FileMap &files, const QString &zipPath, QString &errorText);

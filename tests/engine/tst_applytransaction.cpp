@@ -27,23 +27,6 @@ namespace {
 const QString BaseId = QStringLiteral("com.test.base");
 const QString AppId = QStringLiteral("com.test.app");
 
-QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
-    const QStringList &ownedPaths, const QStringList &dependencies = {})
-{
-    return QJsonObject {
-        { QStringLiteral("package_id"), id },
-        { QStringLiteral("display_name"), name },
-        { QStringLiteral("product"), name },
-        { QStringLiteral("version"), QStringLiteral("1.%1").arg(code) },
-        { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
-        { QStringLiteral("internal_version_code"), code },
-        { QStringLiteral("install_subdir"), marker.section(QLatin1Char('/'), 0, 0) },
-        { QStringLiteral("marker_relative_path"), marker },
-        { QStringLiteral("owned_paths"), QJsonArray::fromStringList(ownedPaths) },
-        { QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies) },
-    };
-}
-
 QJsonObject baseEntry(int code = 1)
 {
     return packageEntry(
@@ -615,12 +598,6 @@ void tst_ApplyTransaction::packageProblemsStopTheApply_data()
         << QStringLiteral("Refusing unsafe payload_source_dir \"../outside\" of Base [iv1]: it lies outside "
                           "the repository directory %2.")
         << QStringList() << QString();
-    QTest::newRow("marker naming the root")
-        << baseWith(QStringLiteral("marker_relative_path"), QStringLiteral(".")) << FileMap()
-        << QStringLiteral(
-               "Refusing unsafe marker_relative_path \".\" of Base [iv1]: it names the install root "
-               "%1 itself.")
-        << QStringList() << QString();
     QTest::newRow("payload directory naming the repository")
         << baseWith(QStringLiteral("payload_source_dir"), QStringLiteral(".")) << FileMap()
         << QStringLiteral("Refusing unsafe payload_source_dir \".\" of Base [iv1]: it names the repository "
@@ -632,28 +609,14 @@ void tst_ApplyTransaction::packageProblemsStopTheApply_data()
                           "through a link out of the repository directory %2.")
         << QStringList() << QStringLiteral("repository/payloads/linked");
 
-    // Archive entries are judged whole before the first one is written.
-    const QString archive = QStringLiteral("%2/packages/com.test.base.zip");
+    // Archive entries are judged whole before the first one is written (their table is the extraction's).
     QTest::newRow("archive entry naming the root itself")
         << baseEntry()
         << FileMap { { QStringLiteral("base/base.txt"), "base" }, { QStringLiteral("."), "x" } }
-        << QStringLiteral("Refusing unsafe archive entry \".\" of %3: it names the destination %1 itself.")
-               .replace(QStringLiteral("%3"), archive)
-        << installingBase << QString();
-    QTest::newRow("archive entry naming another package's directory")
-        << baseEntry()
-        << FileMap { { QStringLiteral("base/base.txt"), "base" }, { QStringLiteral("qt6/."), "x" } }
-        << QStringLiteral("Refusing unsafe archive entry \"qt6/.\" of %3: it is not a valid file name.")
-               .replace(QStringLiteral("%3"), archive)
-        << installingBase << QString();
-    QTest::newRow("archive entry through a link in the root")
-        << baseEntry()
-        << FileMap { { QStringLiteral("base/base.txt"), "base" }, { QStringLiteral("lib/pwned.txt"), "x" } }
         << QStringLiteral(
-               "Refusing unsafe archive entry \"lib/pwned.txt\" of %3: it leads through a link out "
-               "of the destination %1.")
-               .replace(QStringLiteral("%3"), archive)
-        << installingBase << QStringLiteral("root/lib");
+               "Refusing unsafe archive entry \".\" of %2/packages/com.test.base.zip: it names the "
+               "destination %1 itself.")
+        << installingBase << QString();
 }
 
 void tst_ApplyTransaction::packageProblemsStopTheApply()

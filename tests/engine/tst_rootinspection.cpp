@@ -665,20 +665,17 @@ void RootInspectionTest::hostileMarkers()
     if (linkedLib)
         QVERIFY(QFile::link(outside, root + QStringLiteral("/lib")));
     catalogMarker.replace(QStringLiteral("{outside}"), outside);
-    const QJsonObject package { { QStringLiteral("package_id"), QStringLiteral("com.test.p") },
-        { QStringLiteral("display_name"), QStringLiteral("P") },
-        { QStringLiteral("marker_relative_path"), catalogMarker } };
     PackageCatalog catalog;
     QString error;
-    QVERIFY2(
-        loadFromJson(
-            QJsonDocument(QJsonObject { { QStringLiteral("packages"), QJsonArray { package } } }).toJson(),
-            catalog, error),
-        qPrintable(error));
+    QVERIFY(loadFromJson(QStringLiteral(R"({"packages": [{"package_id": "com.test.p", "display_name": "P",)"
+                                        R"( "marker_relative_path": "%1"}]})")
+                             .arg(catalogMarker)
+                             .toUtf8(),
+        catalog, error));
     if (!recordedMarker.isEmpty()) {
         QVERIFY(!writeState(root,
-            stateFile({ QStringLiteral(R"({"package_id":"org.other","product":"p","version":"1",)"
-                                       R"("toolchain":"t","marker_relative_path":"%1"})")
+            stateFile({ QStringLiteral(R"({"package_id": "org.other", "product": "p", "version": "1",)"
+                                       R"( "toolchain": "t", "marker_relative_path": "%1"})")
                             .arg(recordedMarker)
                             .toUtf8() }))
                      .isEmpty());
@@ -686,7 +683,6 @@ void RootInspectionTest::hostileMarkers()
 
     const InstalledState state = inspectRoot(catalog, root);
     QVERIFY(state.installed.isEmpty());
-    QVERIFY(state.current.isEmpty());
     QVERIFY(!state.hasInstalledContent);
 }
 
