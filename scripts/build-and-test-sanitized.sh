@@ -11,4 +11,4 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-asan
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure
+QT_QPA_PLATFORM=offscreen ctest --test-dir build-asan --output-on-failure -j2
