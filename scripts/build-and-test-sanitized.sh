@@ -6,7 +6,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_COMPILER=clang++ \
   -DVEXA_BUILD_FUZZERS=ON -DVEXA_BUILD_BENCHMARKS=OFF
 cmake --build build-asan
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1"
