@@ -1,6 +1,7 @@
 #include "updater/installswap.h"
 
-#include "platform/linkremoval.h"
+#include "archive/filereplacement.h"
+#include "archive/pathcontainment.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,7 +25,7 @@ bool carryOverUntakenEntries(const QString &oldDirectory, const QString &newDire
         = oldDir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         const QFileInfo taken(newDir.filePath(name));
-        if (taken.exists() || isLinkEntry(taken))
+        if (taken.exists() || isLinkOrJunction(taken))
             continue;
         allMoved = QDir().rename(oldDir.filePath(name), taken.filePath()) && allMoved;
     }
@@ -36,8 +37,8 @@ bool carryOverUntakenEntries(const QString &oldDirectory, const QString &newDire
 // user's and is left exactly as it was.
 void retireOldDirectory(const QString &backup, const QString &installDirectory)
 {
-    if (isLinkEntry(QFileInfo(backup)) || carryOverUntakenEntries(backup, installDirectory))
-        removeWithoutFollowingLinks(backup);
+    if (isLinkOrJunction(QFileInfo(backup)) || carryOverUntakenEntries(backup, installDirectory))
+        removeTree(backup);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 # Usage: bench/engine/run-archive-bench.sh [build directory]   (default: build-archive)
 # Environment: VEXA_BENCH_DOWNLOAD_MB (1024), VEXA_BENCH_BIG_ENTRY_MB (500), VEXA_BENCH_FILES (2000),
 # VEXA_BENCH_RUNS (5, the best run counts).
-# Needs python3, curl, openssl, sha256sum, unzip, /usr/bin/time; bsdtar is optional. Traffic stays
+# Needs python3, curl, openssl, sha256sum, unzip, /usr/bin/time. Traffic stays
 # on 127.0.0.1; the large files live in a temporary directory that is deleted section by section.
 set -euo pipefail
 
@@ -127,25 +127,15 @@ with zipfile.ZipFile(os.path.join(work, 'big.zip'), 'w', zipfile.ZIP_DEFLATED, c
             piece = block[: big_mb * 1000 * 1000 - written]
             entry.write(piece); written += len(piece)
 PY
-mkdir -p "$work/notar" "$work/bsdtar"
-bsdtar_path=$(command -v bsdtar || true)
-[[ -n $bsdtar_path ]] && ln -s "$bsdtar_path" "$work/bsdtar/tar"
-
 for archive in many big; do
     # sync: data written by the previous run must not be flushed on the time of the next one.
     reset_dest() { rm -rf "$work/dest"; sync; }
     unzip_s=$(best_of_runs reset_dest unzip -q -o "$work/$archive.zip" -d "$work/dest")
-    reader_s=$(bench_best_of_runs reset_dest env PATH="$work/notar" "$bench" extract "$work/$archive.zip" "$work/dest")
-    gnu_s=$(bench_best_of_runs reset_dest "$bench" extract "$work/$archive.zip" "$work/dest")
+    reader_s=$(bench_best_of_runs reset_dest "$bench" extract "$work/$archive.zip" "$work/dest")
     report "$archive.zip: unzip (s)" "$unzip_s"
-    report "$archive.zip: extractArchive, no tar: zip reader (s)" "$reader_s   ratio $(ratio "$reader_s" "$unzip_s")"
-    report "$archive.zip: extractArchive, GNU tar fails, zip reader (s)" "$gnu_s   ratio $(ratio "$gnu_s" "$unzip_s")"
-    if [[ -n $bsdtar_path ]]; then
-        bsd_s=$(bench_best_of_runs reset_dest env PATH="$work/bsdtar" "$bench" extract "$work/$archive.zip" "$work/dest")
-        report "$archive.zip: extractArchive with bsdtar (s)" "$bsd_s   ratio $(ratio "$bsd_s" "$unzip_s")"
-    fi
-    line=$(env PATH="$work/notar" "$bench" extract "$work/$archive.zip" "$work/dest.rss")
-    report "$archive.zip: zip reader peak RSS KiB" "$(field peak_rss_kb <<< "$line")"
+    report "$archive.zip: extractArchive (s)" "$reader_s   ratio $(ratio "$reader_s" "$unzip_s")"
+    line=$("$bench" extract "$work/$archive.zip" "$work/dest.rss")
+    report "$archive.zip: extractArchive peak RSS KiB" "$(field peak_rss_kb <<< "$line")"
     rm -rf "$work/dest.rss"
 done
 
