@@ -1,3 +1,17 @@
+# Sanitizers apply to every target, so that libraries, tests and fuzzers are instrumented alike. The
+# fuzzers also need every library compiled with libFuzzer's coverage hooks.
+if(VEXA_BUILD_FUZZERS)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "VEXA_BUILD_FUZZERS needs clang (configure with -DCMAKE_CXX_COMPILER=clang++)")
+    endif()
+    set(VEXA_SANITIZE ON)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+if(VEXA_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
 # Compile settings shared by every target of the project.
 function(vexa_set_compile_options target)
     target_compile_definitions(${target} PRIVATE

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config
+  clang libclang-rt-14-dev
   qt6-base-dev qt6-base-private-dev qt6-declarative-dev qt6-declarative-private-dev
   qt6-tools-dev-tools libgl-dev libvulkan-dev
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
@@ -12,8 +13,8 @@ packages=(
   qml6-module-qtquick-dialogs
   # qmllint needs QtQml's type information; xvfb-run (with xauth) shows the window without a display.
   qml6-module-qtqml qml6-module-qtqml-models xvfb xauth
-  libssl-dev openssl python3 fontconfig fonts-dejavu-core
-  libarchive-tools zip unzip curl
+  libssl-dev zlib1g-dev openssl python3 fontconfig fonts-dejavu-core
+  zip unzip curl
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "archive/archiveextraction.h"
 #include "archive/directorycopy.h"
+#include "archive/filereplacement.h"
 #include "platform/processwait.h"
 #include "updater/installswap.h"
 
@@ -65,7 +66,7 @@ bool applyClientUpdate(const UpdaterOptions &options, QString &errorText, int ex
     }
 
     QFile::remove(options.archivePath);
-    QDir(workspace).removeRecursively();
+    removeTree(workspace);
     if (!QProcess::startDetached(options.relaunchExecutable, options.relaunchArguments,
             QFileInfo(options.relaunchExecutable).absolutePath())) {
         errorText = QStringLiteral("Updated the client, but failed to relaunch %1.")

@@ -1,186 +1,204 @@
 #include "archive/archiveextraction.h"
 
 #include "archive/filereplacement.h"
+#include "archive/pathcontainment.h"
 #include "archive/zipdirectory.h"
-#include "platform/tarprogram.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSet>
-
-#if __has_include(<QtCore/private/qzipreader_p.h>)
-#include <QtCore/private/qzipreader_p.h>
-#else
-#include <QtGui/private/qzipreader_p.h>
-#endif
 
 namespace vexa {
 
 namespace {
 
-QString withFallbackNote(const QString &message, const QString &note)
+constexpr quint16 StoredMethod = 0;
+constexpr quint16 DeflatedMethod = 8;
+constexpr quint16 EncryptedFlag = 0x0001;
+
+// Status values of Qt's zip reader, whose names the messages have always given.
+enum ZipStatus { NoError, FileReadError, FileOpenError, FilePermissionsError, FileError };
+
+QString archiveEntryWhat()
 {
-    if (note.isEmpty())
-        return message;
-    return message + QStringLiteral("\n\nFallback note:\n%1").arg(note);
+    return QStringLiteral("archive entry");
 }
 
-// Runs tar on the archive. True when tar extracted it; otherwise `note` says why not.
-bool extractWithTar(const QString &tarProgram, const QString &archivePath,
-    const QString &destinationDirectory, int timeoutMs, QString &note)
+// Everything that can be known before the first byte is written is judged first, so a refused archive
+// leaves the destination as it was: each entry's path, and that the directory it is written in does
+// not lead out of the destination through a link already there ("lib" linking elsewhere must not
+// receive the archive's "lib/..."). Extraction itself never creates a link, so the answer holds.
+bool checkEntries(const QString &archivePath, const QString &destination,
+    const QList<ZipDirectoryEntry> &entries, QString &errorText)
 {
-    QProcess tar;
-    tar.setProgram(tarProgram);
-    // Absolute paths: some tar builds change into the -C directory before opening the archive.
-    tar.setArguments(
-        { QStringLiteral("-xf"), QDir::toNativeSeparators(QFileInfo(archivePath).absoluteFilePath()),
-            QStringLiteral("-C"), QDir::toNativeSeparators(QDir(destinationDirectory).absolutePath()) });
-    tar.start(QIODevice::ReadWrite);
-    tar.closeWriteChannel();
-    if (tar.waitForFinished(timeoutMs)) {
-        if (tar.exitStatus() == QProcess::NormalExit && tar.exitCode() == 0)
-            return true;
-        note = QStringLiteral("tar.exe failed to extract %1:\n%2\n%3")
-                   .arg(archivePath, QString::fromLocal8Bit(tar.readAllStandardOutput()),
-                       QString::fromLocal8Bit(tar.readAllStandardError()));
-        return false;
+    QSet<QString> checkedDirectories { QString() };
+    for (const ZipDirectoryEntry &entry : entries) {
+        const PathPlacement placement = pathPlacement(entry.storedPath);
+        if (placement != PathPlacement::Inside) {
+            errorText = unsafePathMessage(archiveEntryWhat(), entry.storedPath, archivePath,
+                placementReason(placement, destinationPlace(destination)));
+            return false;
+        }
+        const QString relativePath = cleanRelativePath(entry.storedPath);
+        const QString directory
+            = entry.isDirectory ? relativePath : relativePath.section(QLatin1Char('/'), 0, -2);
+        if (!checkedDirectories.contains(directory)) {
+            if (!staysInsideThroughLinks(destination, destination + QLatin1Char('/') + directory)) {
+                errorText = unsafePathMessage(archiveEntryWhat(), entry.storedPath, archivePath,
+                    throughLinkReason(destinationPlace(destination)));
+                return false;
+            }
+            checkedDirectories.insert(directory);
+        }
+        if (entry.flags & EncryptedFlag) {
+            errorText = QStringLiteral("Cannot extract archive entry %1 from %2: it is encrypted.")
+                            .arg(entry.storedPath, archivePath);
+            return false;
+        }
+        if (entry.method != StoredMethod && entry.method != DeflatedMethod) {
+            errorText
+                = QStringLiteral("Cannot extract archive entry %1 from %2: compression method %3 is not "
+                                 "supported.")
+                      .arg(entry.storedPath, archivePath, QString::number(entry.method));
+            return false;
+        }
     }
-    tar.kill();
-    tar.waitForFinished(TarKillWaitMs);
-    note = QStringLiteral("tar.exe did not finish while extracting %1.").arg(archivePath);
+    return true;
+}
+
+// Writes checked entries below the destination, one at a time.
+class EntryWriter
+{
+public:
+    EntryWriter(const QString &archivePath, const QString &destination)
+        : m_archivePath(archivePath)
+        , m_destination(QDir::cleanPath(destination))
+    { }
+
+    bool open(QString &errorText);
+    bool write(const ZipDirectoryEntry &entry, QString &errorText);
+
+private:
+    QString targetOf(const QString &relativePath) const
+    {
+        return m_destination + QLatin1Char('/') + relativePath;
+    }
+    bool makeDirectory(const QString &relativePath, const QString &failure, QString &errorText);
+    bool writeFile(const ZipDirectoryEntry &entry, const QString &target, QString &errorText);
+
+    QString m_archivePath;
+    QString m_destination;
+    QFile m_archive;
+    // Directories below the destination already made, so that each file does not cost a mkpath.
+    QSet<QString> m_knownDirectories { QString() };
+};
+
+bool EntryWriter::open(QString &errorText)
+{
+    m_archive.setFileName(m_archivePath);
+    if (m_archive.open(QIODevice::ReadOnly))
+        return true;
+    const int status
+        = m_archive.error() == QFileDevice::PermissionsError ? FilePermissionsError : FileOpenError;
+    errorText = QStringLiteral("Archive is not readable: %1 (%2)").arg(m_archivePath, zipStatusName(status));
     return false;
 }
 
-bool extractWithZipReader(const QString &archivePath, const QString &destinationDirectory,
-    const QList<ZipDirectoryEntry> &entries, bool directoryRead, const QString &note, QString &errorText)
+bool EntryWriter::makeDirectory(const QString &relativePath, const QString &failure, QString &errorText)
 {
-    QZipReader reader(archivePath, QIODevice::ReadOnly);
-    if (!reader.exists()) {
-        errorText = QStringLiteral("Archive not found: %1").arg(archivePath);
+    if (m_knownDirectories.contains(relativePath))
+        return true;
+    if (!QDir().mkpath(targetOf(relativePath))) {
+        errorText = failure;
         return false;
     }
-    if (!reader.isReadable()) {
-        errorText = QStringLiteral("Archive is not readable: %1 (%2)")
-                        .arg(archivePath, zipStatusName(reader.status()));
+    for (QString known = relativePath; !known.isEmpty(); known = known.section(QLatin1Char('/'), 0, -2))
+        m_knownDirectories.insert(known);
+    return true;
+}
+
+bool EntryWriter::write(const ZipDirectoryEntry &entry, QString &errorText)
+{
+    const QString relativePath = cleanRelativePath(entry.storedPath);
+    const QString target = targetOf(relativePath);
+    if (entry.isDirectory) {
+        return makeDirectory(
+            relativePath, QStringLiteral("Failed to create extracted directory %1").arg(target), errorText);
+    }
+    const QString parent = relativePath.section(QLatin1Char('/'), 0, -2);
+    if (!makeDirectory(parent,
+            QStringLiteral("Failed to create parent directory for extracted file %1").arg(target), errorText))
+        return false;
+
+    const QFileInfo existing(target);
+    if (existing.isDir() && !isLinkOrJunction(existing)) {
+        // Whatever was known below the directory goes with it.
+        m_knownDirectories = { QString() };
+        if (!removeTree(target)) {
+            errorText = QStringLiteral("Failed to replace existing directory %1").arg(target);
+            return false;
+        }
+    } else if (!removeFileForReplacement(target)) {
+        errorText = QStringLiteral("Failed to replace existing file %1").arg(target);
         return false;
     }
-    // The zip reader answers a damaged or foreign file with an empty list and no error (only a log
-    // line), which would pass as a successful extraction of nothing; our own reading of the
-    // directory decides, and the reader is only asked when that reading succeeded.
-    int status = QZipReader::FileError;
-    if (directoryRead) {
-        reader.fileInfoList();
-        status = reader.status();
-    }
-    if (status != QZipReader::NoError) {
-        errorText = withFallbackNote(QStringLiteral("Failed to read archive entries from %1 (%2)")
-                                         .arg(archivePath, zipStatusName(status)),
-            note);
+    if (writeFile(entry, target, errorText))
+        return true;
+    // A damaged or half-written entry must not stay where a good file is expected.
+    QFile::remove(target);
+    return false;
+}
+
+bool EntryWriter::writeFile(const ZipDirectoryEntry &entry, const QString &target, QString &errorText)
+{
+    QFile file(target);
+    // NewOnly: the target was just removed, so anything there now (a link above all) is not ours.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        errorText = QStringLiteral("Failed to open extracted file %1 for writing").arg(target);
         return false;
     }
-
-    // Entries are read directly where this build can decode them; the zip reader serves the rest.
-    QFile archive(archivePath);
-    archive.open(QIODevice::ReadOnly);
-    const QDir destination(destinationDirectory);
-    // Parent directories already made, so that each file does not cost a mkpath.
-    QSet<QString> knownDirectories;
-    // The entries come from our own directory listing: the zip reader's list drops leading dots from
-    // names (".gitignore" would become "gitignore") and cannot fetch the data of the names it altered.
-    for (const ZipDirectoryEntry &entry : entries) {
-        QString relativePath = entry.storedPath;
-        relativePath.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        relativePath = relativePath.trimmed();
-        if (relativePath.isEmpty())
-            continue;
-        const QString target = QDir::cleanPath(destination.filePath(relativePath));
-
-        if (entry.isDirectory) {
-            if (!QDir().mkpath(target)) {
-                errorText = QStringLiteral("Failed to create extracted directory %1").arg(target);
-                return false;
-            }
-            continue;
-        }
-
-        const QString parent = target.left(target.lastIndexOf(QLatin1Char('/')));
-        if (!knownDirectories.contains(parent)) {
-            if (!QDir().mkpath(parent)) {
-                errorText
-                    = QStringLiteral("Failed to create parent directory for extracted file %1").arg(target);
-                return false;
-            }
-            knownDirectories.insert(parent);
-        }
-        const QFileInfo existing(target);
-        if (existing.isDir() && !existing.isSymLink()) {
-            // Whatever was known below the directory goes with it.
-            knownDirectories.clear();
-            if (!QDir(target).removeRecursively()) {
-                errorText = QStringLiteral("Failed to replace existing directory %1").arg(target);
-                return false;
-            }
-        } else if (!removeFileForReplacement(target)) {
-            errorText = QStringLiteral("Failed to replace existing file %1").arg(target);
-            return false;
-        }
-
-        QFile file(target);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            errorText = QStringLiteral("Failed to open extracted file %1 for writing").arg(target);
-            return false;
-        }
-        // Streamed straight into the file, so an entry of several gigabytes never sits in memory.
-        quint64 size = 0;
-        quint32 crc = 0;
-        int readStatus = QZipReader::NoError;
-        bool writeFailed = false;
-        switch (copyZipEntryData(archive, entry, file, size, crc)) {
-        case ZipEntryRead::Read:
-            break;
-        case ZipEntryRead::Damaged:
-            readStatus = QZipReader::FileError;
-            break;
-        case ZipEntryRead::WriteFailed:
-            writeFailed = true;
-            break;
-        case ZipEntryRead::Unsupported: {
-            const QByteArray data = reader.fileData(entry.storedPath);
-            readStatus = reader.status();
-            writeFailed = file.write(data) != data.size();
-            size = quint64(data.size());
-            crc = zipCrc32(data);
-            break;
-        }
-        }
-        file.close();
-        if (writeFailed || file.error() != QFileDevice::NoError) {
-            errorText = QStringLiteral("Failed to write complete extracted file %1").arg(target);
-            return false;
-        }
-        const bool sizeAgrees = entry.uncompressedSize == 0 || size == entry.uncompressedSize;
-        // Damaged data often decodes without complaint, and the zip reader never reports it; the
-        // recorded checksum keeps a damaged entry from being installed as if it were good.
-        if (readStatus == QZipReader::NoError && sizeAgrees && crc != entry.crc32)
-            readStatus = QZipReader::FileError;
-        if (readStatus != QZipReader::NoError) {
-            errorText = withFallbackNote(QStringLiteral("Failed to extract archive entry %1 from %2 (%3)")
-                                             .arg(entry.storedPath, archivePath, zipStatusName(readStatus)),
-                note);
-            return false;
-        }
-        if (!sizeAgrees) {
-            errorText = QStringLiteral("Extracted archive entry %1 from %2 has size %3, expected %4.")
-                            .arg(entry.storedPath, archivePath, QString::number(size),
-                                QString::number(entry.uncompressedSize));
-            return false;
-        }
-        // An archive that recorded no permissions must not leave a file nobody can read.
-        if (entry.permissions)
-            QFile::setPermissions(target, entry.permissions);
+    // Streamed straight into the file, so an entry of several gigabytes never sits in memory.
+    quint64 size = 0;
+    quint32 crc = 0;
+    bool damaged = false;
+    bool writeFailed = false;
+    switch (copyZipEntryData(m_archive, entry, file, size, crc)) {
+    case ZipEntryRead::Read:
+        break;
+    case ZipEntryRead::Damaged:
+        damaged = true;
+        break;
+    case ZipEntryRead::WriteFailed:
+        writeFailed = true;
+        break;
+    case ZipEntryRead::Unsupported: // refused by checkEntries before anything was written
+        damaged = true;
+        break;
     }
+    // The flush inside close() is where a full disk shows for the last block.
+    file.close();
+    if (writeFailed || file.error() != QFileDevice::NoError) {
+        errorText = QStringLiteral("Failed to write complete extracted file %1").arg(target);
+        return false;
+    }
+    const bool sizeAgrees = entry.uncompressedSize == 0 || size == entry.uncompressedSize;
+    // Damaged data often decodes without complaint; the recorded checksum keeps a damaged entry from
+    // being installed as if it were good.
+    if (damaged || (sizeAgrees && crc != entry.crc32)) {
+        errorText = QStringLiteral("Failed to extract archive entry %1 from %2 (%3)")
+                        .arg(entry.storedPath, m_archivePath, zipStatusName(FileError));
+        return false;
+    }
+    if (!sizeAgrees) {
+        errorText = QStringLiteral("Extracted archive entry %1 from %2 has size %3, expected %4.")
+                        .arg(entry.storedPath, m_archivePath, QString::number(size),
+                            QString::number(entry.uncompressedSize));
+        return false;
+    }
+    // An archive that recorded no permissions must not leave a file nobody can read.
+    if (entry.permissions)
+        QFile::setPermissions(target, entry.permissions);
     return true;
 }
 
@@ -189,54 +207,59 @@ bool extractWithZipReader(const QString &archivePath, const QString &destination
 QString zipStatusName(int status)
 {
     switch (status) {
-    case QZipReader::NoError:
+    case NoError:
         return QStringLiteral("NoError");
-    case QZipReader::FileReadError:
+    case FileReadError:
         return QStringLiteral("FileReadError");
-    case QZipReader::FileOpenError:
+    case FileOpenError:
         return QStringLiteral("FileOpenError");
-    case QZipReader::FilePermissionsError:
+    case FilePermissionsError:
         return QStringLiteral("FilePermissionsError");
-    case QZipReader::FileError:
+    case FileError:
         return QStringLiteral("FileError");
     default:
         return QStringLiteral("UnknownError");
     }
 }
 
-bool extractArchive(
-    const QString &archivePath, const QString &destinationDirectory, QString &errorText, int tarTimeoutMs)
+bool extractArchive(const QString &archivePath, const QString &destinationDirectory, QString &errorText,
+    const QSet<QString> &writeLast)
 {
     if (!QDir().mkpath(destinationDirectory)) {
         errorText = QStringLiteral("Failed to create extraction directory %1").arg(destinationDirectory);
         return false;
     }
-
-    // Judge the archive by its own directory before anything is written, on either path.
+    if (!QFileInfo::exists(archivePath)) {
+        errorText = QStringLiteral("Archive not found: %1").arg(archivePath);
+        return false;
+    }
+    EntryWriter writer(archivePath, destinationDirectory);
+    if (!writer.open(errorText))
+        return false;
     QList<ZipDirectoryEntry> entries;
-    const bool directoryRead = QFileInfo::exists(archivePath) && readZipDirectory(archivePath, entries);
-    bool hasSymLinks = false;
-    for (const ZipDirectoryEntry &entry : std::as_const(entries)) {
-        if (!isContainedEntryPath(entry.storedPath)) {
-            errorText = QStringLiteral("Refusing to extract %1: entry %2 would be written outside %3")
-                            .arg(archivePath, entry.storedPath, destinationDirectory);
-            return false;
-        }
-        hasSymLinks = hasSymLinks || entry.isSymLink;
+    if (!readZipDirectory(archivePath, entries)) {
+        errorText = QStringLiteral("Failed to read archive entries from %1 (%2)")
+                        .arg(archivePath, zipStatusName(FileError));
+        return false;
     }
+    if (!checkEntries(archivePath, destinationDirectory, entries, errorText))
+        return false;
 
-    QString fallbackNote;
-    // tar only sees archives whose every entry was checked above, and none with links: tar would
-    // create real links, the zip reader writes them as plain files.
-    if (directoryRead && !hasSymLinks) {
-        const QString tarProgram = findTarProgram();
-        if (!tarProgram.isEmpty()
-            && extractWithTar(tarProgram, archivePath, destinationDirectory, tarTimeoutMs, fallbackNote)) {
-            return true;
-        }
+    QSet<QString> lastKeys;
+    for (const QString &path : writeLast)
+        lastKeys.insert(cleanRelativePath(path).toLower());
+    QList<const ZipDirectoryEntry *> deferred;
+    for (const ZipDirectoryEntry &entry : std::as_const(entries)) {
+        if (!lastKeys.isEmpty() && lastKeys.contains(cleanRelativePath(entry.storedPath).toLower()))
+            deferred.append(&entry);
+        else if (!writer.write(entry, errorText))
+            return false;
     }
-    return extractWithZipReader(
-        archivePath, destinationDirectory, entries, directoryRead, fallbackNote, errorText);
+    for (const ZipDirectoryEntry *entry : std::as_const(deferred)) {
+        if (!writer.write(*entry, errorText))
+            return false;
+    }
+    return true;
 }
 
 } // namespace vexa

@@ -1,21 +1,21 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 namespace vexa {
 
-// How long the system's tar may take for one archive before it is killed and the zip reader takes over.
-constexpr int TarTimeoutMs = 120000;
-// How long a killed tar is given to go away.
-constexpr int TarKillWaitMs = 5000;
-
 // Unpacks the zip archive over the destination directory, replacing whatever exists at each entry's
-// path and leaving everything else alone. The system's tar is tried first, the in-process zip reader
-// when tar is missing or fails. An archive with an entry that is absolute or climbs out of the
-// destination is refused before anything is written. Symbolic-link entries are written as ordinary
-// files holding the link text, never as links. On failure returns false with one message.
+// path and leaving everything else alone. The whole archive is judged by its own central directory
+// before anything is written, and exactly the entries judged are written, by our own reader: an entry
+// that is not strictly inside the destination (see pathPlacement), an encrypted entry or an unknown
+// compression method refuses the archive. Nothing is written through a link that leads out of the
+// destination, and nothing is left as a link: link entries become plain files holding the link text.
+// An entry that fails its size or checksum check is removed again. Entries whose cleaned path is in
+// `writeLast` (compared without regard to case) are written after all others, so a package's marker
+// only appears once everything else of it is in place. On failure returns false with one message.
 bool extractArchive(const QString &archivePath, const QString &destinationDirectory, QString &errorText,
-    int tarTimeoutMs = TarTimeoutMs);
+    const QSet<QString> &writeLast = {});
 
 // The name of a zip reader status value ("NoError", "FileReadError", ...), "UnknownError" for others.
 QString zipStatusName(int status);

@@ -1,12 +1,14 @@
 #include "archive/directorycopy.h"
 
 #include "archive/filereplacement.h"
+#include "archive/pathcontainment.h"
 #include "platform/filedata.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 #include <QSet>
 
 namespace vexa {
@@ -24,12 +26,15 @@ bool copyFileContents(const QString &sourcePath, const QString &targetPath, QByt
     if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     QFile target(targetPath);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+    // NewOnly: the target was just removed, so anything there now (a link above all) is not ours.
+    if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return false;
-    if (!copyFileData(source, target, buffer))
-        return false;
+    const bool copied = copyFileData(source, target, buffer);
     target.close();
-    return target.error() == QFileDevice::NoError;
+    if (copied && target.error() == QFileDevice::NoError)
+        return true;
+    QFile::remove(targetPath);
+    return false;
 }
 
 // The owner, group and other bits of the file's mode. QFileInfo::permissions() also works out what
@@ -46,10 +51,121 @@ QFileDevice::Permissions modePermissions(const QFileInfo &info)
     return permissions;
 }
 
+class TreeCopy
+{
+public:
+    TreeCopy(const QString &sourceRoot, const QString &destination, const QSet<QString> &writeLast)
+        : m_sourceRoot(sourceRoot)
+        , m_destination(destination)
+        , m_buffer(CopyBlockSize, Qt::Uninitialized)
+    {
+        for (const QString &path : writeLast)
+            m_lastKeys.insert(cleanRelativePath(path).toLower());
+    }
+
+    QString skippedRelative;
+
+    bool copyDirectory(const QString &relativeDirectory, QString &errorText);
+    bool copyDeferred(QString &errorText);
+
+private:
+    QString targetOf(const QString &relativePath) const
+    {
+        return relativePath.isEmpty() ? m_destination : m_destination + QLatin1Char('/') + relativePath;
+    }
+    bool makeDirectory(const QString &relativePath, const QString &failure, QString &errorText);
+    bool copyFile(const QFileInfo &entry, const QString &relativePath, QString &errorText);
+
+    QString m_sourceRoot;
+    QString m_destination;
+    QByteArray m_buffer;
+    QSet<QString> m_lastKeys;
+    QList<QPair<QFileInfo, QString>> m_deferred;
+    // Directories below the destination already made and checked, so each costs one check per copy.
+    QSet<QString> m_knownDirectories;
+};
+
+// Creates the directory unless a link on the way leads out of the destination.
+bool TreeCopy::makeDirectory(const QString &relativePath, const QString &failure, QString &errorText)
+{
+    if (m_knownDirectories.contains(relativePath))
+        return true;
+    const QString directory = targetOf(relativePath);
+    if (!staysInsideThroughLinks(m_destination, directory)) {
+        errorText = unsafePathMessage(QStringLiteral("copied path"), relativePath, m_sourceRoot,
+            throughLinkReason(destinationPlace(m_destination)));
+        return false;
+    }
+    if (!QDir().mkpath(directory)) {
+        errorText = failure;
+        return false;
+    }
+    m_knownDirectories.insert(relativePath);
+    return true;
+}
+
+bool TreeCopy::copyFile(const QFileInfo &entry, const QString &relativePath, QString &errorText)
+{
+    const QString target = targetOf(relativePath);
+    if (!makeDirectory(relativePath.section(QLatin1Char('/'), 0, -2),
+            QStringLiteral("Failed to create parent directory for %1").arg(target), errorText))
+        return false;
+    // Removing first (a link included) means the copy never writes through an old link.
+    if (!removeFileForReplacement(target)) {
+        errorText = QStringLiteral("Failed to replace existing file %1").arg(target);
+        return false;
+    }
+    if (!copyFileContents(entry.absoluteFilePath(), target, m_buffer)) {
+        errorText = QStringLiteral("Failed to copy %1 to %2").arg(entry.absoluteFilePath(), target);
+        return false;
+    }
+    QFile::setPermissions(target, modePermissions(entry));
+    return true;
+}
+
+bool TreeCopy::copyDirectory(const QString &relativeDirectory, QString &errorText)
+{
+    const QString sourceDirectory
+        = relativeDirectory.isEmpty() ? m_sourceRoot : m_sourceRoot + QLatin1Char('/') + relativeDirectory;
+    QDirIterator it(sourceDirectory, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo entry = it.fileInfo();
+        // A link is not part of the payload: following it could copy anything (a key file) into the root.
+        if (isLinkOrJunction(entry))
+            continue;
+        const QString relativePath = relativeDirectory.isEmpty()
+            ? entry.fileName()
+            : relativeDirectory + QLatin1Char('/') + entry.fileName();
+        if (!skippedRelative.isEmpty() && relativePath == skippedRelative)
+            continue;
+        if (entry.isDir()) {
+            if (!makeDirectory(relativePath,
+                    QStringLiteral("Failed to create %1").arg(targetOf(relativePath)), errorText)
+                || !copyDirectory(relativePath, errorText))
+                return false;
+        } else if (m_lastKeys.contains(relativePath.toLower())) {
+            m_deferred.append({ entry, relativePath });
+        } else if (!copyFile(entry, relativePath, errorText)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TreeCopy::copyDeferred(QString &errorText)
+{
+    for (const auto &[entry, relativePath] : std::as_const(m_deferred)) {
+        if (!copyFile(entry, relativePath, errorText))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool copyDirectoryTree(const QString &sourceDirectory, const QString &destinationDirectory,
-    QString &errorText, CopySourceKind sourceKind)
+    QString &errorText, CopySourceKind sourceKind, const QSet<QString> &writeLast)
 {
     const QFileInfo sourceInfo(sourceDirectory);
     if (!sourceInfo.exists() || !sourceInfo.isDir()) {
@@ -69,56 +185,12 @@ bool copyDirectoryTree(const QString &sourceDirectory, const QString &destinatio
     const QString destinationCanonical = QFileInfo(destinationDirectory).canonicalFilePath();
     if (sourceCanonical == destinationCanonical)
         return true;
-    QString skippedRelative;
+    // Cleaned, so that a trailing "/" cannot shift every relative path by one character.
+    TreeCopy copy(
+        QDir::cleanPath(sourceInfo.absoluteFilePath()), QDir::cleanPath(destinationDirectory), writeLast);
     if (destinationCanonical.startsWith(sourceCanonical + QLatin1Char('/')))
-        skippedRelative = destinationCanonical.mid(sourceCanonical.size() + 1);
-
-    const QString sourceRoot = sourceInfo.absoluteFilePath();
-    const QDir destination(destinationDirectory);
-    // Directories known to exist, so that each file does not cost a mkpath of its parent.
-    QSet<QString> knownDirectories { QString() };
-    QByteArray buffer(CopyBlockSize, Qt::Uninitialized);
-    QDirIterator it(
-        sourceRoot, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo entry = it.fileInfo();
-        const QString entryPath = entry.absoluteFilePath();
-        const QString relativePath = entryPath.mid(sourceRoot.size() + 1);
-        if (!skippedRelative.isEmpty()
-            && (relativePath == skippedRelative
-                || relativePath.startsWith(skippedRelative + QLatin1Char('/'))))
-            continue;
-        const QString target = QDir::cleanPath(destination.filePath(relativePath));
-        if (entry.isDir()) {
-            if (!QDir().mkpath(target)) {
-                errorText = QStringLiteral("Failed to create %1").arg(target);
-                return false;
-            }
-            knownDirectories.insert(relativePath);
-            continue;
-        }
-        const qsizetype slash = relativePath.lastIndexOf(QLatin1Char('/'));
-        const QString parentRelative = slash < 0 ? QString() : relativePath.left(slash);
-        if (!knownDirectories.contains(parentRelative)) {
-            if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
-                errorText = QStringLiteral("Failed to create parent directory for %1").arg(target);
-                return false;
-            }
-            knownDirectories.insert(parentRelative);
-        }
-        // Removing first (a link included) means the copy never writes through an old link.
-        if (!removeFileForReplacement(target)) {
-            errorText = QStringLiteral("Failed to replace existing file %1").arg(target);
-            return false;
-        }
-        if (!copyFileContents(entryPath, target, buffer)) {
-            errorText = QStringLiteral("Failed to copy %1 to %2").arg(entryPath, target);
-            return false;
-        }
-        QFile::setPermissions(target, modePermissions(entry));
-    }
-    return true;
+        copy.skippedRelative = destinationCanonical.mid(sourceCanonical.size() + 1);
+    return copy.copyDirectory(QString(), errorText) && copy.copyDeferred(errorText);
 }
 
 } // namespace vexa

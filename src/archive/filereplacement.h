@@ -9,4 +9,9 @@ namespace vexa {
 // otherwise, and an archive's own permissions must not block the next upgrade. Nothing there is success.
 bool removeFileForReplacement(const QString &path);
 
+// Deletes whatever is at the path: a directory with everything below it, a file, or a link or junction
+// (only the link itself). The walk never descends through a link or a junction, so nothing outside the
+// tree is touched; Qt's own recursive removal follows junctions. Nothing there is success.
+bool removeTree(const QString &path);
+
 } // namespace vexa

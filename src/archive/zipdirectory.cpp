@@ -3,13 +3,10 @@
 #include <QFile>
 #include <QtEndian>
 
-#include <array>
 #include <limits>
 #include <utility>
 
-#ifdef VEXA_HAVE_ZLIB
 #include <zlib.h>
-#endif
 
 namespace vexa {
 
@@ -47,7 +44,7 @@ quint64 u64(const char *p)
     return qFromLittleEndian<quint64>(p);
 }
 
-bool readAt(QFile &file, qint64 offset, qint64 size, QByteArray &data)
+bool readAt(QIODevice &file, qint64 offset, qint64 size, QByteArray &data)
 {
     if (offset < 0 || size < 0 || !file.seek(offset))
         return false;
@@ -56,7 +53,7 @@ bool readAt(QFile &file, qint64 offset, qint64 size, QByteArray &data)
 }
 
 // Finds the central directory's offset, size and entry count from the end-of-directory records.
-bool locateCentralDirectory(QFile &file, quint64 &offset, quint64 &size, quint64 &count)
+bool locateCentralDirectory(QIODevice &file, quint64 &offset, quint64 &size, quint64 &count)
 {
     const qint64 fileSize = file.size();
     if (fileSize < EndOfDirectorySize)
@@ -179,8 +176,8 @@ constexpr qint64 LocalHeaderSize = 30;
 constexpr quint32 LocalHeaderSignature = 0x04034b50;
 
 // Reads the local header of an entry: where its data starts, after checking that the header repeats
-// the entry's name. Unbuffered reads keep this at one small read per entry.
-bool readLocalHeader(QFile &archive, const ZipDirectoryEntry &entry, quint64 &dataStart)
+// the entry's name.
+bool readLocalHeader(QIODevice &archive, const ZipDirectoryEntry &entry, quint64 &dataStart)
 {
     QByteArray header;
     const quint64 fileSize = quint64(archive.size());
@@ -197,13 +194,10 @@ bool readLocalHeader(QFile &archive, const ZipDirectoryEntry &entry, quint64 &da
     return dataStart <= fileSize && entry.compressedSize <= fileSize - dataStart;
 }
 
-// A local header that names its entry differently from the directory would let tar write a file the
-// safety check never saw, so such an archive is not a well-formed one.
-bool localHeadersRepeatNames(const QString &archivePath, const QList<ZipDirectoryEntry> &entries)
+// A local header that names its entry differently from the directory describes another archive than
+// the one judged, so such an archive is not a well-formed one.
+bool localHeadersRepeatNames(QIODevice &archive, const QList<ZipDirectoryEntry> &entries)
 {
-    QFile archive(archivePath);
-    if (!archive.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
     quint64 dataStart = 0;
     for (const ZipDirectoryEntry &entry : entries) {
         if (!readLocalHeader(archive, entry, dataStart))
@@ -217,9 +211,14 @@ bool localHeadersRepeatNames(const QString &archivePath, const QList<ZipDirector
 bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entries)
 {
     entries.clear();
+    // Unbuffered reads keep each local header at one small read.
     QFile file(archivePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && readZipDirectory(file, entries);
+}
+
+bool readZipDirectory(QIODevice &file, QList<ZipDirectoryEntry> &entries)
+{
+    entries.clear();
     quint64 offset = 0;
     quint64 size = 0;
     quint64 count = 0;
@@ -277,11 +276,11 @@ bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entr
         entries.append(entry);
         at = next;
     }
-    return localHeadersRepeatNames(archivePath, entries);
+    return localHeadersRepeatNames(file, entries);
 }
 
 ZipEntryRead copyZipEntryData(
-    QFile &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc)
+    QIODevice &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc)
 {
     constexpr quint16 Stored = 0;
     constexpr quint16 Deflated = 8;
@@ -294,10 +293,6 @@ ZipEntryRead copyZipEntryData(
         return ZipEntryRead::Unsupported;
     if (entry.method != Stored && entry.method != Deflated)
         return ZipEntryRead::Unsupported;
-#ifndef VEXA_HAVE_ZLIB
-    if (entry.method == Deflated)
-        return ZipEntryRead::Unsupported;
-#endif
     quint64 dataStart = 0;
     if (!readLocalHeader(archive, entry, dataStart) || !archive.seek(qint64(dataStart)))
         return ZipEntryRead::Damaged;
@@ -327,7 +322,6 @@ ZipEntryRead copyZipEntryData(
         return ZipEntryRead::Read;
     }
 
-#ifdef VEXA_HAVE_ZLIB
     z_stream stream {};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
         return ZipEntryRead::Damaged;
@@ -364,14 +358,10 @@ ZipEntryRead copyZipEntryData(
         outcome = ZipEntryRead::Read; // larger than recorded: the caller reports the size
     inflateEnd(&stream);
     return outcome;
-#else
-    return ZipEntryRead::Unsupported;
-#endif
 }
 
 quint32 zipCrc32(QByteArrayView data, quint32 crc)
 {
-#ifdef VEXA_HAVE_ZLIB
     uLong value = crc;
     const auto *bytes = reinterpret_cast<const Bytef *>(data.data());
     qsizetype left = data.size();
@@ -382,46 +372,6 @@ quint32 zipCrc32(QByteArrayView data, quint32 crc)
         left -= slice;
     }
     return quint32(value);
-#else
-    static const std::array<quint32, 256> table = [] {
-        std::array<quint32, 256> t {};
-        for (quint32 i = 0; i < 256; ++i) {
-            quint32 c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    quint32 value = crc ^ 0xffffffffu;
-    for (const char byte : data)
-        value = table[(value ^ quint8(byte)) & 0xff] ^ (value >> 8);
-    return value ^ 0xffffffffu;
-#endif
-}
-
-bool isContainedEntryPath(const QString &storedPath)
-{
-    QString path = storedPath;
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const QString trimmed = path.trimmed();
-    if (trimmed.isEmpty())
-        return true;
-    if (path.startsWith(QLatin1Char('/')) || trimmed.startsWith(QLatin1Char('/')))
-        return false;
-    // "C:..." names a drive on Windows, whatever follows.
-    if (trimmed.size() >= 2 && trimmed.at(1) == QLatin1Char(':') && trimmed.at(0).isLetter())
-        return false;
-    const QStringList segments = path.split(QLatin1Char('/'));
-    for (const QString &segment : segments) {
-        // Windows drops trailing dots and spaces from a name, so ".. " and "..." climb as well.
-        QString core = segment.trimmed();
-        while (core.endsWith(QLatin1Char('.')) || core.endsWith(QLatin1Char(' ')))
-            core.chop(1);
-        if (core.isEmpty() && segment.count(QLatin1Char('.')) >= 2)
-            return false;
-    }
-    return true;
 }
 
 } // namespace vexa

@@ -30,14 +30,16 @@ struct ZipDirectoryEntry
 
 // Reads the central directory of a zip archive (ZIP64 included) and checks that every entry's local
 // header repeats its name. Returns false when the file cannot be opened or is not a well-formed zip
-// archive. The zip reader silently drops leading "../" and "/" from names, and tar may take a name
-// from the local header rather than the directory, so this list is the one to judge an archive by.
+// archive. The zip reader silently drops leading "../" and "/" from names, so this list is the one to
+// judge an archive by, and the one extraction writes.
 bool readZipDirectory(const QString &archivePath, QList<ZipDirectoryEntry> &entries);
+// The same over an archive already open for reading, a file or bytes in memory.
+bool readZipDirectory(QIODevice &archive, QList<ZipDirectoryEntry> &entries);
 
 enum class ZipEntryRead {
     Read, // the data went to the output; size and checksum are for the caller to judge
     Damaged, // the entry's headers or compressed data are broken
-    Unsupported, // this build cannot decode the entry (no zlib for deflate, or another method)
+    Unsupported, // encrypted, or a method other than stored and deflated
     WriteFailed, // the output did not take the data
 };
 
@@ -47,13 +49,9 @@ enum class ZipEntryRead {
 // entry: the zip reader instead compares a name with every stored name for each entry, which makes an
 // archive of tens of thousands of files take minutes.
 ZipEntryRead copyZipEntryData(
-    QFile &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc);
+    QIODevice &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc);
 
 // The CRC-32 that zip archives record for each entry's data, continued from `crc` for data read in parts.
 quint32 zipCrc32(QByteArrayView data, quint32 crc = 0);
-
-// True when writing an entry stored under this path (either separator) stays inside the destination:
-// not absolute, no drive or UNC prefix, no ".." segment. An empty path is contained (it is skipped).
-bool isContainedEntryPath(const QString &storedPath);
 
 } // namespace vexa

@@ -3,11 +3,13 @@
 #include "catalog/catalogloading.h"
 #include "controller/cmakeguidance.h"
 #include "controller/plansummary.h"
+#include "engine/applytransaction.h"
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
 #include "platform/defaultroot.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <utility>
@@ -22,6 +24,31 @@ QString reloadSource(const QString &catalogSource, const QString &repositoryBase
     const QString source = catalogSource.trimmed();
     return source.isEmpty() ? repositoryBase.trimmed() : source;
 }
+
+const QString QueuedStatus = QStringLiteral("Queued");
+const QString StartingStatus = QStringLiteral("Starting...");
+const QString CompletedStatus = QStringLiteral("Completed");
+
+const QString StatusTextKey = QStringLiteral("statusText");
+const QString ActiveKey = QStringLiteral("active");
+const QString CompletedKey = QStringLiteral("completed");
+
+// A download row read for editing; it is written back in place only when a value really changed, so
+// a repeated line emits nothing.
+struct DownloadRowEdit
+{
+    QVariantMap row;
+    bool changed = false;
+
+    void set(const QString &key, const QVariant &value)
+    {
+        if (row.value(key) == value)
+            return;
+        row.insert(key, value);
+        changed = true;
+    }
+    bool completed() const { return row.value(CompletedKey).toBool(); }
+};
 
 } // namespace
 
@@ -40,11 +67,10 @@ InstallerController::InstallerController(
 InstallerController::~InstallerController()
 {
     // The transaction must finish before its results lose their receiver; whatever it posts after
-    // this point finds no controller and is dropped.
-    if (m_workerThread) {
-        m_workerThread->quit();
+    // this point finds no controller and is dropped. The thread is not asked to quit: that would end
+    // the event loop of a download in progress and leave the root half changed.
+    if (m_workerThread)
         m_workerThread->wait();
-    }
 }
 
 bool InstallerController::hasChanges() const
@@ -225,6 +251,191 @@ void InstallerController::apply()
             QStringLiteral("Select an install root before applying changes."));
         return;
     }
+    startApply();
+}
+
+void InstallerController::startApply()
+{
+    m_busy = true;
+    Q_EMIT busyChanged();
+    resetDownloadEntries(m_plan);
+    setStatusText(QStringLiteral("Applying changes..."));
+
+    // The worker owns copies, so this thread may go on recomputing plans while the apply runs. The
+    // controller outlives the worker (its destructor waits), and whatever reaches this thread after
+    // the controller is gone is dropped by the guard.
+    const QPointer<InstallerController> guard(this);
+    QThread *thread = QThread::create(
+        [guard, catalog = m_catalog, repositoryBase = m_repositoryBase, root = m_rootPath, plan = m_plan] {
+            const ProgressCallback progress = [guard](const QString &line) {
+                if (!guard)
+                    return;
+                // Queued one by one, so the lines arrive in the order the transaction sent them.
+                QMetaObject::invokeMethod(
+                    guard.data(),
+                    [guard, line] {
+                        if (!guard)
+                            return;
+                        guard->setStatusText(line);
+                        guard->applyProgressLine(line);
+                    },
+                    Qt::QueuedConnection);
+            };
+            QString errorText;
+            const bool success = applyPlan(catalog, repositoryBase, root, plan, errorText, progress);
+            if (!guard)
+                return;
+            QMetaObject::invokeMethod(
+                guard.data(),
+                [guard, success, errorText, root, plan] {
+                    if (guard)
+                        guard->finishApply(success, errorText, root, plan);
+                },
+                Qt::QueuedConnection);
+        });
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    m_workerThread = thread;
+    thread->start();
+}
+
+void InstallerController::resetDownloadEntries(const ChangePlan &plan)
+{
+    QVariantList rows;
+    QHash<QString, int> indexById;
+    QHash<QString, QString> idByLabel;
+    // Dependencies first, the order the downloads happen in; an upgrade that downloads is listed too.
+    for (const QString &id : plan.installOrder) {
+        const PackageDefinition *package = m_catalog.findPackage(id);
+        if (!package || !willDownload(*package, m_repositoryBase))
+            continue;
+        const QString label = displayLabel(*package);
+        indexById.insert(id, static_cast<int>(rows.size()));
+        idByLabel.insert(label, id);
+        rows.append(QVariantMap { { QStringLiteral("packageId"), id },
+            { QStringLiteral("title"), package->display_name }, { QStringLiteral("label"), label },
+            { StatusTextKey, QueuedStatus }, { ActiveKey, false }, { CompletedKey, false } });
+    }
+    m_downloadEntries = rows;
+    m_downloadIndexById = indexById;
+    m_downloadIdByLabel = idByLabel;
+    // Also for no rows at all: the window then shows the status line alone.
+    Q_EMIT downloadEntriesChanged();
+}
+
+void InstallerController::applyProgressLine(const QString &line)
+{
+    if (m_downloadEntries.isEmpty())
+        return;
+
+    // The three download lines of the transaction; no line satisfies two of them.
+    static const QRegularExpression startPattern(QStringLiteral("^Downloading (.+)\\.\\.\\.$"));
+    static const QRegularExpression percentagePattern(QStringLiteral("^Downloading (.+) \\((\\d+%)\\)$"));
+    static const QRegularExpression finishPattern(QStringLiteral("^Downloaded (.+)\\.$"));
+
+    const QString trimmed = line.trimmed();
+    bool changed = false;
+    // The row a match names, or -1 for a label without a row (a reinstalled kept package, say).
+    const auto rowOf = [this](const QRegularExpressionMatch &match) {
+        const QString id = m_downloadIdByLabel.value(match.captured(1).trimmed());
+        return std::make_pair(id, m_downloadIndexById.value(id, -1));
+    };
+    const auto write = [this, &changed](int index, const DownloadRowEdit &edit) {
+        if (!edit.changed)
+            return;
+        m_downloadEntries[index] = edit.row;
+        changed = true;
+    };
+
+    if (const QRegularExpressionMatch match = startPattern.match(trimmed); match.hasMatch()) {
+        const auto [id, index] = rowOf(match);
+        if (index >= 0) {
+            changed |= activateDownloadEntry(id);
+            DownloadRowEdit edit { m_downloadEntries.at(index).toMap() };
+            edit.set(StatusTextKey, StartingStatus);
+            edit.set(ActiveKey, true);
+            edit.set(CompletedKey, false);
+            write(index, edit);
+        }
+    }
+    if (const QRegularExpressionMatch match = percentagePattern.match(trimmed); match.hasMatch()) {
+        const auto [id, index] = rowOf(match);
+        if (index >= 0) {
+            changed |= activateDownloadEntry(id);
+            DownloadRowEdit edit { m_downloadEntries.at(index).toMap() };
+            // A completed row keeps "Completed".
+            if (!edit.completed()) {
+                edit.set(StatusTextKey, match.captured(2).trimmed());
+                edit.set(ActiveKey, true);
+            }
+            write(index, edit);
+        }
+    }
+    if (const QRegularExpressionMatch match = finishPattern.match(trimmed); match.hasMatch()) {
+        const auto [id, index] = rowOf(match);
+        if (index >= 0) {
+            DownloadRowEdit edit { m_downloadEntries.at(index).toMap() };
+            edit.set(StatusTextKey, CompletedStatus);
+            edit.set(ActiveKey, false);
+            edit.set(CompletedKey, true);
+            write(index, edit);
+        }
+    }
+    if (changed)
+        Q_EMIT downloadEntriesChanged();
+}
+
+bool InstallerController::activateDownloadEntry(const QString &packageId)
+{
+    const int activeIndex = m_downloadIndexById.value(packageId, -1);
+    if (activeIndex < 0)
+        return false;
+    bool changed = false;
+    // Completed rows are never touched, so at most one unfinished row is active.
+    for (int index = 0; index < m_downloadEntries.size(); ++index) {
+        DownloadRowEdit edit { m_downloadEntries.at(index).toMap() };
+        if (edit.completed())
+            continue;
+        edit.set(ActiveKey, index == activeIndex);
+        if (edit.changed) {
+            m_downloadEntries[index] = edit.row;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+void InstallerController::clearDownloadEntries()
+{
+    if (m_downloadEntries.isEmpty() && m_downloadIndexById.isEmpty() && m_downloadIdByLabel.isEmpty())
+        return;
+    m_downloadEntries.clear();
+    m_downloadIndexById.clear();
+    m_downloadIdByLabel.clear();
+    Q_EMIT downloadEntriesChanged();
+}
+
+void InstallerController::finishApply(
+    bool success, const QString &errorText, const QString &root, const ChangePlan &plan)
+{
+    m_workerThread = nullptr;
+    // Idle and without rows before anything is reported, so a message shows over an editable window.
+    m_busy = false;
+    Q_EMIT busyChanged();
+    clearDownloadEntries();
+
+    if (success) {
+        Q_EMIT messageRequested(QStringLiteral("Vexa ready"),
+            QStringLiteral(
+                "Changes applied successfully. Restart terminals and VS Code so VEXA_ROOT is refreshed."));
+        setStatusText(QStringLiteral("Changes applied successfully."));
+        m_installedState = inspectRoot(m_catalog, root);
+        m_selection = plan.target;
+    } else {
+        // The root may be partly changed; the next refresh reads it as it is.
+        setStatusText(QStringLiteral("Apply failed."));
+        Q_EMIT messageRequested(QStringLiteral("Apply failed"), errorText);
+    }
+    recomputePlan();
 }
 
 } // namespace vexa

@@ -5,6 +5,7 @@
 #include "engine/changeplan.h"
 #include "engine/installedstate.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -16,6 +17,8 @@
 QT_BEGIN_NAMESPACE
 class QThread;
 QT_END_NAMESPACE
+
+class TestInstallerController;
 
 namespace vexa {
 
@@ -89,12 +92,26 @@ Q_SIGNALS:
     void messageRequested(const QString &title, const QString &message);
 
 private:
+    // Feeds the download rows progress lines that no transaction sends (repeats, strays) and watches
+    // the worker thread end.
+    friend class ::TestInstallerController;
+
     bool reloadCatalog(QString &errorText);
     void recomputePlan();
     void setStatusText(const QString &text);
     void rebuildPackageEntries();
     void updateCmakeHelp();
     void updateSummary();
+
+    // The apply run: the worker thread works on copies and reaches the controller only through calls
+    // queued to the controller's thread.
+    void startApply();
+    void resetDownloadEntries(const ChangePlan &plan);
+    void applyProgressLine(const QString &line);
+    // True when a row changed.
+    bool activateDownloadEntry(const QString &packageId);
+    void clearDownloadEntries();
+    void finishApply(bool success, const QString &errorText, const QString &root, const ChangePlan &plan);
 
     PackageCatalog m_catalog;
     QString m_repositoryBase;
@@ -110,6 +127,9 @@ private:
     QStringList m_warnings;
     QVariantList m_packageEntries;
     QVariantList m_downloadEntries;
+    QHash<QString, int> m_downloadIndexById;
+    // When two rows share a label, the later row owns it.
+    QHash<QString, QString> m_downloadIdByLabel;
     QString m_selectedPackageId;
     bool m_busy = false;
     QPointer<QThread> m_workerThread;

@@ -1,11 +1,12 @@
 #include "engine/applytransaction.h"
 
-#include "engine/archiveacquisition.h"
 #include "archive/archiveextraction.h"
 #include "archive/directorycopy.h"
+#include "archive/pathcontainment.h"
+#include "engine/archiveacquisition.h"
 #include "engine/manifestfiles.h"
+#include "engine/packagesinprogress.h"
 #include "engine/packageverification.h"
-#include "engine/pathcontainment.h"
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
 #include "engine/rootremoval.h"
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 #include <QUuid>
 #include <QtDebug>
+
+#include <algorithm>
 
 namespace vexa {
 
@@ -33,18 +36,46 @@ bool usesPayloadDirectory(const PackageDefinition &package)
 
 QString payloadSourcePath(const QString &repositoryBase, const QString &payloadSourceDir)
 {
-    return QDir::cleanPath(QDir::fromNativeSeparators(repositoryBase) + QLatin1Char('/')
-        + QDir::fromNativeSeparators(payloadSourceDir));
+    return QDir::cleanPath(
+        QDir::fromNativeSeparators(repositoryBase) + QLatin1Char('/') + cleanRelativePath(payloadSourceDir));
 }
 
-// A path the root is written through (install_subdir, marker) may name the root but never leave it.
-bool checkRootPath(
-    const QString &root, const QString &what, const QString &path, const QString &label, QString &errorText)
+// A path the root is written through (install_subdir, marker) must lead below the root; install_subdir
+// may also name the root itself. A blank one names nothing.
+bool checkRootPath(const QString &root, const QString &what, const QString &path, const QString &label,
+    bool mayNameRoot, QString &errorText)
 {
-    if (placementUnder(root, path) != PathPlacement::Outside)
+    if (path.trimmed().isEmpty())
         return true;
-    errorText = unsafePathMessage(what, path, label, outsideInstallRootReason(root));
+    const PathPlacement placement = pathPlacement(path);
+    if (placement == PathPlacement::Inside || (mayNameRoot && placement == PathPlacement::Base))
+        return true;
+    errorText = unsafePathMessage(what, path, label, placementReason(placement, installRootPlace(root)));
     return false;
+}
+
+// The payload directory is read whole into the root, so it must lie below the repository directory,
+// also when followed through links.
+bool checkPayloadDirectory(
+    const QString &repositoryBase, const PackageDefinition &package, QString &errorText)
+{
+    if (!usesPayloadDirectory(package) || package.payload_source_dir.isEmpty() || repositoryBase.isEmpty())
+        return true;
+    const QString repository = cleanRootPath(repositoryBase);
+    const QString label = displayLabel(package);
+    const QString what = QStringLiteral("payload_source_dir");
+    const PathPlacement placement = pathPlacement(package.payload_source_dir);
+    if (placement != PathPlacement::Inside) {
+        errorText = unsafePathMessage(
+            what, package.payload_source_dir, label, placementReason(placement, repositoryPlace(repository)));
+        return false;
+    }
+    if (!staysInsideThroughLinks(repository, payloadSourcePath(repository, package.payload_source_dir))) {
+        errorText = unsafePathMessage(
+            what, package.payload_source_dir, label, throughLinkReason(repositoryPlace(repository)));
+        return false;
+    }
+    return true;
 }
 
 bool checkInstallPaths(
@@ -55,17 +86,11 @@ bool checkInstallPaths(
         if (!checkOwnedPath(root, ownedPath, label, errorText))
             return false;
     }
-    if (!checkRootPath(root, QStringLiteral("install_subdir"), package.install_subdir, label, errorText)
-        || !checkRootPath(
-            root, QStringLiteral("marker_relative_path"), package.marker_relative_path, label, errorText))
-        return false;
-    if (usesPayloadDirectory(package) && !package.payload_source_dir.isEmpty() && !repositoryBase.isEmpty()
-        && placementUnder(repositoryBase, package.payload_source_dir) == PathPlacement::Outside) {
-        errorText = unsafePathMessage(QStringLiteral("payload_source_dir"), package.payload_source_dir, label,
-            QStringLiteral("it lies outside the repository directory %1").arg(cleanRootPath(repositoryBase)));
-        return false;
-    }
-    return true;
+    return checkRootPath(
+               root, QStringLiteral("install_subdir"), package.install_subdir, label, true, errorText)
+        && checkRootPath(root, QStringLiteral("marker_relative_path"), package.marker_relative_path, label,
+            false, errorText)
+        && checkPayloadDirectory(repositoryBase, package, errorText);
 }
 
 // Everything the plan would delete or write through is checked before the first change, so a hostile
@@ -93,6 +118,37 @@ bool checkPlanPaths(const PackageCatalog &catalog, const QString &repositoryBase
     return true;
 }
 
+// The root's record of the packages this apply is changing (see packagesinprogress.h). Packages an
+// earlier apply left in it stay until this one completes them.
+class ProgressRecord
+{
+public:
+    explicit ProgressRecord(const QString &root)
+        : m_root(root)
+        , m_ids(readPackagesInProgress(root).ids)
+    { }
+
+    // Records the packages before their files are touched.
+    bool add(const QSet<QString> &ids, QString &errorText)
+    {
+        const qsizetype before = m_ids.size();
+        m_ids.unite(ids);
+        return m_ids.size() == before && !m_dirty ? true : save(errorText);
+    }
+    // Called once the package is verified; written with the next change.
+    void complete(const QString &id) { m_dirty = m_ids.remove(id) || m_dirty; }
+    bool save(QString &errorText)
+    {
+        m_dirty = false;
+        return writePackagesInProgress(m_root, m_ids, errorText);
+    }
+
+private:
+    QString m_root;
+    QSet<QString> m_ids;
+    bool m_dirty = false;
+};
+
 bool deletePackage(
     const QString &root, const ChangePlan &plan, const PackageDefinition &package, QString &errorText)
 {
@@ -109,6 +165,9 @@ bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase
     const ProgressCallback &progress)
 {
     const QString label = displayLabel(package);
+    // The package only reads as present once its markers exist, so they are written last.
+    const QStringList markers = requiredFiles(package, QString());
+    const QSet<QString> writeLast(markers.cbegin(), markers.cend());
     if (usesPayloadDirectory(package)) {
         if (package.payload_source_dir.isEmpty() || repositoryBase.isEmpty()) {
             errorText = QStringLiteral("Package %1 does not provide an installable payload.").arg(label);
@@ -119,7 +178,7 @@ bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase
             errorText = QStringLiteral("Payload source directory not found for %1: %2").arg(label, source);
             return false;
         }
-        if (!copyDirectoryTree(source, root, errorText))
+        if (!copyDirectoryTree(source, root, errorText, CopySourceKind::PayloadDirectory, writeLast))
             return false;
     } else {
         if (!package.payload_url.isEmpty() || isRemoteSource(repositoryBase))
@@ -127,7 +186,7 @@ bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase
         QString archivePath;
         if (!acquireArchive(
                 catalog, repositoryBase, package, cacheDirectory, archivePath, errorText, progress)
-            || !extractArchive(archivePath, root, errorText))
+            || !extractArchive(archivePath, root, errorText, writeLast))
             return false;
     }
     return verifyPackageState(root, package, true, errorText);
@@ -140,11 +199,10 @@ bool writeManifests(
         return writeStateFile(catalog, root, target, errorText)
             && writeInstalledPackagesFile(catalog, root, target, errorText);
     }
-    // An empty root keeps its manifest directory but no longer claims to hold anything.
-    QString ignored;
-    removePath(resolveRootPath(root, StateFileRelativePath), ignored);
-    removePath(resolveRootPath(root, InstalledPackagesFileRelativePath), ignored);
-    return true;
+    // An empty root keeps its manifest directory but no longer claims to hold anything; a state file
+    // that stays would go on claiming it.
+    return removePath(resolveRootPath(root, StateFileRelativePath), errorText)
+        && removePath(resolveRootPath(root, InstalledPackagesFileRelativePath), errorText);
 }
 
 // Target packages that the plan keeps as they are and that are complete in the root right now.
@@ -158,6 +216,35 @@ QSet<QString> keptPresentPackages(const PackageCatalog &catalog, const QString &
             kept.insert(id);
     }
     return kept;
+}
+
+// The packages the removal and upgrade passes change: their own, and kept packages with a required
+// file at or below a path those passes delete (a Qt module inside "qt6"), whose files go with it.
+QSet<QString> packagesTouchedByDeletions(
+    const PackageCatalog &catalog, const ChangePlan &plan, const QSet<QString> &kept)
+{
+    QSet<QString> touched;
+    QStringList deleted;
+    for (const QStringList *order : { &plan.removeOrder, &plan.upgradeOrder }) {
+        for (const QString &id : *order) {
+            const PackageDefinition *package = catalog.findPackage(id);
+            if (!package)
+                continue;
+            touched.insert(id);
+            for (const QString &ownedPath : ownedPathsForRemoval(plan, *package))
+                deleted.append(cleanRelativePath(ownedPath).toLower() + QLatin1Char('/'));
+        }
+    }
+    for (const QString &id : kept) {
+        const QStringList files = requiredFiles(*catalog.findPackage(id), QString());
+        for (const QString &file : files) {
+            const QString path = cleanRelativePath(file).toLower() + QLatin1Char('/');
+            if (std::any_of(deleted.cbegin(), deleted.cend(),
+                    [&path](const QString &prefix) { return path.startsWith(prefix); }))
+                touched.insert(id);
+        }
+    }
+    return touched;
 }
 
 // The install pass: the plan's installs, plus kept packages whose files the deletions took with them.
@@ -196,6 +283,7 @@ QStringList ownedPathsForRemoval(const ChangePlan &plan, const PackageDefinition
 bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, const QString &rootPath,
     const ChangePlan &plan, QString &errorText, const ProgressCallback &progress)
 {
+    // Cleaned once here; everything below trusts it.
     const QString root = cleanRootPath(rootPath);
     if (root.isEmpty()) {
         errorText = QStringLiteral("Select an install root before applying changes.");
@@ -211,6 +299,9 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
         return false;
 
     const QSet<QString> keptBefore = keptPresentPackages(catalog, root, plan);
+    ProgressRecord record(root);
+    if (!record.add(packagesTouchedByDeletions(catalog, plan, keptBefore), errorText))
+        return false;
 
     for (const QString &id : plan.removeOrder) {
         const PackageDefinition *package = catalog.findPackage(id);
@@ -219,6 +310,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
         report(progress, QStringLiteral("Removing %1...").arg(displayLabel(*package)));
         if (!deletePackage(root, plan, *package, errorText))
             return false;
+        record.complete(id);
     }
     for (const QString &id : plan.upgradeOrder) {
         const PackageDefinition *package = catalog.findPackage(id);
@@ -236,11 +328,12 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
         if (reinstalled.contains(id) && !checkInstallPaths(root, repositoryBase, *package, errorText))
             return false;
         report(progress, QStringLiteral("Installing %1...").arg(displayLabel(*package)));
-        if (!installPackage(catalog, repositoryBase, root, *package, cacheDirectory, errorText, progress))
+        if (!record.add({ id }, errorText)
+            || !installPackage(catalog, repositoryBase, root, *package, cacheDirectory, errorText, progress))
             return false;
+        record.complete(id);
     }
-
-    if (!writeManifests(catalog, root, plan.target, errorText))
+    if (!record.save(errorText) || !writeManifests(catalog, root, plan.target, errorText))
         return false;
 
     for (const QString &id : catalog.topologicalOrder(plan.target)) {

@@ -26,9 +26,16 @@ QString newDownloadCacheDirectory();
 // lives inside the directory of a package being upgraded or removed) is installed again in the
 // install pass, in dependency order with the others.
 //
-// Before anything is touched every path the plan would delete or write through is checked: an owned
-// path that is empty, absolute or climbs out of the root, and an install_subdir, marker or payload
-// directory that leads outside the root or the repository, fail the apply with a message saying so.
+// Before anything is touched every path the plan would delete or write through is checked with the
+// one placement rule (pathPlacement): an owned path or marker that is not strictly inside the root,
+// an install_subdir outside it, and a payload directory that is not inside the repository (also
+// through links) fail the apply with a message saying so.
+//
+// A kill or a full disk at any point leaves a root that inspection reads correctly: every package is
+// entered in the root's in-progress record (packagesinprogress.h) before its files are touched and
+// leaves it once verified, and each package's markers are written after the rest of its files.
+//
+// The root is cleaned here once; the helpers below take it as it is.
 bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, const QString &rootPath,
     const ChangePlan &plan, QString &errorText, const ProgressCallback &progress = {});
 

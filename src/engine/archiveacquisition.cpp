@@ -165,25 +165,35 @@ private:
     qint64 m_received = 0;
     int m_lastPercentage = -1;
     bool m_writeFailed = false;
+    bool m_oversized = false;
 };
 
 void Download::drain()
 {
     if (m_writeFailed || !m_reply->isOpen())
         return;
-    const QByteArray block = m_reply->readAll();
+    QByteArray block = m_reply->readAll();
     if (block.isEmpty())
         return;
+    // A transfer is kept to one byte past the catalog's size, enough to know it is too large: a server
+    // that sends no length (or a wrong one) cannot fill the disk with gigabytes the size check refuses.
+    if (m_package.size_bytes > 0)
+        block.truncate(qMax(qint64(0), qMin(qint64(block.size()), m_package.size_bytes + 1 - m_received)));
     if (m_hasher)
         m_hasher->addData(block);
-    if (m_file.write(block) == block.size()) {
-        m_received += block.size();
-        m_inactivity.start(m_inactivityTimeoutMs);
+    if (m_file.write(block) != block.size()) {
+        m_writeFailed = true;
+        m_error
+            = QStringLiteral("Failed to write the downloaded archive for %1.").arg(displayLabel(m_package));
+        m_reply->abort();
         return;
     }
-    m_writeFailed = true;
-    m_error = QStringLiteral("Failed to write the downloaded archive for %1.").arg(displayLabel(m_package));
-    m_reply->abort();
+    m_received += block.size();
+    m_inactivity.start(m_inactivityTimeoutMs);
+    if (m_package.size_bytes > 0 && m_received > m_package.size_bytes) {
+        m_oversized = true;
+        m_reply->abort();
+    }
 }
 
 void Download::reportProgress(qint64 received, qint64 total)
@@ -234,6 +244,10 @@ bool Download::run(QString &errorText)
     const QString urlText = m_url.toString(QUrl::FullyEncoded);
     if (m_writeFailed) {
         errorText = m_error;
+        return false;
+    }
+    if (m_oversized) {
+        errorText = sizeMismatchMessage(m_package, m_package.size_bytes, m_received);
         return false;
     }
     if (!succeeded) {
@@ -348,7 +362,9 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
     // The save file writes beside the target and renames on commit, so the archive path only ever
     // holds a complete, verified archive; an uncommitted save file removes its temporary file.
     QSaveFile file(targetPath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered, so every write that does not fit fails where it happens: Qt 6.4 loses a failed
+    // flush of its own buffer and would commit a short archive as if it were whole.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         archivePath = targetPath;
         errorText = QStringLiteral("Failed to open %1 for writing").arg(targetPath);
         return false;
@@ -358,7 +374,7 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
     bool ok = download.run(errorText);
     if (!ok) {
         file.cancelWriting();
-    } else if (!file.commit()) {
+    } else if (!file.flush() || !file.commit()) {
         errorText = QStringLiteral("Failed to commit the downloaded archive for %1.").arg(label);
         ok = false;
     }

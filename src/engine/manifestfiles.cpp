@@ -1,11 +1,11 @@
 #include "engine/manifestfiles.h"
 
 #include "engine/rootpaths.h"
+#include "platform/savefile.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace vexa {
 
@@ -46,23 +46,23 @@ bool writeManifestFile(
     const QString &root, const ManifestFileTexts &texts, const QByteArray &content, QString &errorText)
 {
     // A blank root would put the manifest under the working directory, which is nobody's root.
-    if (cleanRootPath(root).isEmpty() || !QDir().mkpath(resolveRootPath(root, ManifestDirectoryPath))) {
+    if (root.isEmpty() || !QDir().mkpath(resolveRootPath(root, ManifestDirectoryPath))) {
         errorText = QStringLiteral("Failed to create manifest directory.");
         return false;
     }
     const QString path = resolveRootPath(root, texts.relativePath);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    switch (saveFileWhole(path, content)) {
+    case SaveResult::Saved:
+        return true;
+    case SaveResult::OpenFailed:
         errorText = texts.openFailed.arg(path);
         return false;
-    }
-    // A short write marks the save file as failed, so it surfaces as a failed commit below.
-    file.write(content);
-    if (!file.commit()) {
+    case SaveResult::WriteFailed:
+        // A short write is a failed commit: the old file stays as it was.
         errorText = texts.commitFailed.arg(path);
         return false;
     }
-    return true;
+    return false;
 }
 
 } // namespace
@@ -87,7 +87,7 @@ QJsonDocument buildStateDocument(const PackageCatalog &catalog, const QString &r
 
     QJsonObject document;
     document.insert(QStringLiteral("schema_version"), 1);
-    document.insert(QStringLiteral("vexa_root"), cleanRootPath(root));
+    document.insert(QStringLiteral("vexa_root"), root);
     document.insert(QStringLiteral("generated_at"), generatedAt.toUTC().toString(Qt::ISODate));
     document.insert(QStringLiteral("packages"), packages);
     return QJsonDocument(document);
@@ -96,7 +96,6 @@ QJsonDocument buildStateDocument(const PackageCatalog &catalog, const QString &r
 QJsonDocument buildInstalledPackagesDocument(
     const PackageCatalog &catalog, const QString &root, const QSet<QString> &packageIds)
 {
-    const QString cleanedRoot = cleanRootPath(root);
     QJsonArray packages;
     for (const PackageDefinition *package : orderedPackages(catalog, packageIds)) {
         // The support package is tooling for the root itself, not something a build consumes.
@@ -108,15 +107,15 @@ QJsonDocument buildInstalledPackagesDocument(
         entry.insert(QStringLiteral("version"), package->version);
         entry.insert(QStringLiteral("internal_version_code"), package->internal_version_code);
         entry.insert(QStringLiteral("toolchain"), package->toolchain);
-        entry.insert(QStringLiteral("path"), resolveRootPath(cleanedRoot, package->install_subdir));
-        entry.insert(QStringLiteral("marker"), resolveRootPath(cleanedRoot, package->marker_relative_path));
+        entry.insert(QStringLiteral("path"), resolveRootPath(root, package->install_subdir));
+        entry.insert(QStringLiteral("marker"), resolveRootPath(root, package->marker_relative_path));
         entry.insert(QStringLiteral("status"), QStringLiteral("installed"));
         packages.append(entry);
     }
 
     QJsonObject document;
     document.insert(QStringLiteral("schema_version"), 2);
-    document.insert(QStringLiteral("vexa_root"), cleanedRoot);
+    document.insert(QStringLiteral("vexa_root"), root);
     document.insert(QStringLiteral("packages"), packages);
     return QJsonDocument(document);
 }

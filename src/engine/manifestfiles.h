@@ -14,6 +14,8 @@ inline const QString ManifestDirectoryPath = QStringLiteral("manifest");
 inline const QString StateFileRelativePath = QStringLiteral("manifest/state.json");
 inline const QString InstalledPackagesFileRelativePath = QStringLiteral("manifest/installed-packages.json");
 
+// Every function here takes a root already cleaned with cleanRootPath.
+
 // The state.json document for the packages in `packageIds` (catalog data only, dependencies first,
 // unknown ids left out). `generatedAt` is written as UTC to the second with a "Z" suffix.
 QJsonDocument buildStateDocument(const PackageCatalog &catalog, const QString &root,

@@ -6,7 +6,7 @@
 
 namespace vexa {
 
-// Confirms after an install that the package's required files are all in the root (and the support
+// Confirms after an install that the package's required files are all in the (cleaned) root (and the support
 // version marker agrees with the catalog), or after a removal that none of them survived. On a
 // mismatch returns false with a message naming every required file of the package.
 bool verifyPackageState(

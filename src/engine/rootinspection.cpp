@@ -1,6 +1,8 @@
 #include "engine/rootinspection.h"
 
+#include "archive/pathcontainment.h"
 #include "engine/manifestfiles.h"
+#include "engine/packagesinprogress.h"
 #include "engine/rootpaths.h"
 
 #include <QFile>
@@ -75,10 +77,21 @@ InstalledPackageRecord readRecord(const QJsonObject &entry)
     return record;
 }
 
+// A package file counts only where it really is inside the root: a marker that climbs out, names the
+// root itself, or is reached through a link leading out would let a file that is not the package's
+// (anything of the user's) pass as its marker.
+bool existsInsideRoot(const QString &root, const QString &relativePath)
+{
+    if (pathPlacement(relativePath) != PathPlacement::Inside)
+        return false;
+    const QString path = resolveRootPath(root, cleanRelativePath(relativePath));
+    return QFileInfo::exists(path) && staysInsideThroughLinks(root, path);
+}
+
 bool allExist(const QString &root, const QStringList &relativePaths)
 {
     for (const QString &relativePath : relativePaths) {
-        if (!QFileInfo::exists(resolveRootPath(root, relativePath)))
+        if (!existsInsideRoot(root, relativePath))
             return false;
     }
     return true;
@@ -109,7 +122,9 @@ QStringList requiredFiles(const PackageDefinition &package, const QString &marke
 int readSupportVersion(const QString &rootPath)
 {
     QByteArray content;
-    if (!readSmallFile(resolveRootPath(rootPath, SupportVersionMarkerPath), MaxVersionMarkerBytes, content))
+    if (!existsInsideRoot(rootPath, SupportVersionMarkerPath)
+        || !readSmallFile(
+            resolveRootPath(rootPath, SupportVersionMarkerPath), MaxVersionMarkerBytes, content))
         return 0;
     // Windows editors like to start a UTF-8 file with a byte order mark; it is not part of the number.
     if (content.startsWith("\xEF\xBB\xBF"))
@@ -171,7 +186,7 @@ bool documentMatchesFile(const QString &path, const QJsonDocument &document)
 bool manifestsNeedRepair(
     const PackageCatalog &catalog, const QString &rootPath, const QSet<QString> &installedIds)
 {
-    const QString root = cleanRootPath(rootPath);
+    const QString &root = rootPath;
     // Without a root there are no manifest files, and none may be looked for in the working directory.
     if (root.isEmpty())
         return false;
@@ -192,6 +207,11 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
         return state;
 
     const int supportVersion = readSupportVersion(root);
+    // A package an apply was changing when it stopped may be missing files whatever its markers say,
+    // so it is never current. With a state record it stays installed but stale, even when its markers
+    // went first, so that the next plan reinstalls or finishes removing it; without one it is not
+    // installed.
+    const PackagesInProgress inProgress = readPackagesInProgress(root);
     QSet<QString> seen;
     const QList<InstalledPackageRecord> records
         = readStateRecords(resolveRootPath(root, StateFileRelativePath));
@@ -201,10 +221,10 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
             const QString marker = record.markerRelativePath.isEmpty() ? package->marker_relative_path
                                                                        : record.markerRelativePath;
             const QStringList files = requiredFiles(*package, marker);
-            if (files.isEmpty() || !allExist(root, files))
+            if (!inProgress.contains(record.packageId) && (files.isEmpty() || !allExist(root, files)))
                 continue;
         } else if (record.markerRelativePath.isEmpty()
-            || !QFileInfo::exists(resolveRootPath(root, record.markerRelativePath))) {
+            || !existsInsideRoot(root, record.markerRelativePath)) {
             continue;
         }
 
@@ -215,8 +235,8 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
 
         state.installed.insert(record.packageId);
         state.records.insert(record.packageId, record);
-        const bool stale
-            = (isSupportPackage(package->package_id) && package->internal_version_code != supportVersion)
+        const bool stale = inProgress.contains(record.packageId)
+            || (isSupportPackage(package->package_id) && package->internal_version_code != supportVersion)
             || record.internalVersionCode < package->internal_version_code;
         // A later record for the same id replaces the earlier one, so its verdict must too: a package
         // is never both current and stale.
@@ -229,7 +249,8 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
     }
 
     for (const PackageDefinition &package : catalog.packages()) {
-        if (seen.contains(package.package_id) || !isPackagePresent(root, package))
+        if (seen.contains(package.package_id) || inProgress.contains(package.package_id)
+            || !isPackagePresent(root, package))
             continue;
         state.installed.insert(package.package_id);
         state.current.insert(package.package_id);

@@ -20,9 +20,10 @@ inline const QStringList SupportToolchainFiles = {
     QStringLiteral("cmake/toolchains/vexa-msvc2022-x64.cmake"),
 };
 
-// What the root at `rootPath` holds, from its state.json records, the files each package leaves and
-// the catalog. Never writes and never fails: whatever cannot be read counts as absent. A blank root
-// gives the empty state.
+// What the root at `rootPath` holds, from its state.json records, the files each package leaves, the
+// record of packages an interrupted apply was changing, and the catalog. Never writes and never
+// fails: whatever cannot be read counts as absent. A blank root gives the empty state. The root is
+// cleaned here once; the functions below take a cleaned root and trust it.
 InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPath);
 
 // The root-relative paths that must exist for the package to count as installed: the given marker,
@@ -33,8 +34,10 @@ QStringList requiredFiles(const PackageDefinition &package, const QString &marke
 // The integer in the root's support version marker, or 0 when it cannot be read or is not an integer.
 int readSupportVersion(const QString &rootPath);
 
-// True when the package's required files all exist under the root (and, for the support package, the
-// version marker matches the catalog's code). A package with no required files is never present.
+// True when the package's required files all exist inside the root (and, for the support package, the
+// version marker matches the catalog's code). A required file that is not strictly inside the root, or
+// is reached through a link leading out of it, counts as missing. A package with no required files is
+// never present.
 bool isPackagePresent(const QString &rootPath, const PackageDefinition &package);
 
 // The usable records of a state file in file order; a missing, unreadable or malformed file gives none.

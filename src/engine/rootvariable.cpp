@@ -1,6 +1,5 @@
 #include "engine/rootvariable.h"
 
-#include "engine/rootpaths.h"
 #include "platform/userenvironment.h"
 
 #include <QDir>
@@ -22,10 +21,9 @@ bool publishRootVariable(const QString &root, bool clear, QString &errorText)
         return true;
     if (clear)
         return clearUserRootVariable(errorText);
-    const QString cleanedRoot = cleanRootPath(root);
     // A blank root has no meaning for later shells; the platform layer refuses the empty value.
     const QString published
-        = cleanedRoot.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(cleanedRoot).absoluteFilePath());
+        = root.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(root).absoluteFilePath());
     return setUserRootVariable(published, errorText);
 }
 

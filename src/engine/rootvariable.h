@@ -8,7 +8,7 @@ namespace vexa {
 // with a leading zero). Unset, empty, 0 and non-numeric values do not skip.
 bool skipsEnvironmentUpdate();
 
-// Publishes the root as VEXA_ROOT for new processes of the user, or removes the variable when
+// Publishes the (cleaned) root as VEXA_ROOT for new processes of the user, or removes the variable when
 // `clear` is set; does nothing when skipsEnvironmentUpdate(). A relative root is published in its
 // absolute form, since later shells start elsewhere. Failure: "Failed to update the VEXA_ROOT
 // environment variable.".

@@ -1,5 +1,7 @@
 #include "platform/userenvironment.h"
 
+#include "platform/savefile.h"
+
 #include <QDir>
 
 #ifdef Q_OS_WIN
@@ -9,7 +11,6 @@
 #else
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #endif
 
@@ -89,15 +90,9 @@ bool setUserRootVariable(const QString &root, QString &errorText)
         errorText = updateFailedMessage();
         return false;
     }
-    // Written whole through a save file so a session starting meanwhile never reads half a line.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        errorText = updateFailedMessage();
-        return false;
-    }
+    // Written whole so a session starting meanwhile, or a full disk, never leaves half a line.
     const QByteArray line = (RootVariableName + QLatin1Char('=') + value + QLatin1Char('\n')).toUtf8();
-    file.write(line);
-    if (!file.commit()) {
+    if (saveFileWhole(path, line) != SaveResult::Saved) {
         errorText = updateFailedMessage();
         return false;
     }

@@ -3,6 +3,7 @@
 #include "app/startupwindow.h"
 #include "update/clientversion.h"
 
+#include "support/testenvironment.h"
 #include "support/testfiles.h"
 
 #include <QApplication>
@@ -40,7 +41,8 @@ void TestClientUpdateCheck::runsUnlessSkipped()
     QTemporaryDir directory;
     QVERIFY(writeTestFile(
         directory.filePath("client-manifest.json"), R"({"version": "2.0", "archive_url": "c.zip"})"));
-    qputenv("VEXA_CLIENT_UPDATE_URL", directory.filePath("client-manifest.json").toLocal8Bit());
+    const ScopedEnvironmentVariable location(
+        "VEXA_CLIENT_UPDATE_URL", QFile::encodeName(directory.filePath("client-manifest.json")));
     StartupOptions options;
     options.skipSelfUpdate = skip;
     options.clientUpdateUrlGiven = emptyLocationGiven;
@@ -55,7 +57,6 @@ void TestClientUpdateCheck::runsUnlessSkipped()
     QTest::failOnWarning(QRegularExpression("."));
     const std::unique_ptr<QSplashScreen> splash = createStartupWindow();
     QVERIFY(!startClientUpdateIfOffered(*qApp, *splash, options, context));
-    qputenv("VEXA_CLIENT_UPDATE_URL", QByteArray());
 }
 
 QTEST_MAIN(TestClientUpdateCheck)

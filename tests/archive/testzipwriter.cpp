@@ -44,9 +44,9 @@ QByteArray buildTestZip(const QList<TestZipEntry> &entries)
         const quint32 size = quint32(entry.data.size());
         // qCompress writes a 4-byte length and a zlib stream; zip wants the raw deflate data inside.
         const QByteArray stored = entry.deflated ? qCompress(entry.data, 9).mid(6).chopped(4) : entry.data;
-        const quint32 method = entry.deflated ? 8 : 0;
+        const quint32 method = entry.method >= 0 ? quint32(entry.method) : entry.deflated ? 8 : 0;
         const quint32 recorded = entry.recordedSize >= 0 ? quint32(entry.recordedSize) : size;
-        const quint32 flags = isAscii(entry.name) ? 0 : 0x0800;
+        const quint32 flags = (isAscii(entry.name) ? 0 : 0x0800) | entry.extraFlags;
         const quint32 dosTime = 0x6000; // 12:00:00
         const quint32 dosDate = 0x5821; // 2024-01-01
 
@@ -60,8 +60,9 @@ QByteArray buildTestZip(const QList<TestZipEntry> &entries)
         put32(out, quint32(stored.size()));
         put32(out, recorded);
         put16(out, quint32(entry.name.size()));
-        put16(out, 0);
+        put16(out, quint32(entry.localExtra.size()));
         out.append(entry.name);
+        out.append(entry.localExtra);
         out.append(stored);
 
         quint32 typeBits = 0100000;

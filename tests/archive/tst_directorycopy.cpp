@@ -17,7 +17,8 @@ private Q_SLOTS:
     void copiesTreeOverDestination();
     void copiesLargeFilesWhole();
     void emptySourceSucceeds();
-    void doesNotFollowLinks();
+    void hostileTrees_data();
+    void hostileTrees();
     void replacesLinkAtTarget();
     void failures_data();
     void failures();
@@ -86,20 +87,64 @@ void TestDirectoryCopy::emptySourceSucceeds()
     QVERIFY(QDir(work.filePath(QStringLiteral("new/destination"))).isEmpty());
 }
 
-void TestDirectoryCopy::doesNotFollowLinks()
+void TestDirectoryCopy::hostileTrees_data()
 {
-    QTemporaryDir work;
-    const QDir source(work.filePath(QStringLiteral("source")));
-    QVERIFY(writeTestFile(work.filePath(QStringLiteral("elsewhere/secret.txt")), "not part of the payload"));
-    QVERIFY(writeTestFile(source.filePath(QStringLiteral("file.txt")), "payload"));
-    QVERIFY(QFile::link(
-        work.filePath(QStringLiteral("elsewhere")), source.filePath(QStringLiteral("linked-dir"))));
+    QTest::addColumn<bool>("fileLinkInSource");
+    QTest::addColumn<bool>("directoryLinkInSource");
+    QTest::addColumn<bool>("linkedLibInDestination");
+    QTest::addColumn<bool>("trailingSeparator");
+    QTest::addColumn<QString>("expected"); // {source}, {dest}; empty for success
 
-    const QDir destination(work.filePath(QStringLiteral("destination")));
+    QTest::newRow("file link to a key file outside the source")
+        << true << false << false << false << QString();
+    QTest::newRow("directory link out of the source") << false << true << false << false << QString();
+    QTest::newRow("destination holds a link out")
+        << false << false << true << false
+        << QStringLiteral(
+               "Refusing unsafe copied path \"lib\" of {source}: it leads through a link out of the "
+               "destination {dest}.");
+    QTest::newRow("source ends in a separator") << false << false << false << true << QString();
+}
+
+void TestDirectoryCopy::hostileTrees()
+{
+    QFETCH(bool, fileLinkInSource);
+    QFETCH(bool, directoryLinkInSource);
+    QFETCH(bool, linkedLibInDestination);
+    QFETCH(bool, trailingSeparator);
+    QFETCH(QString, expected);
+    QTemporaryDir work;
+    const QString canary = work.filePath(QStringLiteral("canary"));
+    QVERIFY(writeTestFile(canary + QStringLiteral("/secret.key"), "not part of the payload"));
+    const QString source = work.filePath(QStringLiteral("source"));
+    QVERIFY(writeTestFile(source + QStringLiteral("/abc.txt"), "payload"));
+    QVERIFY(writeTestFile(source + QStringLiteral("/lib/x.dll"), "payload"));
+    if (fileLinkInSource)
+        QVERIFY(QFile::link(canary + QStringLiteral("/secret.key"), source + QStringLiteral("/key.pem")));
+    if (directoryLinkInSource)
+        QVERIFY(QFile::link(canary, source + QStringLiteral("/linked")));
+    const QString dest = work.filePath(QStringLiteral("root"));
+    QVERIFY(writeTestFile(dest + QStringLiteral("/notes/mine.txt"), "the user's"));
+    if (linkedLibInDestination)
+        QVERIFY(QFile::link(canary, dest + QStringLiteral("/lib")));
+    const auto canaryBefore = treeSnapshot(canary);
+
     QString errorText;
-    QVERIFY2(copyDirectoryTree(source.path(), destination.path(), errorText), qPrintable(errorText));
-    QCOMPARE(readTestFile(destination.filePath(QStringLiteral("file.txt"))), QByteArray("payload"));
-    QVERIFY(!QFileInfo::exists(destination.filePath(QStringLiteral("linked-dir/secret.txt"))));
+    const QString from = trailingSeparator ? source + QLatin1Char('/') : source;
+    const bool copiedAll = copyDirectoryTree(from, dest, errorText);
+    QCOMPARE(treeSnapshot(canary), canaryBefore);
+    QCOMPARE(readTestFile(dest + QStringLiteral("/notes/mine.txt")), QByteArray("the user's"));
+    const auto copied = treeSnapshot(dest);
+    QVERIFY(!copied.contains(QStringLiteral("key.pem")) && !copied.contains(QStringLiteral("linked")));
+    if (expected.isEmpty()) {
+        QCOMPARE(copied.value(QStringLiteral("abc.txt")), QByteArray("payload"));
+        QCOMPARE(copied.value(QStringLiteral("lib/x.dll")), QByteArray("payload"));
+    }
+    QCOMPARE(copiedAll, expected.isEmpty());
+    QCOMPARE(errorText,
+        QString(expected)
+            .replace(QStringLiteral("{source}"), source)
+            .replace(QStringLiteral("{dest}"), dest));
 }
 
 void TestDirectoryCopy::replacesLinkAtTarget()

@@ -1,5 +1,6 @@
 #include "controllersandbox.h"
 
+#include "catalog/catalogloading.h"
 #include "engine/manifestfiles.h"
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTest>
 
 namespace vexa {
 
@@ -193,6 +195,49 @@ std::unique_ptr<InstallerController> standardController(
             return nullptr;
     }
     return sandbox.makeController();
+}
+
+ServedSampleRepository::ServedSampleRepository(TestHttpServer::Scheme scheme)
+    : m_server(m_dir.path(), scheme)
+{ }
+
+QString ServedSampleRepository::archive(const QString &fileName) const
+{
+    return m_dir.filePath(QStringLiteral("packages/") + fileName);
+}
+
+bool ServedSampleRepository::start()
+{
+    if (!m_server.start()) {
+        qWarning("%s", qPrintable(m_server.errorString()));
+        return false;
+    }
+    const QString sample = QStringLiteral(VEXA_TESTS_DIR "/../examples/repository/");
+    QJsonObject catalog = QJsonDocument::fromJson(readTestFile(sample + "catalog.json")).object();
+    catalog.insert(QStringLiteral("repository_base_url"), m_server.url(QStringLiteral("/drip/")).toString());
+    if (!writeTestFile(m_dir.filePath(QStringLiteral("catalog.json")), QJsonDocument(catalog).toJson()))
+        return false;
+    const QStringList archives = QDir(sample + "packages").entryList(QDir::Files);
+    for (const QString &name : archives) {
+        if (!writeTestFile(archive(name), readTestFile(sample + "packages/" + name)))
+            return false;
+    }
+    return !archives.isEmpty();
+}
+
+std::unique_ptr<InstallerController> ServedSampleRepository::makeController(const QString &root) const
+{
+    LoadedCatalog loaded;
+    QString errorText;
+    if (!loadCatalog(m_server.url(QStringLiteral("/catalog.json")).toString(), loaded, errorText)) {
+        qWarning("%s", qPrintable(errorText));
+        return nullptr;
+    }
+    auto controller = std::make_unique<InstallerController>(
+        std::move(loaded.catalog), loaded.repositoryBase, loaded.catalogSource);
+    controller->setRootPath(root);
+    controller->refresh();
+    return controller;
 }
 
 void applyToggles(InstallerController &controller, const QStringList &toggles)

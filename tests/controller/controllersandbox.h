@@ -3,6 +3,7 @@
 #include "catalog/packagecatalog.h"
 #include "controller/installercontroller.h"
 #include "engine/installedstate.h"
+#include "support/testhttpserver.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -78,6 +79,25 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// The sample repository of examples/ served by the loopback test server: its catalog, whose
+// repository_base_url sends every archive through the server's drip path (1 KiB every 100 ms, so an
+// apply can be watched while it downloads), and its archives, which a test may replace.
+class ServedSampleRepository
+{
+public:
+    explicit ServedSampleRepository(TestHttpServer::Scheme scheme = TestHttpServer::Http);
+    // Copies the repository and starts the server; false with a test warning when either fails.
+    bool start();
+    // The served copy of the sample archive `fileName` (in packages/).
+    QString archive(const QString &fileName) const;
+    // A controller over the served catalog, as start-up creates it, moved to `root` and refreshed.
+    std::unique_ptr<InstallerController> makeController(const QString &root) const;
+
+private:
+    QTemporaryDir m_dir;
+    TestHttpServer m_server;
 };
 
 // A controller over standardPackages() in `sandbox`, whose root holds the `installed` packages with

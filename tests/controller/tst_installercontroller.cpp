@@ -1,6 +1,7 @@
 #include "controller/installercontroller.h"
 
 #include "catalog/catalogloading.h"
+#include "controller/plansummary.h"
 #include "controllersandbox.h"
 #include "platform/defaultroot.h"
 #include "support/testcatalog.h"
@@ -12,6 +13,7 @@
 #include <QJsonArray>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <functional>
@@ -47,6 +49,10 @@ private Q_SLOTS:
     void browseRootCancelled();
     void browseRootChosen();
     void sampleRepository();
+    void downloadRowsFollowProgressLines_data();
+    void downloadRowsFollowProgressLines();
+    void failedLocalApplyEndsIdleBeforeReporting();
+    void destroyedWhileApplying();
 };
 
 namespace {
@@ -75,6 +81,19 @@ const QStringList RecomputeSignals { QStringLiteral("cmakeHelpTextChanged"),
 const QStringList RecomputeSignalsSameStatus { QStringLiteral("cmakeHelpTextChanged"),
     QStringLiteral("packageEntriesChanged"), QStringLiteral("summaryTextChanged"),
     QStringLiteral("planChanged") };
+
+// "status", then " active" and " completed" where set: one download row at a glance.
+QStringList downloadRowStates(const QVariantList &entries)
+{
+    QStringList states;
+    for (const QVariant &entry : entries) {
+        const QVariantMap row = entry.toMap();
+        states << row.value(QStringLiteral("statusText")).toString()
+                + (row.value(QStringLiteral("active")).toBool() ? " active" : "")
+                + (row.value(QStringLiteral("completed")).toBool() ? " completed" : "");
+    }
+    return states;
+}
 
 // Drives the modal folder dialog that browseRoot() shows (the static dialog runs its own event loop):
 // `action` runs once on the dialog; any modal window still open afterwards (a warning box, or the
@@ -652,6 +671,130 @@ void TestInstallerController::sampleRepository()
     QVERIFY2(controller.cmakeHelpText().startsWith(QStringLiteral(
                  "Ninja is a generator, not a dependency of your targets.\n\nTypical CMake:\n")),
         qPrintable(controller.cmakeHelpText()));
+}
+
+void TestInstallerController::downloadRowsFollowProgressLines_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    // downloadEntriesChanged emissions of each line.
+    QTest::addColumn<QString>("emissions");
+    QTest::addColumn<QStringList>("rows");
+
+    const auto start = [](const char *name) { return QStringLiteral("Downloading %1 [iv1]...").arg(name); };
+    const auto percent = [](const char *name, int value) {
+        return QStringLiteral("Downloading %1 [iv1] (%2%)").arg(name).arg(value);
+    };
+    const auto done = [](const char *name) { return QStringLiteral("Downloaded %1 [iv1].").arg(name); };
+    const QString queued = QStringLiteral("Queued");
+    const QString completed = QStringLiteral("Completed completed");
+
+    QTest::newRow("start line activates its row")
+        << QStringList { start("Alpha") } << "1" << QStringList { "Starting... active", queued };
+    QTest::newRow("percentage replaces the status") << QStringList { start("Alpha"), percent("Alpha", 45) }
+                                                    << "1 1" << QStringList { "45% active", queued };
+    QTest::newRow("repeated percentage emits nothing") << QStringList { start("Alpha"), percent("Alpha", 45),
+        percent("Alpha", 45) } << "1 1 0" << QStringList { "45% active", queued };
+    QTest::newRow("finish completes; the next package follows") << QStringList {
+        start("Alpha"), percent("Alpha", 100), done("Alpha"), start("Beta"), percent("Beta", 7)
+    } << "1 1 1 1 1" << QStringList { completed, "7% active" };
+    QTest::newRow("percentage for a completed row keeps it, deactivating the others")
+        << QStringList { start("Alpha"), done("Alpha"), start("Beta"), percent("Alpha", 50) } << "1 1 1 1"
+        << QStringList { completed, "Starting..." };
+    QTest::newRow("repeated finish emits nothing")
+        << QStringList { done("Alpha"), done("Alpha") } << "1 0" << QStringList { completed, queued };
+    QTest::newRow("install, remove and unknown labels leave the rows") << QStringList {
+        "Installing Alpha [iv1]...", "Removing Beta [iv1]...", percent("Gamma", 5), done("Gamma")
+    } << "0 0 0 0" << QStringList { queued, queued };
+    QTest::newRow("blanks around a line are ignored")
+        << QStringList { "  " + percent("Beta", 3) + " " } << "1" << QStringList { queued, "3% active" };
+}
+
+void TestInstallerController::downloadRowsFollowProgressLines()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, emissions);
+    QFETCH(QStringList, rows);
+
+    ControllerSandbox sandbox;
+    const QString url = QStringLiteral("http://127.0.0.1:9/archive.zip");
+    QVERIFY(sandbox.writeCatalog({ testPackage(QStringLiteral("alpha"), QStringLiteral("Alpha"),
+                                       { { QStringLiteral("payload_url"), url } }),
+        testPackage(QStringLiteral("beta"), QStringLiteral("Beta"),
+            { { QStringLiteral("payload_url"), url },
+                { QStringLiteral("dependencies"), QJsonArray { QStringLiteral("alpha") } } }) }));
+    const auto controller = sandbox.makeController();
+    QVERIFY(controller);
+    controller->togglePackage(QStringLiteral("beta"), true);
+    controller->resetDownloadEntries(controller->m_plan);
+    // Dependencies first, each row queued.
+    QCOMPARE(controller->downloadEntries().constFirst().toMap(),
+        (QVariantMap { { "packageId", "alpha" }, { "title", "Alpha" }, { "label", "Alpha [iv1]" },
+            { "statusText", "Queued" }, { "active", false }, { "completed", false } }));
+
+    QSignalSpy changed(controller.get(), &InstallerController::downloadEntriesChanged);
+    QStringList counts;
+    for (const QString &line : lines) {
+        changed.clear();
+        controller->applyProgressLine(line);
+        counts << QString::number(changed.size());
+    }
+    QCOMPARE(counts.join(QLatin1Char(' ')), emissions);
+    QCOMPARE(downloadRowStates(controller->downloadEntries()), rows);
+}
+
+void TestInstallerController::failedLocalApplyEndsIdleBeforeReporting()
+{
+    // Archives of a local directory are not downloaded, so there are no rows; these are missing.
+    ControllerSandbox sandbox;
+    const auto controller = standardController(sandbox);
+    QVERIFY(controller && controller->hasChanges());
+    int rowChanges = 0;
+    QString atMessage;
+    connect(controller.get(), &InstallerController::downloadEntriesChanged, [&rowChanges] { ++rowChanges; });
+    connect(controller.get(), &InstallerController::messageRequested, [&](const QString &title) {
+        atMessage = QStringLiteral("%1, busy %2, %3 rows, status %4")
+                        .arg(title)
+                        .arg(controller->busy())
+                        .arg(controller->downloadEntries().size())
+                        .arg(controller->statusText());
+    });
+    QSignalSpy reported(controller.get(), &InstallerController::messageRequested);
+    controller->apply();
+    QVERIFY(controller->busy());
+    QCOMPARE(controller->statusText(), QStringLiteral("Applying changes..."));
+    // One apply at a time.
+    controller->apply();
+    QVERIFY(reported.wait(30000));
+
+    QCOMPARE(rowChanges, 1);
+    QCOMPARE(atMessage, QStringLiteral("Apply failed, busy 0, 0 rows, status Apply failed."));
+    QVERIFY(reported.constFirst().at(1).toString().startsWith(QStringLiteral("Archive not found for ")));
+    QCOMPARE(reported.size(), 1);
+    QCOMPARE(controller->statusText(), planStatusText(controller->m_plan));
+}
+
+void TestInstallerController::destroyedWhileApplying()
+{
+    ServedSampleRepository served;
+    QVERIFY(served.start());
+    QTemporaryDir root;
+    auto controller = served.makeController(root.path());
+    QVERIFY(controller && controller->hasChanges());
+    bool reported = false;
+    connect(controller.get(), &InstallerController::messageRequested, [&reported] { reported = true; });
+
+    controller->apply();
+    QTRY_VERIFY(downloadRowStates(controller->downloadEntries()).join(' ').contains(QLatin1Char('%')));
+    const QPointer<QThread> worker = controller->m_workerThread;
+    QVERIFY(worker);
+    controller.reset();
+
+    // The transaction ran to its end before the controller went away, and reported nothing.
+    QVERIFY(worker->isFinished());
+    QVERIFY(!reported);
+    QVERIFY(QFile::exists(root.filePath(QStringLiteral("manifest/state.json"))));
+    // What the worker posted finds no controller; the thread object deletes itself.
+    QTRY_VERIFY(!worker);
 }
 
 QTEST_MAIN(TestInstallerController)

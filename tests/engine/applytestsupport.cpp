@@ -1,27 +1,28 @@
 #include "applytestsupport.h"
 
+#include "support/testfiles.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QProcess>
+#include <QtDebug>
 
 namespace vexa {
 
 namespace {
 
+// Entries arrive on standard input as a JSON object of name to base64 content.
 const char PackScript[] = R"(
-import os, sys, zipfile
-source, target = sys.argv[1], sys.argv[2]
-with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as archive:
-    for directory, subdirectories, files in sorted(os.walk(source)):
-        subdirectories.sort()
-        relative = os.path.relpath(directory, source)
-        if relative != ".":
-            archive.write(directory, relative.replace(os.sep, "/") + "/")
-        for name in sorted(files):
-            path = os.path.join(directory, name)
-            archive.write(path, os.path.relpath(path, source).replace(os.sep, "/"))
+import base64, json, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as archive:
+    for name, data in json.load(sys.stdin).items():
+        info = zipfile.ZipInfo(name, (2024, 1, 1, 12, 0, 0))
+        info.external_attr = 0o100644 << 16
+        info.compress_type = zipfile.ZIP_DEFLATED
+        archive.writestr(info, base64.b64decode(data))
 )";
 
 } // namespace
@@ -50,19 +51,87 @@ QString EnvironmentSandbox::variableFile() const
     return configDirectory() + QStringLiteral("/environment.d/60-vexa-root.conf");
 }
 
-bool makeZip(const QString &sourceDirectory, const QString &zipPath, QString &errorText)
+QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
+    const QStringList &ownedPaths, const QStringList &dependencies)
 {
+    return QJsonObject {
+        { QStringLiteral("package_id"), id },
+        { QStringLiteral("display_name"), name },
+        { QStringLiteral("product"), name },
+        { QStringLiteral("version"), QStringLiteral("1.%1").arg(code) },
+        { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
+        { QStringLiteral("internal_version_code"), code },
+        { QStringLiteral("install_subdir"), marker.section(QLatin1Char('/'), 0, 0) },
+        { QStringLiteral("marker_relative_path"), marker },
+        { QStringLiteral("owned_paths"), QJsonArray::fromStringList(ownedPaths) },
+        { QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies) },
+    };
+}
+
+bool makeZip(const FileMap &files, const QString &zipPath, QString &errorText)
+{
+    QJsonObject entries;
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        entries.insert(it.key(), QString::fromLatin1(it.value().toBase64()));
     QDir().mkpath(QFileInfo(zipPath).absolutePath());
     QProcess python;
-    python.start(QStringLiteral("python3"),
-        { QStringLiteral("-c"), QString::fromLatin1(PackScript), sourceDirectory, zipPath });
+    python.start(
+        QStringLiteral("python3"), { QStringLiteral("-c"), QString::fromLatin1(PackScript), zipPath });
+    python.write(QJsonDocument(entries).toJson(QJsonDocument::Compact));
+    python.closeWriteChannel();
     if (!python.waitForFinished(60000) || python.exitStatus() != QProcess::NormalExit
         || python.exitCode() != 0) {
         errorText = QStringLiteral("python3 could not pack %1: %2")
-                        .arg(sourceDirectory, QString::fromLocal8Bit(python.readAllStandardError()));
+                        .arg(zipPath, QString::fromLocal8Bit(python.readAllStandardError()));
         return false;
     }
     return true;
+}
+
+bool TestRepository::addArchivePackage(QJsonObject entry, const FileMap &files)
+{
+    const QString relative
+        = QStringLiteral("packages/%1.zip").arg(entry.value(QStringLiteral("package_id")).toString());
+    const QString archive = m_directory + QLatin1Char('/') + relative;
+    QString error;
+    if (!makeZip(files, archive, error)) {
+        qWarning().noquote() << error;
+        return false;
+    }
+    entry.insert(QStringLiteral("payload_archive"), relative);
+    if (!entry.contains(QStringLiteral("sha256")))
+        entry.insert(QStringLiteral("sha256"), sha256Hex(archive));
+    entry.insert(QStringLiteral("size_bytes"), QFileInfo(archive).size());
+    m_packages.append(entry);
+    return true;
+}
+
+bool TestRepository::addDirectoryPackage(QJsonObject entry, const FileMap &files)
+{
+    const QString relative
+        = QStringLiteral("payloads/") + entry.value(QStringLiteral("package_id")).toString();
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        if (!writeTestFile(
+                m_directory + QLatin1Char('/') + relative + QLatin1Char('/') + it.key(), it.value()))
+            return false;
+    }
+    entry.insert(QStringLiteral("payload_source_dir"), relative);
+    m_packages.append(entry);
+    return true;
+}
+
+QByteArray TestRepository::catalogDocument() const
+{
+    return QJsonDocument(QJsonObject { { QStringLiteral("packages"), m_packages } }).toJson();
+}
+
+bool TestRepository::load(PackageCatalog &catalog) const
+{
+    QString error;
+    const bool ok = loadFromJson(catalogDocument(), catalog, error);
+    if (!ok)
+        qWarning().noquote() << error;
+    return ok;
 }
 
 QString sha256Hex(const QString &path)

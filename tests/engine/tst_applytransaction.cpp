@@ -5,10 +5,12 @@
 #include "engine/manifestfiles.h"
 #include "engine/packageverification.h"
 #include "engine/rootinspection.h"
+#include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,93 +24,8 @@ using namespace vexa;
 
 namespace {
 
-using FileMap = QMap<QString, QByteArray>;
-
 const QString BaseId = QStringLiteral("com.test.base");
 const QString AppId = QStringLiteral("com.test.app");
-
-// A package repository on disk: archives packed from the given files, or payload directories, plus
-// the catalog describing them.
-class TestRepository
-{
-public:
-    explicit TestRepository(const QString &directory)
-        : m_directory(directory)
-    { }
-
-    QString directory() const { return m_directory; }
-
-    // Packs `files` into packages/<name>.zip and records its real digest and size in `entry`.
-    bool addArchivePackage(QJsonObject entry, const FileMap &files)
-    {
-        const QString name = entry.value(QStringLiteral("package_id")).toString();
-        const QString staging = m_directory + QStringLiteral("-staging/") + name;
-        for (auto it = files.cbegin(); it != files.cend(); ++it) {
-            if (!writeTestFile(staging + QLatin1Char('/') + it.key(), it.value()))
-                return false;
-        }
-        const QString relative = QStringLiteral("packages/%1.zip").arg(name);
-        const QString archive = m_directory + QLatin1Char('/') + relative;
-        QString error;
-        if (!makeZip(staging, archive, error)) {
-            qWarning().noquote() << error;
-            return false;
-        }
-        entry.insert(QStringLiteral("payload_archive"), relative);
-        if (!entry.contains(QStringLiteral("sha256")))
-            entry.insert(QStringLiteral("sha256"), sha256Hex(archive));
-        entry.insert(QStringLiteral("size_bytes"), QFileInfo(archive).size());
-        m_packages.append(entry);
-        return true;
-    }
-
-    bool addDirectoryPackage(QJsonObject entry, const FileMap &files)
-    {
-        const QString relative
-            = QStringLiteral("payloads/") + entry.value(QStringLiteral("package_id")).toString();
-        for (auto it = files.cbegin(); it != files.cend(); ++it) {
-            if (!writeTestFile(
-                    m_directory + QLatin1Char('/') + relative + QLatin1Char('/') + it.key(), it.value()))
-                return false;
-        }
-        entry.insert(QStringLiteral("payload_source_dir"), relative);
-        m_packages.append(entry);
-        return true;
-    }
-
-    void addPlainPackage(const QJsonObject &entry) { m_packages.append(entry); }
-
-    bool load(PackageCatalog &catalog) const
-    {
-        const QJsonObject document { { QStringLiteral("packages"), m_packages } };
-        QString error;
-        const bool ok = loadFromJson(QJsonDocument(document).toJson(), catalog, error);
-        if (!ok)
-            qWarning().noquote() << error;
-        return ok;
-    }
-
-private:
-    QString m_directory;
-    QJsonArray m_packages;
-};
-
-QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
-    const QStringList &ownedPaths, const QStringList &dependencies = {})
-{
-    return QJsonObject {
-        { QStringLiteral("package_id"), id },
-        { QStringLiteral("display_name"), name },
-        { QStringLiteral("product"), name },
-        { QStringLiteral("version"), QStringLiteral("1.%1").arg(code) },
-        { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
-        { QStringLiteral("internal_version_code"), code },
-        { QStringLiteral("install_subdir"), marker.section(QLatin1Char('/'), 0, 0) },
-        { QStringLiteral("marker_relative_path"), marker },
-        { QStringLiteral("owned_paths"), QJsonArray::fromStringList(ownedPaths) },
-        { QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies) },
-    };
-}
 
 QJsonObject baseEntry(int code = 1)
 {
@@ -185,6 +102,7 @@ private Q_SLOTS:
     void removalPrunesEmptyDirectories();
     void removeEverythingClearsManifestsAndVariable();
     void repairOnlyPlan();
+    void failedManifestRemovalIsReported();
     void unknownIdsAreSkipped();
     void packageProblemsStopTheApply_data();
     void packageProblemsStopTheApply();
@@ -583,6 +501,27 @@ void tst_ApplyTransaction::repairOnlyPlan()
     QCOMPARE(readTestFile(sandbox.variableFile()), QStringLiteral("VEXA_ROOT=%1\n").arg(root()).toUtf8());
 }
 
+void tst_ApplyTransaction::failedManifestRemovalIsReported()
+{
+    SmallFileSystem disk(64 * 1024);
+    if (!disk.isMounted())
+        QSKIP("Mounting a small tmpfs needs root (or CAP_SYS_ADMIN)");
+    EnvironmentSandbox sandbox;
+    // Manifests whose packages are gone: the plan only has them deleted, and here that cannot be done.
+    const QString diskRoot = disk.path() + QStringLiteral("/root");
+    QVERIFY(writeTestFile(diskRoot + QLatin1Char('/') + StateFileRelativePath, "{}"));
+    QVERIFY(disk.remountReadOnly());
+    PackageCatalog catalog;
+    TestRepository repository(repositoryDirectory());
+    repository.addPlainPackage(baseEntry());
+    QVERIFY(repository.load(catalog));
+    const ChangePlan plan = computePlan(catalog, inspectRoot(catalog, diskRoot), {});
+    QVERIFY(plan.repairManifests);
+    QString error;
+    QVERIFY(!applyPlan(catalog, repositoryDirectory(), diskRoot, plan, error));
+    QCOMPARE(error, QStringLiteral("Failed to remove file %1/%2").arg(diskRoot, StateFileRelativePath));
+}
+
 void tst_ApplyTransaction::unknownIdsAreSkipped()
 {
     EnvironmentSandbox sandbox;
@@ -607,6 +546,8 @@ void tst_ApplyTransaction::packageProblemsStopTheApply_data()
     // %1 stands for the install root, %2 for the repository directory.
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QStringList>("expectedLines");
+    // Where the test directory holds a link to the directory outside ("root/lib"), if anywhere.
+    QTest::addColumn<QString>("linkAt");
 
     const auto baseWith = [](const QString &key, const QJsonValue &value) {
         QJsonObject entry = baseEntry();
@@ -617,44 +558,65 @@ void tst_ApplyTransaction::packageProblemsStopTheApply_data()
 
     QTest::newRow("no payload at all")
         << baseEntry() << FileMap()
-        << QStringLiteral("Package Base [iv1] does not provide an installable payload.") << installingBase;
+        << QStringLiteral("Package Base [iv1] does not provide an installable payload.") << installingBase
+        << QString();
     QTest::newRow("missing payload directory")
         << baseWith(QStringLiteral("payload_source_dir"), QStringLiteral("payloads/missing")) << FileMap()
         << QStringLiteral("Payload source directory not found for Base [iv1]: %2/payloads/missing")
-        << installingBase;
+        << installingBase << QString();
     QTest::newRow("support marker older than the catalog")
         << supportEntry(4) << supportFiles(3)
         << QStringLiteral(
                "Verification failed after applying Vexa CMake Support [iv4]. The support version marker "
                "still reports iv3, expected iv4.")
-        << QStringList { QStringLiteral("Installing Vexa CMake Support [iv4]...") };
+        << QStringList { QStringLiteral("Installing Vexa CMake Support [iv4]...") } << QString();
 
     // Unsafe paths are refused before anything starts.
     QTest::newRow("owned path climbing out")
         << baseWith(QStringLiteral("owned_paths"), QJsonArray { QStringLiteral("../outside") }) << FileMap()
         << QStringLiteral("Refusing unsafe owned path \"../outside\" of Base [iv1]: it lies outside the "
                           "install root %1.")
-        << QStringList();
+        << QStringList() << QString();
     QTest::newRow("owned path naming the root")
         << baseWith(QStringLiteral("owned_paths"), QJsonArray { QStringLiteral(".") }) << FileMap()
-        << QStringLiteral("Refusing unsafe owned path \".\" of Base [iv1]: it names the install root itself.")
-        << QStringList();
+        << QStringLiteral(
+               "Refusing unsafe owned path \".\" of Base [iv1]: it names the install root %1 itself.")
+        << QStringList() << QString();
     QTest::newRow("install_subdir climbing out")
         << baseWith(QStringLiteral("install_subdir"), QStringLiteral("../elsewhere")) << FileMap()
         << QStringLiteral("Refusing unsafe install_subdir \"../elsewhere\" of Base [iv1]: it lies outside "
                           "the install root %1.")
-        << QStringList();
+        << QStringList() << QString();
     QTest::newRow("marker climbing out")
         << baseWith(QStringLiteral("marker_relative_path"), QStringLiteral("../outside/sentinel.txt"))
         << FileMap()
         << QStringLiteral("Refusing unsafe marker_relative_path \"../outside/sentinel.txt\" of Base [iv1]: "
                           "it lies outside the install root %1.")
-        << QStringList();
+        << QStringList() << QString();
     QTest::newRow("payload directory climbing out")
         << baseWith(QStringLiteral("payload_source_dir"), QStringLiteral("../outside")) << FileMap()
         << QStringLiteral("Refusing unsafe payload_source_dir \"../outside\" of Base [iv1]: it lies outside "
                           "the repository directory %2.")
-        << QStringList();
+        << QStringList() << QString();
+    QTest::newRow("payload directory naming the repository")
+        << baseWith(QStringLiteral("payload_source_dir"), QStringLiteral(".")) << FileMap()
+        << QStringLiteral("Refusing unsafe payload_source_dir \".\" of Base [iv1]: it names the repository "
+                          "directory %2 itself.")
+        << QStringList() << QString();
+    QTest::newRow("payload directory through a link out")
+        << baseWith(QStringLiteral("payload_source_dir"), QStringLiteral("payloads/linked")) << FileMap()
+        << QStringLiteral("Refusing unsafe payload_source_dir \"payloads/linked\" of Base [iv1]: it leads "
+                          "through a link out of the repository directory %2.")
+        << QStringList() << QStringLiteral("repository/payloads/linked");
+
+    // Archive entries are judged whole before the first one is written (their table is the extraction's).
+    QTest::newRow("archive entry naming the root itself")
+        << baseEntry()
+        << FileMap { { QStringLiteral("base/base.txt"), "base" }, { QStringLiteral("."), "x" } }
+        << QStringLiteral(
+               "Refusing unsafe archive entry \".\" of %2/packages/com.test.base.zip: it names the "
+               "destination %1 itself.")
+        << installingBase << QString();
 }
 
 void tst_ApplyTransaction::packageProblemsStopTheApply()
@@ -663,6 +625,7 @@ void tst_ApplyTransaction::packageProblemsStopTheApply()
     QFETCH(FileMap, archiveFiles);
     QFETCH(QString, expected);
     QFETCH(QStringList, expectedLines);
+    QFETCH(QString, linkAt);
     EnvironmentSandbox sandbox;
     TestRepository repository(repositoryDirectory());
     if (archiveFiles.isEmpty())
@@ -670,19 +633,31 @@ void tst_ApplyTransaction::packageProblemsStopTheApply()
     else
         QVERIFY(repository.addArchivePackage(entry, archiveFiles));
     QVERIFY(QDir().mkpath(repositoryDirectory()));
+    // The root already holds another package and the user's own files.
+    QVERIFY(writeTestFile(root() + QStringLiteral("/qt6/lib/Qt6Core.dll"), "another package"));
+    QVERIFY(writeTestFile(root() + QStringLiteral("/notes/mine.txt"), "the user's"));
+    if (!linkAt.isEmpty()) {
+        QVERIFY(QDir().mkpath(QFileInfo(m_dir->filePath(linkAt)).absolutePath()));
+        QVERIFY(QFile::link(outside(), m_dir->filePath(linkAt)));
+    }
+    const auto rootBefore = treeSnapshot(root());
+    const auto outsideBefore = treeSnapshot(outside());
 
     PackageCatalog catalog;
     QStringList lines;
     QString error;
-    QVERIFY(!loadAndApply(
-        repository, catalog, { entry.value(QStringLiteral("package_id")).toString() }, lines, error));
+    const bool applied = loadAndApply(
+        repository, catalog, { entry.value(QStringLiteral("package_id")).toString() }, lines, error);
+    QCOMPARE(treeSnapshot(outside()), outsideBefore);
+    const auto rootAfter = treeSnapshot(root());
+    for (auto it = rootBefore.cbegin(); it != rootBefore.cend(); ++it)
+        QCOMPARE(rootAfter.value(it.key()), it.value());
+    QVERIFY(!applied);
     QCOMPARE(error,
         QString(expected)
             .replace(QStringLiteral("%1"), root())
             .replace(QStringLiteral("%2"), repositoryDirectory()));
     QCOMPARE(lines, expectedLines);
-    QCOMPARE(QDir(outside()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-        QStringList { QStringLiteral("sentinel.txt") });
 }
 
 void tst_ApplyTransaction::verificationMessages_data()
@@ -763,7 +738,7 @@ void tst_ApplyTransaction::maliciousRecordedOwnedPaths_data()
     QTest::addColumn<QString>("ownedPath");
     QTest::addColumn<QString>("reason");
     const QString outsideReason = QStringLiteral("it lies outside the install root %1");
-    const QString rootReason = QStringLiteral("it names the install root itself");
+    const QString rootReason = QStringLiteral("it names the install root %1 itself");
     // A blank entry is dropped when state.json is read, so it never reaches the removal at all.
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("dot") << QStringLiteral(".") << rootReason;

@@ -381,6 +381,10 @@ void TestArchiveAcquisition::remoteFailures_data()
         << QStringLiteral("Downloaded size mismatch for Pkg [iv3]. Expected %1 bytes, got %2 bytes.")
                .arg(m_payload.size() + 1)
                .arg(m_payload.size());
+    // Stopped one byte past the catalog's size: without a length the transfer would otherwise run on.
+    QTest::newRow("more than the catalog's size, no length")
+        << QStringLiteral("/nolength/archives/pkg.zip") << digest << qint64(1000)
+        << QStringLiteral("Downloaded size mismatch for Pkg [iv3]. Expected 1000 bytes, got 1001 bytes.");
     QTest::newRow("stall after some data")
         << QStringLiteral("/stall/archives/pkg.zip?after=1000&max_s=20") << digest << qint64(0)
         << QStringLiteral("Timed out while downloading %1");
@@ -452,10 +456,10 @@ void TestArchiveAcquisition::labelWithPercentSigns()
     QVERIFY(!acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
         [&](const QString &line) { lines << line; }));
     QCOMPARE(errorText,
-        QStringLiteral("Downloaded size mismatch for Pkg %3 [iv3]. Expected 5 bytes, got ")
-            + QString::number(m_payload.size()) + QStringLiteral(" bytes."));
+        QStringLiteral("Downloaded size mismatch for Pkg %3 [iv3]. Expected 5 bytes, got 6 bytes."));
     QVERIFY(!lines.isEmpty());
-    QCOMPARE(lines.last(), QStringLiteral("Downloading Pkg %3 [iv3] (100%)"));
+    for (const QString &line : std::as_const(lines))
+        QVERIFY2(line.startsWith(QLatin1String("Downloading Pkg %3 [iv3] (")), qPrintable(line));
 }
 
 QTEST_GUILESS_MAIN(TestArchiveAcquisition)

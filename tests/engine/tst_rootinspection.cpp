@@ -1,4 +1,5 @@
 #include "engine/manifestfiles.h"
+#include "engine/packagesinprogress.h"
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
 #include "statetestroot.h"
@@ -70,6 +71,10 @@ private Q_SLOTS:
     void roundTrip();
     void documentMatchesFileRules();
     void inspectionWritesNothing();
+    void hostileMarkers_data();
+    void hostileMarkers();
+    void packagesInProgress_data();
+    void packagesInProgress();
 
 private:
     QString writeState(const QString &root, const QByteArray &content);
@@ -562,9 +567,11 @@ void RootInspectionTest::roundTrip()
     for (const QString &id : ids)
         QVERIFY(placePackageFiles(m_catalog, root.trimmed(), id));
     QString errorText;
-    QVERIFY2(writeStateFile(m_catalog, root, set, errorText), qPrintable(errorText));
-    QVERIFY2(writeInstalledPackagesFile(m_catalog, root, set, errorText), qPrintable(errorText));
+    QVERIFY2(writeStateFile(m_catalog, cleanRootPath(root), set, errorText), qPrintable(errorText));
+    QVERIFY2(
+        writeInstalledPackagesFile(m_catalog, cleanRootPath(root), set, errorText), qPrintable(errorText));
 
+    // The entry point cleans an untidy root itself.
     const InstalledState state = inspectRoot(m_catalog, root);
     QCOMPARE(joined(state.installed), joined(set));
     QCOMPARE(joined(state.current), joined(set));
@@ -623,6 +630,105 @@ void RootInspectionTest::inspectionWritesNothing()
     QCOMPARE(
         QDir(resolveRootPath(root, ManifestDirectoryPath)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
         QStringList { QStringLiteral("state.json") });
+}
+
+// A marker that is not the package's own file inside the root never makes the package installed: a
+// file of the user's outside (or the root itself) would otherwise pass for it, and the apply would
+// "succeed" without installing anything.
+void RootInspectionTest::hostileMarkers_data()
+{
+    QTest::addColumn<QString>("catalogMarker");
+    QTest::addColumn<QString>("recordedMarker"); // of a package the catalog does not know
+    QTest::addColumn<bool>("linkedLib"); // root/lib leads to the directory outside
+    const QString none;
+    QTest::newRow("catalog marker climbing out to an existing file")
+        << QStringLiteral("../outside/canary.txt") << none << false;
+    QTest::newRow("catalog marker absolute") << QStringLiteral("{outside}/canary.txt") << none << false;
+    QTest::newRow("catalog marker naming the root") << QStringLiteral(".") << none << false;
+    QTest::newRow("catalog marker through a link out") << QStringLiteral("lib/canary.txt") << none << true;
+    QTest::newRow("recorded marker of an unknown package climbing out")
+        << QStringLiteral("p/p.txt") << QStringLiteral("../outside/canary.txt") << false;
+    QTest::newRow("recorded marker of an unknown package through a link out")
+        << QStringLiteral("p/p.txt") << QStringLiteral("lib/canary.txt") << true;
+}
+
+void RootInspectionTest::hostileMarkers()
+{
+    QFETCH(QString, catalogMarker);
+    QFETCH(QString, recordedMarker);
+    QFETCH(bool, linkedLib);
+    QTemporaryDir dir;
+    const QString root = dir.filePath(QStringLiteral("root"));
+    const QString outside = dir.filePath(QStringLiteral("outside"));
+    QVERIFY(writeTestFile(outside + QStringLiteral("/canary.txt"), "the user's"));
+    QVERIFY(QDir().mkpath(root));
+    if (linkedLib)
+        QVERIFY(QFile::link(outside, root + QStringLiteral("/lib")));
+    catalogMarker.replace(QStringLiteral("{outside}"), outside);
+    PackageCatalog catalog;
+    QString error;
+    QVERIFY(loadFromJson(QStringLiteral(R"({"packages": [{"package_id": "com.test.p", "display_name": "P",)"
+                                        R"( "marker_relative_path": "%1"}]})")
+                             .arg(catalogMarker)
+                             .toUtf8(),
+        catalog, error));
+    if (!recordedMarker.isEmpty()) {
+        QVERIFY(!writeState(root,
+            stateFile({ QStringLiteral(R"({"package_id": "org.other", "product": "p", "version": "1",)"
+                                       R"( "toolchain": "t", "marker_relative_path": "%1"})")
+                            .arg(recordedMarker)
+                            .toUtf8() }))
+                     .isEmpty());
+    }
+
+    const InstalledState state = inspectRoot(catalog, root);
+    QVERIFY(state.installed.isEmpty());
+    QVERIFY(!state.hasInstalledContent);
+}
+
+void RootInspectionTest::packagesInProgress_data()
+{
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<bool>("stateRecord");
+    QTest::addColumn<bool>("zlibFiles");
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("stale");
+    const QByteArray zlibInProgress = R"({"packages": ["com.company.vexa.zlib"]})";
+    QTest::newRow("in progress with a state record: stale")
+        << zlibInProgress << true << true << joined({ OpenSsl }) << joined({ Zlib });
+    QTest::newRow("in progress with a state record, markers gone: stale, so its removal is finished")
+        << zlibInProgress << true << false << joined({ OpenSsl }) << joined({ Zlib });
+    QTest::newRow("in progress, found by its files only: not installed")
+        << zlibInProgress << false << true << joined({ OpenSsl }) << QString();
+    QTest::newRow("unreadable record names every package")
+        << QByteArray("{\"packages\": [") << true << true << QString() << joined({ OpenSsl, Zlib });
+    QTest::newRow("empty record changes nothing")
+        << QByteArray(R"({"packages": []})") << true << true << joined({ OpenSsl, Zlib }) << QString();
+}
+
+void RootInspectionTest::packagesInProgress()
+{
+    QFETCH(QByteArray, record);
+    QFETCH(bool, stateRecord);
+    QFETCH(bool, zlibFiles);
+    QFETCH(QString, current);
+    QFETCH(QString, stale);
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    if (zlibFiles)
+        QVERIFY(placePackageFiles(m_catalog, root, Zlib));
+    QVERIFY(placePackageFiles(m_catalog, root, OpenSsl));
+    if (stateRecord) {
+        QVERIFY(!writeState(
+            root, stateFile({ stateEntry(m_catalog, Zlib, 1), stateEntry(m_catalog, OpenSsl, 3) }))
+                     .isEmpty());
+    }
+    QVERIFY(writeTestFile(resolveRootPath(root, PackagesInProgressRelativePath), record));
+
+    const InstalledState state = inspectRoot(m_catalog, root);
+    QCOMPARE(joined(state.current), current);
+    QCOMPARE(joined(state.stale), stale);
+    QCOMPARE(joined(state.installed), joined(state.current + state.stale));
 }
 
 QTEST_GUILESS_MAIN(RootInspectionTest)

@@ -3,6 +3,7 @@
 #include "engine/applytransaction.h"
 #include "engine/changeplan.h"
 #include "engine/rootinspection.h"
+#include "support/cmakeconsumer.h"
 #include "support/testcatalog.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -121,9 +121,6 @@ void tst_SamplePayloads::payloadDirectoryPackagesApply()
 
 void tst_SamplePayloads::cmakeConsumerFindsHeaderOnlyPackage()
 {
-    const QString cmake = QStandardPaths::findExecutable(QStringLiteral("cmake"));
-    if (cmake.isEmpty())
-        QSKIP("cmake is not on the search path");
     EnvironmentSandbox sandbox;
     QTemporaryDir work;
     const QString root = work.filePath(QStringLiteral("Vexa"));
@@ -134,47 +131,7 @@ void tst_SamplePayloads::cmakeConsumerFindsHeaderOnlyPackage()
     QVERIFY2(applyPlan(catalog, repositoryDirectory(), root,
                  computePlan(catalog, inspectRoot(catalog, root), selection), error),
         qPrintable(error));
-
-    const QString source = work.filePath(QStringLiteral("consumer"));
-    QVERIFY(writeTestFile(source + QStringLiteral("/CMakeLists.txt"),
-        "cmake_minimum_required(VERSION 3.21)\n"
-        "project(consumer CXX)\n"
-        "find_package(nlohmann_json 3.11 CONFIG REQUIRED)\n"
-        "include(VexaPackages)\n"
-        "vexa_report_packages()\n"
-        "message(STATUS \"nlohmann_json from ${nlohmann_json_DIR}\")\n"
-        "add_executable(consumer main.cpp)\n"
-        "target_link_libraries(consumer PRIVATE nlohmann_json::nlohmann_json)\n"));
-    QVERIFY(writeTestFile(source + QStringLiteral("/main.cpp"),
-        "#include <nlohmann/json.hpp>\n#include <iostream>\n"
-        "int main() { std::cout << nlohmann::quote(\"a\\\"b\") << '\\n'; }\n"));
-
-    const QString build = work.filePath(QStringLiteral("build"));
-    QProcess configure;
-    configure.setProcessChannelMode(QProcess::MergedChannels);
-    configure.start(cmake,
-        { QStringLiteral("-S"), source, QStringLiteral("-B"), build, QStringLiteral("-G"),
-            QStringLiteral("Ninja"),
-            QStringLiteral("-DCMAKE_TOOLCHAIN_FILE=%1/cmake/toolchains/vexa.cmake").arg(root) });
-    QVERIFY(configure.waitForFinished(120000));
-    const QString configureOutput = QString::fromLocal8Bit(configure.readAll());
-    QVERIFY2(configure.exitCode() == 0, qPrintable(configureOutput));
-    QVERIFY2(configureOutput.contains(
-                 QStringLiteral("nlohmann_json from %1/nlohmann_json/share/cmake/nlohmann_json").arg(root)),
-        qPrintable(configureOutput));
-    QVERIFY2(configureOutput.contains(QStringLiteral("Vexa package directory: %1/nlohmann_json").arg(root)),
-        qPrintable(configureOutput));
-
-    QProcess compile;
-    compile.setProcessChannelMode(QProcess::MergedChannels);
-    compile.start(cmake, { QStringLiteral("--build"), build });
-    QVERIFY(compile.waitForFinished(120000));
-    QVERIFY2(compile.exitCode() == 0, qPrintable(QString::fromLocal8Bit(compile.readAll())));
-
-    QProcess consumer;
-    consumer.start(build + QStringLiteral("/consumer"), QStringList());
-    QVERIFY(consumer.waitForFinished(30000));
-    QCOMPARE(consumer.readAllStandardOutput(), QByteArray("\"a\\\"b\"\n"));
+    QVERIFY2(buildNlohmannJsonConsumer(root, work.path(), error), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(tst_SamplePayloads)

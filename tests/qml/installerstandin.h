@@ -9,7 +9,7 @@
 namespace vexa {
 
 // Stands in for the installer controller where a window test needs a state the real controller cannot
-// reach yet (busy with download rows) or must see which invokable the window called. It has the
+// hold still (busy without download rows) or must see which invokable the window called. It has the
 // controller's property, signal and invokable names; tests change properties with setProperty(),
 // which emits the notify signals, and read `calls`.
 class InstallerStandIn : public QObject

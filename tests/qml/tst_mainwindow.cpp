@@ -1,7 +1,10 @@
 #include "app/mainwindow.h"
 #include "catalog/catalogsource.h"
 #include "controllersandbox.h"
+#include "engine/rootinspection.h"
 #include "installerstandin.h"
+#include "support/cmakeconsumer.h"
+#include "support/testenvironment.h"
 #include "support/testfiles.h"
 
 #include <QFontInfo>
@@ -105,6 +108,47 @@ public:
         return nullptr;
     }
 
+    // Finds the package titled `title` through the search field, as a person would, and clicks its box
+    // unless it already shows `ticked`; true once it does.
+    bool tick(const QString &title, bool ticked) const
+    {
+        retype(QStringLiteral("searchField"), title);
+        const auto shows = [&] {
+            const QQuickItem *box = boxOf(title);
+            return box && box->property("checked").toBool() == ticked;
+        };
+        if (!shows() && boxOf(title))
+            click(boxOf(title));
+        return QTest::qWaitFor(shows, 2000);
+    }
+    // From the sample's default selection to nlohmann_json alone, whose CMake support comes with it.
+    bool tickOnlyJson() const
+    {
+        for (const char *title :
+            { "Qt 6", "OpenCV", "OpenSSL", "CMake", "Ninja", "nlohmann_json", "Vexa CMake Support" }) {
+            if (!tick(QLatin1String(title), false))
+                return false;
+        }
+        const bool ticked = tick(QStringLiteral("nlohmann_json"), true);
+        retype(QStringLiteral("searchField"), QString());
+        return ticked;
+    }
+    // Waits for the message popup to open with `title`; its body, or a note on what showed instead.
+    QString awaitMessage(const QString &title, int timeoutMs = 30000) const
+    {
+        QObject *message = popup(QStringLiteral("messagePopup"));
+        if (!QTest::qWaitFor([&] { return isOpen(QStringLiteral("messagePopup")); }, timeoutMs))
+            return QStringLiteral("<no message>");
+        const QString shown = message->property("titleText").toString();
+        const QString body = message->property("bodyText").toString();
+        return shown == title ? body : QStringLiteral("<%1: %2>").arg(shown, body);
+    }
+    bool closeMessage() const
+    {
+        QTest::keyClick(window, Qt::Key_Escape);
+        return QTest::qWaitFor([&] { return !isOpen(QStringLiteral("messagePopup")); }, 2000);
+    }
+
     // Saves the window as the tests' artifact `name` (a PNG under the build tree).
     bool saveScreenshot(const QString &name) const
     {
@@ -142,6 +186,8 @@ private Q_SLOTS:
     void scrollPositionSurvivesRebuildsClamped();
     void rowTapsAndBoxClicks();
     void busyOverlay();
+    void installBuildAndRemoveThroughTheWindow();
+    void failedApplyThenRetry();
 };
 
 void TestMainWindow::initTestCase()
@@ -216,9 +262,6 @@ void TestMainWindow::applyButtonEnabling()
 
     ui.retype(QStringLiteral("rootField"), typedRoot);
     QCOMPARE(ui.item(QStringLiteral("applyButton"))->isEnabled(), enabled);
-    installer.setProperty("busy", true);
-    QVERIFY(!ui.item(QStringLiteral("applyButton"))->isEnabled());
-    QCOMPARE(ui.text(QStringLiteral("applyButton")), QStringLiteral("Applying..."));
 }
 
 void TestMainWindow::applyClick_data()
@@ -400,6 +443,7 @@ void TestMainWindow::rowTapsAndBoxClicks()
 
 void TestMainWindow::busyOverlay()
 {
+    // A busy state without download rows, held open (a real one from a local repository passes at once).
     InstallerStandIn installer;
     QVERIFY(copySampleState(installer));
     WindowUnderTest ui(&installer);
@@ -411,27 +455,147 @@ void TestMainWindow::busyOverlay()
     QVERIFY(ui.item(QStringLiteral("busyOverlay")));
     QCOMPARE(ui.item(QStringLiteral("busyCard"))->height(), 210.0);
     QCOMPARE(ui.text(QStringLiteral("busyStatusText")), QStringLiteral("Applying changes..."));
+    installer.setProperty("downloadEntries",
+        QVariantList { downloadRow(QStringLiteral("Qt 6"), QStringLiteral("Queued"), false, false) });
+    QCOMPARE(ui.item(QStringLiteral("busyCard"))->height(), 360.0);
+}
+
+void TestMainWindow::installBuildAndRemoveThroughTheWindow()
+{
+    QTemporaryDir work;
+    const ScopedEnvironmentVariable publish("VEXA_SKIP_ENV_UPDATE", std::nullopt);
+    const ScopedEnvironmentVariable config("XDG_CONFIG_HOME", QFile::encodeName(work.filePath("config")));
+    const QString variableFile = work.filePath(QStringLiteral("config/environment.d/60-vexa-root.conf"));
+    const QString root = work.filePath(QStringLiteral("Vexa"));
+    ServedSampleRepository served(TestHttpServer::Https);
+    QVERIFY(served.start());
+    const auto controller = served.makeController(QStringLiteral("/not/chosen/yet"));
+    QVERIFY(controller);
+    WindowUnderTest ui(controller.get());
+    QVERIFY(ui.exposed());
+
+    ui.retype(QStringLiteral("rootField"), root);
+    QTest::keyClick(ui.window, Qt::Key_Return);
+    QVERIFY(ui.tickOnlyJson());
+    QCOMPARE(ui.item(QStringLiteral("installMetric"))->property("value").toString(), QStringLiteral("2"));
+
+    // Each row's statuses in the order it showed them.
+    QList<QStringList> shown;
+    connect(controller.get(), &InstallerController::downloadEntriesChanged, [&] {
+        const QVariantList rows = controller->downloadEntries();
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const QString status = rows.at(i).toMap().value(QStringLiteral("statusText")).toString();
+            if (shown.size() <= i)
+                shown.append(QStringList());
+            if (shown[i].value(shown[i].size() - 1) != status)
+                shown[i].append(status);
+        }
+    });
+    ui.click(QStringLiteral("applyButton"));
+
+    // Mid-download: the overlay shows the controller's rows, and the editing controls are disabled.
+    const auto statuses = [&ui] {
+        QStringList texts;
+        for (const QQuickItem *status : ui.items(QStringLiteral("downloadStatus")))
+            texts << status->property("text").toString();
+        return texts;
+    };
+    QTRY_VERIFY(statuses().join(' ').contains(QLatin1Char('%')));
+    QCOMPARE(ui.item(QStringLiteral("busyCard"))->height(), 360.0);
+    QCOMPARE(ui.text(QStringLiteral("busyStatusText")), controller->statusText());
+    QStringList expected;
+    for (const QVariant &row : controller->downloadEntries()) {
+        const QVariantMap entry = row.toMap();
+        expected << (entry.value("completed").toBool() ? QStringLiteral("Done")
+                                                       : entry.value("statusText").toString());
+    }
+    QCOMPARE(statuses(), expected);
+    QCOMPARE(ui.text(QStringLiteral("applyButton")), QStringLiteral("Applying..."));
     for (const char *name : { "rootField", "searchField", "browseButton", "rescanButton", "applyButton" })
         QVERIFY2(!ui.item(QLatin1String(name))->isEnabled(), name);
-
-    installer.setProperty("statusText", QStringLiteral("Downloading Qt 6 [iv2] (45%)"));
-    installer.setProperty("downloadEntries",
-        QVariantList {
-            downloadRow(QStringLiteral("Vexa CMake Support"), QStringLiteral("Completed"), false, true),
-            downloadRow(QStringLiteral("Qt 6"), QStringLiteral("45%"), true, false),
-            downloadRow(QStringLiteral("OpenCV"), QStringLiteral("Queued"), false, false) });
-    QCOMPARE(ui.item(QStringLiteral("busyCard"))->height(), 360.0);
-    const QList<QQuickItem *> statuses = ui.items(QStringLiteral("downloadStatus"));
-    QCOMPARE(statuses.size(), 3);
-    QCOMPARE(statuses.at(0)->property("text").toString(), QStringLiteral("Done"));
-    QCOMPARE(statuses.at(1)->property("text").toString(), QStringLiteral("45%"));
-    QCOMPARE(statuses.at(2)->property("text").toString(), QStringLiteral("Queued"));
-    QTRY_VERIFY(ui.saveScreenshot(QStringLiteral("mainwindow-busy.png")));
-
-    // The overlay is a plain layer: package boxes stay reachable (the controller ignores them).
+    QVERIFY(ui.saveScreenshot(QStringLiteral("mainwindow-applying.png")));
+    // Package boxes stay reachable under the overlay; the busy controller ignores them.
+    const QVariantList packageRows = controller->packageEntries();
     ui.click(ui.item(QStringLiteral("packageCheck")));
-    QCOMPARE(installer.calls,
-        QStringList { QStringLiteral("togglePackage com.company.vexa.cmake_support false") });
+    QCOMPARE(controller->packageEntries(), packageRows);
+
+    QCOMPARE(ui.awaitMessage(QStringLiteral("Vexa ready")),
+        QStringLiteral(
+            "Changes applied successfully. Restart terminals and VS Code so VEXA_ROOT is refreshed."));
+    const QRegularExpression downloadStates(QStringLiteral("^Queued Starting\\.\\.\\.( \\d+%)+ Completed$"));
+    QVERIFY(!controller->hasChanges());
+    QCOMPARE(shown.size(), 2);
+    for (const QStringList &states : shown)
+        QVERIFY2(downloadStates.match(states.join(' ')).hasMatch(), qPrintable(states.join(' ')));
+    QVERIFY(ui.closeMessage());
+
+    // The root as a user finds it: manifests, a rescan that reads it as current, VEXA_ROOT, a build.
+    QCOMPARE(readStateRecords(root + QStringLiteral("/manifest/state.json")).size(), 2);
+    QVERIFY(QFile::exists(root + QStringLiteral("/manifest/installed-packages.json")));
+    ui.click(QStringLiteral("rescanButton"));
+    QVERIFY(!controller->hasChanges());
+    for (const char *id : { "com.company.vexa.cmake_support", "com.company.vexa.nlohmann_json" })
+        QCOMPARE(
+            packageRowById(controller->packageEntries(), QLatin1String(id)).value("statusKey").toString(),
+            QStringLiteral("installed"));
+    QCOMPARE(readTestFile(variableFile), QStringLiteral("VEXA_ROOT=%1\n").arg(root).toUtf8());
+    QString errorText;
+    QVERIFY2(buildNlohmannJsonConsumer(root, work.filePath(QStringLiteral("consumer")), errorText),
+        qPrintable(errorText));
+
+    // Everything unticked and the removal confirmed: no package files, no manifests, no variable.
+    QVERIFY(ui.tick(QStringLiteral("nlohmann_json"), false));
+    QVERIFY(ui.tick(QStringLiteral("Vexa CMake Support"), false));
+    ui.click(QStringLiteral("applyButton"));
+    QTRY_VERIFY(ui.item(QStringLiteral("confirmContinueButton")));
+    ui.click(QStringLiteral("confirmContinueButton"));
+    QVERIFY(!ui.awaitMessage(QStringLiteral("Vexa ready")).startsWith(QLatin1Char('<')));
+    QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList { QStringLiteral("manifest") });
+    QVERIFY(QDir(root + QStringLiteral("/manifest"))
+                .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    QVERIFY(!QFile::exists(variableFile));
+}
+
+void TestMainWindow::failedApplyThenRetry()
+{
+    QTemporaryDir root;
+    ServedSampleRepository served;
+    QVERIFY(served.start());
+    // The second archive (dependencies come first) arrives with the right size but a wrong body.
+    const QString jsonArchive = QStringLiteral("nlohmann_json-3.11.3-iv1.zip");
+    const QByteArray rightBody = readTestFile(served.archive(jsonArchive));
+    const QByteArray wrongBody(rightBody.size(), 'x');
+    QVERIFY(writeTestFile(served.archive(jsonArchive), wrongBody));
+    const auto controller = served.makeController(root.path());
+    QVERIFY(controller);
+    WindowUnderTest ui(controller.get());
+    QVERIFY(ui.exposed());
+    QVERIFY(ui.tickOnlyJson());
+
+    ui.click(QStringLiteral("applyButton"));
+    QCOMPARE(ui.awaitMessage(QStringLiteral("Apply failed")),
+        QStringLiteral("SHA-256 mismatch for nlohmann_json [iv1]. Expected "
+                       "ff62179f8552cb4d84193ff0ff886712eed118f21b912d42cfef09d23f19fe72, got %1.")
+            .arg(sha256HexOf(wrongBody)));
+    QVERIFY(ui.closeMessage());
+
+    // A rescan reads the root by its files: the support package arrived whole, nlohmann_json not at all.
+    ui.click(QStringLiteral("rescanButton"));
+    const auto statusOf = [&controller](const char *id) {
+        return packageRowById(controller->packageEntries(), QLatin1String(id)).value("statusKey").toString();
+    };
+    QCOMPARE(statusOf("com.company.vexa.cmake_support"), QStringLiteral("installed"));
+    QCOMPARE(statusOf("com.company.vexa.nlohmann_json"), QStringLiteral("available"));
+    QVERIFY(!QFile::exists(root.filePath(QStringLiteral("nlohmann_json"))));
+
+    // With the server fixed, the next apply completes.
+    QVERIFY(writeTestFile(served.archive(jsonArchive), rightBody));
+    QVERIFY(ui.tick(QStringLiteral("nlohmann_json"), true));
+    ui.click(QStringLiteral("applyButton"));
+    QVERIFY(!ui.awaitMessage(QStringLiteral("Vexa ready")).startsWith(QLatin1Char('<')));
+    QCOMPARE(statusOf("com.company.vexa.nlohmann_json"), QStringLiteral("installed"));
+    QVERIFY(!controller->hasChanges());
 }
 
 QTEST_MAIN(TestMainWindow)

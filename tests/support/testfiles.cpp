@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -23,6 +24,25 @@ QByteArray readTestFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QMap<QString, QByteArray> treeSnapshot(const QString &directory)
+{
+    QMap<QString, QByteArray> tree;
+    const QDir base(directory);
+    QDirIterator it(directory, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        const QString relative = base.relativeFilePath(info.filePath());
+        if (info.isSymLink())
+            tree.insert(relative, "-> " + QFile::encodeName(info.symLinkTarget()));
+        else if (info.isDir())
+            tree.insert(relative, "<dir>");
+        else
+            tree.insert(relative, readTestFile(info.filePath()));
+    }
+    return tree;
 }
 
 QByteArray seededRandomBytes(qsizetype size, quint32 seed)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 
 namespace vexa {
@@ -9,6 +10,11 @@ namespace vexa {
 bool writeTestFile(const QString &path, const QByteArray &data);
 // The whole content of `path`, or an empty array when it cannot be read.
 QByteArray readTestFile(const QString &path);
+
+// Everything below `directory`, hidden entries included, by relative path: a file's content, "<dir>"
+// for a directory, "-> target" for a link (never followed). Two snapshots compare equal when nothing
+// below was written, deleted or replaced.
+QMap<QString, QByteArray> treeSnapshot(const QString &directory);
 
 // `size` bytes from a generator seeded with `seed`: the same bytes on every run.
 QByteArray seededRandomBytes(qsizetype size, quint32 seed);

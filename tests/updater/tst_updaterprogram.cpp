@@ -106,49 +106,73 @@ void TestUpdaterProgram::linksQtCoreOnly()
     QFETCH(QString, program);
     if (QStandardPaths::findExecutable("readelf").isEmpty())
         QSKIP("readelf (binutils) is not installed");
-    QStringList linked { "libQt6Core" };
-    QStringList loaded = linked;
-    // Up to Qt 6.4 the zip reader that extraction falls back on is part of Qt Gui, which loads D-Bus.
-    if (VEXA_ARCHIVE_NEEDS_QT_GUI) {
-        linked << "libQt6Gui";
-        loaded << "libQt6DBus"
-               << "libQt6Gui";
-    }
-    QCOMPARE(qtLibraries("readelf", { "-d", program }), linked);
-    // Nothing loaded in turn brings in networking, widgets or Qt Quick.
-    QCOMPARE(qtLibraries("ldd", { program }), loaded);
+    const QStringList coreOnly { "libQt6Core" };
+    QCOMPARE(qtLibraries("readelf", { "-d", program }), coreOnly);
+    // Nothing loaded in turn brings in Gui, networking, widgets or Qt Quick.
+    QCOMPARE(qtLibraries("ldd", { program }), coreOnly);
 }
 
 void TestUpdaterProgram::updatesAndRelaunches_data()
 {
     QTest::addColumn<QString>("program");
-    QTest::addColumn<bool>("installExists");
     QTest::addColumn<QString>("waitPid"); // "ended": a process that has already exited
     QTest::addColumn<QStringList>("relaunchArguments");
     QTest::addColumn<QStringList>("expected");
+    // "absent", "old release"; "shared": with the user's own files; "link": a link to such a folder;
+    // "stuck": as "shared", but the user's folder "projects" cannot be moved.
+    QTest::addColumn<QString>("install");
+    const QStringList skipFlag { "--skip-self-update" };
     QTest::newRow("first install, no arguments: the skip flag alone")
-        << VEXA_UPDATER_PROGRAM << false << "0" << QStringList() << QStringList { "--skip-self-update" };
+        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "absent";
     QTest::newRow("arguments keep their order behind the skip flag; negative pid")
-        << VEXA_BRANDED_UPDATER_PROGRAM << true << "-5" << QStringList { "b", "a" }
-        << QStringList { "--skip-self-update", "b", "a" };
+        << VEXA_BRANDED_UPDATER_PROGRAM << "-5" << QStringList { "b", "a" }
+        << QStringList { "--skip-self-update", "b", "a" } << "old release";
     QTest::newRow("a skip flag already given stays where it is; pid not a number")
-        << VEXA_UPDATER_PROGRAM << true << "soon" << QStringList { "-c", "--skip-self-update", "x y" }
-        << QStringList { "-c", "--skip-self-update", "x y" };
+        << VEXA_UPDATER_PROGRAM << "soon" << QStringList { "-c", "--skip-self-update", "x y" }
+        << QStringList { "-c", "--skip-self-update", "x y" } << "old release";
     QTest::newRow("an installer that has already exited is not waited for")
-        << VEXA_UPDATER_PROGRAM << true << "ended" << QStringList() << QStringList { "--skip-self-update" };
+        << VEXA_UPDATER_PROGRAM << "ended" << QStringList() << skipFlag << "old release";
+    QTest::newRow("a folder shared with the user's files keeps them; the release replaces its own")
+        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "shared";
+    QTest::newRow("a user's folder that cannot be moved keeps the old directory")
+        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "stuck";
+    QTest::newRow("an install directory that is a link: the folder it leads to keeps its files")
+        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "link";
 }
 
 void TestUpdaterProgram::updatesAndRelaunches()
 {
     QFETCH(QString, program);
-    QFETCH(bool, installExists);
     QFETCH(QString, waitPid);
     QFETCH(QStringList, relaunchArguments);
     QFETCH(QStringList, expected);
+    QFETCH(QString, install);
     Installation client;
     QVERIFY(client.prepare());
-    if (!installExists)
+    if (install == "absent")
         QVERIFY(QDir(client.install).removeRecursively());
+    // The user's folder (~/bin, Downloads) that the installer was run from, or that its link leads to.
+    const QString linked = client.root.filePath("user");
+    if (install == "link")
+        QVERIFY(QDir().rename(client.install, linked) && QFile::link(linked, client.install));
+    const bool userFiles = install == "shared" || install == "stuck" || install == "link";
+    if (userFiles) {
+        QVERIFY(writeTestFile(client.install + "/notes.txt", "mine")
+            && writeTestFile(client.install + "/projects/a.txt", "a")
+            && writeTestFile(client.install + "/data/stale.txt", "old")
+            && writeTestFile(client.relaunchExe, "old"));
+    }
+    QProcess updater;
+    if (install == "stuck") {
+#ifndef VEXA_FAIL_RENAME_LIBRARY
+        QSKIP("Failing a rename needs LD_PRELOAD (Linux)");
+#else
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LD_PRELOAD", VEXA_FAIL_RENAME_LIBRARY);
+        environment.insert("VEXA_TEST_FAIL_RENAME", "projects");
+        updater.setProcessEnvironment(environment);
+#endif
+    }
     if (waitPid == "ended") {
         QProcess ended;
         ended.start(VEXA_RECORDER_PROGRAM);
@@ -159,7 +183,6 @@ void TestUpdaterProgram::updatesAndRelaunches()
     for (const QString &argument : relaunchArguments)
         arguments << "--relaunch-arg" << argument;
 
-    QProcess updater;
     client.startUpdater(updater, program, arguments);
     QVERIFY(updater.waitForFinished(60000));
     QVERIFY2(updater.exitCode() == 0, updater.readAllStandardError().constData());
@@ -168,12 +191,25 @@ void TestUpdaterProgram::updatesAndRelaunches()
     QCOMPARE(
         QJsonDocument::fromJson(readTestFile(client.record)).object().value("workingDirectory").toString(),
         client.install);
-    // The release and nothing else, its modes carried through the archive; no traces left.
+    // The release, its modes carried through the archive and its folders taken whole.
     QCOMPARE(readTestFile(client.install + "/data/new.txt"), QByteArray("new"));
-    QVERIFY(!QFileInfo::exists(client.install + "/old.txt"));
-    QVERIFY(QFileInfo(client.relaunchExe).isExecutable());
-    QCOMPARE(QDir(client.root.path()).entryList({ ".vexa-installer-*" }, QDir::AllEntries | QDir::Hidden),
-        QStringList());
+    QVERIFY(!QFileInfo::exists(client.install + "/data/stale.txt"));
+    QVERIFY(QFileInfo(client.relaunchExe).isExecutable() && readTestFile(client.relaunchExe) != "old");
+    // What the release does not ship stays beside it, the old release's own "old.txt" included; a
+    // folder behind a link keeps all it held. An entry that cannot move keeps the old directory.
+    QCOMPARE(QFileInfo::exists(client.install + "/old.txt"), install != "absent" && install != "link");
+    const QStringList leftOver
+        = QDir(client.root.path()).entryList({ ".vexa-installer-*" }, QDir::AllEntries | QDir::Hidden);
+    QCOMPARE(leftOver.size(), install == "stuck" ? 1 : 0);
+    if (userFiles) {
+        const QString userFolder = install == "link" ? linked : client.install;
+        const QString projects = install == "stuck" ? client.root.filePath(leftOver.first()) : userFolder;
+        QCOMPARE(readTestFile(userFolder + "/notes.txt") + readTestFile(projects + "/projects/a.txt"),
+            QByteArray("minea"));
+    }
+    if (install == "link")
+        QCOMPARE(QDir(linked).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+            QStringList({ "CompanyVexaInstaller", "data", "notes.txt", "old.txt", "projects" }));
     QCOMPARE(
         QDir(client.root.filePath("tmp")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
@@ -196,7 +232,7 @@ void TestUpdaterProgram::waitsForARunningInstaller()
     QVERIFY(updater.waitForFinished(30000));
     QCOMPARE(updater.exitCode(), 0);
     QTRY_VERIFY(QFileInfo::exists(client.record));
-    QVERIFY(!QFileInfo::exists(client.install + "/old.txt"));
+    QVERIFY(QFileInfo::exists(client.install + "/data/new.txt"));
 }
 
 void TestUpdaterProgram::failsAndKeepsTheClientWorking_data()
@@ -255,7 +291,8 @@ void TestUpdaterProgram::failsAndKeepsTheClientWorking()
     QVERIFY2(report.startsWith("Vexa Installer Update Failed\n"), qPrintable(report));
     QVERIFY2(report.contains(expected.replace("%1", client.install).replace("%2", client.relaunchExe)),
         qPrintable(report));
-    QCOMPARE(QFileInfo::exists(client.install + "/old.txt"), clientKept);
+    QVERIFY(QFileInfo::exists(client.install + "/old.txt"));
+    QCOMPARE(QFileInfo::exists(client.install + "/data/new.txt"), !clientKept);
     QCOMPARE(QDir(client.root.path()).entryList({ ".vexa-installer-backup*" }, QDir::Dirs | QDir::Hidden),
         QStringList());
     QVERIFY(!QFileInfo::exists(client.root.filePath("escaped.txt")));

@@ -1,0 +1,138 @@
+#include "archive/pathcontainment.h"
+
+#include <QDir>
+
+namespace vexa {
+
+namespace {
+
+QString withForwardSlashes(const QString &path)
+{
+    QString result = path.trimmed();
+    result.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return result;
+}
+
+bool isDriveQualified(const QString &path)
+{
+    return path.size() >= 2 && path.at(1) == QLatin1Char(':') && path.at(0).isLetter()
+        && path.at(0).unicode() < 0x80;
+}
+
+bool onlyDotsAndBlanks(const QString &segment)
+{
+    for (const QChar c : segment) {
+        if (c != QLatin1Char('.') && !c.isSpace())
+            return false;
+    }
+    return true;
+}
+
+bool isBelow(const QString &path, const QString &base)
+{
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    return path.size() > prefix.size() && path.startsWith(prefix);
+}
+
+} // namespace
+
+PathPlacement pathPlacement(const QString &relativePath)
+{
+    const QString path = withForwardSlashes(relativePath);
+    for (const QChar c : path) {
+        // A NUL ends the name the system sees, and Windows refuses the other control characters.
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return PathPlacement::NotAName;
+    }
+    if (path.startsWith(QLatin1Char('/')) || isDriveQualified(path))
+        return PathPlacement::Outside;
+
+    int depth = 0;
+    QString lastName;
+    const QStringList segments = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &segment : segments) {
+        if (segment == QLatin1String("..")) {
+            if (--depth < 0)
+                return PathPlacement::Outside;
+        } else if (segment != QLatin1String(".")) {
+            if (onlyDotsAndBlanks(segment))
+                return PathPlacement::NotAName;
+            ++depth;
+        }
+        lastName = segment;
+    }
+    if (depth == 0)
+        return PathPlacement::Base;
+    if (lastName == QLatin1String(".") || lastName == QLatin1String(".."))
+        return PathPlacement::NotAName;
+    return PathPlacement::Inside;
+}
+
+QString cleanRelativePath(const QString &relativePath)
+{
+    return QDir::cleanPath(withForwardSlashes(relativePath));
+}
+
+bool isLinkOrJunction(const QFileInfo &info)
+{
+    return info.isSymLink() || info.isJunction();
+}
+
+bool staysInsideThroughLinks(const QString &base, const QString &path)
+{
+    const QString canonicalBase = QFileInfo(base).canonicalFilePath();
+    if (canonicalBase.isEmpty())
+        return true; // no base on disk, so no link below it can lead anywhere either
+    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    while (!QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).absolutePath();
+        if (parent == existing)
+            return true;
+        existing = parent;
+    }
+    const QString canonical = QFileInfo(existing).canonicalFilePath();
+    return canonical == canonicalBase || isBelow(canonical, canonicalBase);
+}
+
+QString installRootPlace(const QString &root)
+{
+    return QStringLiteral("the install root %1").arg(root);
+}
+
+QString repositoryPlace(const QString &repositoryBase)
+{
+    return QStringLiteral("the repository directory %1").arg(repositoryBase);
+}
+
+QString destinationPlace(const QString &directory)
+{
+    return QStringLiteral("the destination %1").arg(directory);
+}
+
+QString placementReason(PathPlacement placement, const QString &place)
+{
+    switch (placement) {
+    case PathPlacement::Base:
+        return QStringLiteral("it names %1 itself").arg(place);
+    case PathPlacement::Outside:
+        return QStringLiteral("it lies outside %1").arg(place);
+    case PathPlacement::NotAName:
+        return QStringLiteral("it is not a valid file name");
+    case PathPlacement::Inside:
+        break;
+    }
+    return QString();
+}
+
+QString throughLinkReason(const QString &place)
+{
+    return QStringLiteral("it leads through a link out of %1").arg(place);
+}
+
+QString unsafePathMessage(
+    const QString &what, const QString &path, const QString &owner, const QString &reason)
+{
+    return QStringLiteral("Refusing unsafe %1 \"%2\" of %3: %4.").arg(what, path, owner, reason);
+}
+
+} // namespace vexa

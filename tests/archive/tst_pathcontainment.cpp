@@ -1,0 +1,91 @@
+#include "archive/pathcontainment.h"
+#include "support/testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vexa;
+
+Q_DECLARE_METATYPE(vexa::PathPlacement)
+
+// The one placement rule for archive entries, owned paths, install_subdir, markers and payload
+// directories; the entry points' own tables show each use of it once.
+class tst_PathContainment : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void placement_data();
+    void placement();
+    void linksOnTheWay();
+};
+
+void tst_PathContainment::placement_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<PathPlacement>("expected");
+    const auto row = [](const char *name, const QString &path, PathPlacement placement) {
+        QTest::newRow(name) << path << placement;
+    };
+    row("plain", QStringLiteral("qt6"), PathPlacement::Inside);
+    row("nested, trailing separator", QStringLiteral("qt6/lib/"), PathPlacement::Inside);
+    row("dot prefix and doubled separators", QStringLiteral("./qt6//lib"), PathPlacement::Inside);
+    row("dot-dot that stays inside", QStringLiteral("a/../b"), PathPlacement::Inside);
+    row("names with dots", QStringLiteral("..data/a..b/.hidden"), PathPlacement::Inside);
+    row("blanks trimmed", QStringLiteral("  qt6  "), PathPlacement::Inside);
+    row("backslashes", QStringLiteral("qt6\\lib\\x.dll"), PathPlacement::Inside);
+    row("empty", QString(), PathPlacement::Base);
+    row("blank", QStringLiteral("   "), PathPlacement::Base);
+    row("dot", QStringLiteral("."), PathPlacement::Base);
+    row("dot, slash, dot", QStringLiteral("./."), PathPlacement::Base);
+    row("dot between blanks", QStringLiteral(" . "), PathPlacement::Base);
+    row("back to the base", QStringLiteral("a/.."), PathPlacement::Base);
+    row("parent", QStringLiteral(".."), PathPlacement::Outside);
+    row("sibling", QStringLiteral("../outside"), PathPlacement::Outside);
+    row("climbs out deeper", QStringLiteral("a/../../outside"), PathPlacement::Outside);
+    row("backslash parent", QStringLiteral("a\\..\\..\\b"), PathPlacement::Outside);
+    row("absolute", QStringLiteral("/etc/passwd"), PathPlacement::Outside);
+    row("absolute after a blank", QStringLiteral(" /etc"), PathPlacement::Outside);
+    row("absolute with backslash", QStringLiteral("\\Windows\\x"), PathPlacement::Outside);
+    row("share", QStringLiteral("\\\\server\\share\\x"), PathPlacement::Outside);
+    row("drive absolute", QStringLiteral("C:/Windows"), PathPlacement::Outside);
+    row("drive relative", QStringLiteral("c:x"), PathPlacement::Outside);
+    row("ends in dot: another directory itself", QStringLiteral("qt6/."), PathPlacement::NotAName);
+    row("ends in dot-dot", QStringLiteral("a/b/.."), PathPlacement::NotAName);
+    row("three dots (Windows reads as a parent)", QStringLiteral("a/.../b"), PathPlacement::NotAName);
+    row("dot-dot and a blank", QStringLiteral("a/.. /b"), PathPlacement::NotAName);
+    row("blank name", QStringLiteral("a/ /b"), PathPlacement::NotAName);
+    row("line break", QStringLiteral("a\nb"), PathPlacement::NotAName);
+    row("NUL cuts the name short", QStringLiteral("x/..") + QChar(0) + QStringLiteral("y"),
+        PathPlacement::NotAName);
+}
+
+void tst_PathContainment::placement()
+{
+    QFETCH(QString, path);
+    QFETCH(PathPlacement, expected);
+    QCOMPARE(pathPlacement(path), expected);
+}
+
+void tst_PathContainment::linksOnTheWay()
+{
+    QTemporaryDir work;
+    const QString base = work.filePath(QStringLiteral("base"));
+    QVERIFY(writeTestFile(base + QStringLiteral("/real/file.txt"), "x"));
+    QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("outside"))));
+    QVERIFY(QFile::link(work.filePath(QStringLiteral("outside")), base + QStringLiteral("/out")));
+    QVERIFY(QFile::link(base + QStringLiteral("/real"), base + QStringLiteral("/alias")));
+
+    QVERIFY(staysInsideThroughLinks(base, base));
+    QVERIFY(staysInsideThroughLinks(base, base + QStringLiteral("/real/file.txt")));
+    QVERIFY2(staysInsideThroughLinks(base, base + QStringLiteral("/new/deeper")), "judged by what exists");
+    QVERIFY2(staysInsideThroughLinks(base, base + QStringLiteral("/alias/file.txt")), "a link inside");
+    QVERIFY(!staysInsideThroughLinks(base, base + QStringLiteral("/out")));
+    QVERIFY(!staysInsideThroughLinks(base, base + QStringLiteral("/out/new/file.txt")));
+    QVERIFY(!staysInsideThroughLinks(base, work.filePath(QStringLiteral("outside"))));
+}
+
+QTEST_GUILESS_MAIN(tst_PathContainment)
+#include "tst_pathcontainment.moc"
