@@ -80,23 +80,21 @@ InstalledPackageRecord readRecord(const QJsonObject &entry)
 // A package file counts only where it really is inside the root: a marker that climbs out, names the
 // root itself, or is reached through a link leading out would let a file that is not the package's
 // (anything of the user's) pass as its marker.
-// Each part below the root is looked at once, which for a path without links settles the question:
-// a missing part means the file is absent, and a path of plain parts stays inside. Only a path through
-// a link is followed to where it leads.
+// A file that exists is inside the root when no part of its path below the root is a link; only a
+// path through a link is followed to where it leads. Checking the parts one by one costs a look at
+// each, far less than resolving the whole path twice.
 bool existsInsideRoot(const QString &root, const QString &relativePath)
 {
     if (pathPlacement(relativePath) != PathPlacement::Inside)
         return false;
     const QString relative = cleanRelativePath(relativePath);
     const QString path = resolveRootPath(root, relative);
-    const qsizetype start = path.size() - relative.size();
-    for (qsizetype end = start;; ++end) {
+    if (!QFileInfo::exists(path))
+        return false;
+    for (qsizetype end = path.size() - relative.size();; ++end) {
         end = path.indexOf(QLatin1Char('/'), end);
-        const QFileInfo part(end < 0 ? path : path.left(end));
-        if (isLinkOrJunction(part))
-            return QFileInfo::exists(path) && staysInsideThroughLinks(root, path);
-        if (!part.exists())
-            return false;
+        if (isLinkOrJunction(QFileInfo(end < 0 ? path : path.left(end))))
+            return staysInsideThroughLinks(root, path);
         if (end < 0)
             return true;
     }
@@ -166,9 +164,11 @@ bool needsRepair(const PackageCatalog &catalog, const QString &rootPath, const Q
     const QString installedPath = resolveRootPath(root, InstalledPackagesFileRelativePath);
     if (installedIds.isEmpty())
         return stateDocument || QFileInfo::exists(statePath) || QFileInfo::exists(installedPath);
-    if (!stateDocument || !documentsMatch(*stateDocument, buildStateDocument(catalog, root, installedIds)))
+    if (!stateDocument || !stateDocumentIsCurrent(*stateDocument, catalog, root, installedIds))
         return true;
-    return !documentMatchesFile(installedPath, buildInstalledPackagesDocument(catalog, root, installedIds));
+    QJsonDocument installedDocument;
+    return !parseJsonFile(installedPath, installedDocument)
+        || !installedPackagesDocumentIsCurrent(installedDocument, catalog, root, installedIds);
 }
 
 } // namespace
