@@ -158,6 +158,24 @@ QSet<QString> PackageCatalog::idsOf(const PackageFlags &flags) const
     return ids;
 }
 
+QSet<QString> PackageCatalog::idsOf(
+    const PackageFlags &flags, const QSet<QString> &superset, const PackageFlags &supersetFlags) const
+{
+    const qsizetype kept = flags.known.count(true) + flags.unknown.size();
+    if (2 * kept <= superset.size())
+        return idsOf(flags);
+    QSet<QString> ids = superset;
+    for (qsizetype position = 0; position < flags.known.size(); ++position) {
+        if (supersetFlags.known.at(position) && !flags.known.at(position))
+            ids.remove(m_packages.at(position).package_id);
+    }
+    for (const QString &id : supersetFlags.unknown) {
+        if (!flags.unknown.contains(id))
+            ids.remove(id);
+    }
+    return ids;
+}
+
 QStringList PackageCatalog::dependentsOf(const QString &packageId, const QSet<QString> &within) const
 {
     QStringList labels;

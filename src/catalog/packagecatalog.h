@@ -48,6 +48,10 @@ public:
     // The ids as flags over this catalog, and back.
     PackageFlags flagsOf(const QSet<QString> &packageIds) const;
     QSet<QString> idsOf(const PackageFlags &flags) const;
+    // The same ids, for flags that are a subset of `superset`'s: taken from a copy of `superset` when
+    // fewer ids are dropped from it than kept, which hashes fewer ids.
+    QSet<QString> idsOf(
+        const PackageFlags &flags, const QSet<QString> &superset, const PackageFlags &supersetFlags) const;
     // Display labels of the members of `within` that depend directly on `packageId`, sorted.
     QStringList dependentsOf(const QString &packageId, const QSet<QString> &within) const;
 

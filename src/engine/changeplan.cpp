@@ -39,12 +39,14 @@ ChangePlan computePlan(const PackageCatalog &catalog, const InstalledState &stat
     // once on the way out, which keeps a plan over tens of thousands of packages within a frame.
     PackageFlags target;
     plan.target = catalog.dependencyClosure(selection, warnings, &target);
+    const PackageFlags installed = catalog.flagsOf(state.installed);
+    const PackageFlags stale = catalog.flagsOf(state.stale);
     const PackageFlags toInstall = combined(target, catalog.flagsOf(state.current), false);
-    const PackageFlags toRemove = combined(catalog.flagsOf(state.installed), target, false);
-    const PackageFlags toUpgrade = combined(catalog.flagsOf(state.stale), target, true);
-    plan.toInstall = catalog.idsOf(toInstall);
-    plan.toRemove = catalog.idsOf(toRemove);
-    plan.toUpgrade = catalog.idsOf(toUpgrade);
+    const PackageFlags toRemove = combined(installed, target, false);
+    const PackageFlags toUpgrade = combined(stale, target, true);
+    plan.toInstall = catalog.idsOf(toInstall, plan.target, target);
+    plan.toRemove = catalog.idsOf(toRemove, state.installed, installed);
+    plan.toUpgrade = catalog.idsOf(toUpgrade, state.stale, stale);
 
     plan.installOrder = catalog.topologicalOrder(toInstall);
     plan.removeOrder = reversed(catalog.topologicalOrder(toRemove));
