@@ -188,8 +188,23 @@ QStringList PackageCatalog::dependentsOf(const QString &packageId, const QSet<QS
     return labels;
 }
 
+qsizetype PackageCatalog::positionOf(const QString &packageId) const
+{
+    // The same characters with the same length are the same id: a shared string cannot change.
+    const auto shared = m_positionBySharedId.constFind(packageId.constData());
+    if (shared != m_positionBySharedId.constEnd() && shared->size == packageId.size())
+        return shared->position;
+    return m_index.value(packageId, -1);
+}
+
 void PackageCatalog::indexDependencies()
 {
+    m_positionBySharedId.clear();
+    m_positionBySharedId.reserve(m_packages.size());
+    for (qsizetype position = 0; position < m_packages.size(); ++position) {
+        const QString &id = m_packages.at(position).package_id;
+        m_positionBySharedId.insert(id.constData(), { position, id.size() });
+    }
     m_dependencyStart.clear();
     m_dependencyPositions.clear();
     m_dependencyStart.reserve(m_packages.size() + 1);

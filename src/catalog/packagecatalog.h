@@ -29,7 +29,7 @@ public:
     const PackageDefinition *findPackage(const QString &packageId) const;
     bool contains(const QString &packageId) const { return m_index.contains(packageId); }
     // Where the package stands in packages(), or -1 when the catalog lacks it.
-    qsizetype positionOf(const QString &packageId) const { return m_index.value(packageId, -1); }
+    qsizetype positionOf(const QString &packageId) const;
     // Distinct group names (the empty one included) in order of first appearance.
     const QStringList &groups() const { return m_groups; }
     const QString &repositoryBaseUrl() const { return m_repositoryBaseUrl; }
@@ -61,6 +61,15 @@ private:
 
     QList<PackageDefinition> m_packages;
     QHash<QString, qsizetype> m_index;
+    // Positions by the address of each id's characters. The ids the planner and the controller pass
+    // around are mostly copies of the catalog's own, sharing those characters, and are found here
+    // without hashing or comparing any text: at tens of thousands of ids that is most of a plan.
+    struct SharedId
+    {
+        qsizetype position;
+        qsizetype size;
+    };
+    QHash<const QChar *, SharedId> m_positionBySharedId;
     // Every package's dependencies resolved to catalog positions once, at load, so that closures and
     // orders walk integers instead of hashing ids. Package p's dependencies, in declared order, are
     // m_dependencyPositions[m_dependencyStart[p] .. m_dependencyStart[p + 1]), -1 where the catalog

@@ -270,7 +270,9 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
         if (!package)
             continue;
 
-        state.installed.insert(record.packageId);
+        // The catalog's own string for the id: the planner finds shared ids without hashing them.
+        const QString &id = package->package_id;
+        state.installed.insert(id);
         state.records.insert(record.packageId, record);
         const bool stale = inProgress.contains(record.packageId)
             || (isSupportPackage(package->package_id) && package->internal_version_code != supportVersion)
@@ -280,9 +282,9 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
         state.current.remove(record.packageId);
         state.stale.remove(record.packageId);
         if (stale)
-            state.stale.insert(record.packageId);
+            state.stale.insert(id);
         else
-            state.current.insert(record.packageId);
+            state.current.insert(id);
     }
 
     for (const PackageDefinition &package : catalog.packages()) {
