@@ -75,23 +75,7 @@ QVariantList PackageRowBuilder::rows(const PackageRowInputs &inputs)
         first = i;
     }
 
-    // What each row shows, marked by position from the sets, which are smaller than the catalog,
-    // instead of looked up in every set for every row.
-    const QStringList actions = actionNamesByPosition(*m_catalog, inputs.plan);
-    QList<bool> installed(count, false);
-    QList<bool> checked(count, false);
-    const auto mark = [this](QList<bool> &flags, const QSet<QString> &ids) {
-        for (const QString &id : ids) {
-            const qsizetype position = m_catalog->positionOf(id);
-            if (position >= 0)
-                flags[position] = true;
-        }
-    };
-    mark(installed, inputs.installedState.current);
-    mark(installed, inputs.installedState.stale);
-    mark(checked, inputs.selection);
-    const qsizetype active = m_catalog->positionOf(inputs.selectedPackageId);
-
+    const Marks &marks = marksFor(inputs);
     QVariantList rows;
     rows.reserve(count + firstTopLevel.size());
     QList<bool> emitted(count, false);
@@ -125,12 +109,46 @@ QVariantList PackageRowBuilder::rows(const PackageRowInputs &inputs)
                 continue;
             }
             emitted[at] = true;
-            rows.append(packageRow(
-                at, next.depth, { actions.at(at), installed.at(at), checked.at(at), at == active }));
+            rows.append(packageRow(at, next.depth,
+                { marks.actions.at(at), marks.installed.at(at), marks.checked.at(at), at == marks.active }));
             next = { firstChild.at(at), next.depth + 1 };
         }
     }
     return rows;
+}
+
+bool PackageRowBuilder::Marks::madeFrom(const PackageRowInputs &inputs) const
+{
+    // Sets handed on unchanged share their data, which makes each comparison immediate.
+    return current == inputs.installedState.current && stale == inputs.installedState.stale
+        && selection == inputs.selection && target == inputs.plan.target && toInstall == inputs.plan.toInstall
+        && toRemove == inputs.plan.toRemove && toUpgrade == inputs.plan.toUpgrade
+        && selectedPackageId == inputs.selectedPackageId;
+}
+
+const PackageRowBuilder::Marks &PackageRowBuilder::marksFor(const PackageRowInputs &inputs)
+{
+    if (m_marks.valid && m_marks.madeFrom(inputs))
+        return m_marks;
+    // Marked by position from the sets, which are smaller than the catalog, instead of looked up in
+    // every set for every row.
+    const qsizetype count = m_catalog->packages().size();
+    Marks marks { true, inputs.installedState.current, inputs.installedState.stale, inputs.selection,
+        inputs.plan.target, inputs.plan.toInstall, inputs.plan.toRemove, inputs.plan.toUpgrade,
+        inputs.selectedPackageId, actionNamesByPosition(*m_catalog, inputs.plan), QList<bool>(count, false),
+        QList<bool>(count, false), m_catalog->positionOf(inputs.selectedPackageId) };
+    const auto mark = [this](QList<bool> &flags, const QSet<QString> &ids) {
+        for (const QString &id : ids) {
+            const qsizetype position = m_catalog->positionOf(id);
+            if (position >= 0)
+                flags[position] = true;
+        }
+    };
+    mark(marks.installed, marks.current);
+    mark(marks.installed, marks.stale);
+    mark(marks.checked, marks.selection);
+    m_marks = std::move(marks);
+    return m_marks;
 }
 
 const QVariant &PackageRowBuilder::packageRow(qsizetype position, int depth, const RowState &state)

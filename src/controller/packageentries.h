@@ -71,8 +71,31 @@ private:
     };
     const QVariant &packageRow(qsizetype position, int depth, const RowState &state);
 
+    // Each package's action, status, tick and highlight by catalog position, with the inputs they were
+    // made from: a search keystroke changes none of those and reuses them.
+    struct Marks
+    {
+        bool valid = false;
+        QSet<QString> current;
+        QSet<QString> stale;
+        QSet<QString> selection;
+        QSet<QString> target;
+        QSet<QString> toInstall;
+        QSet<QString> toRemove;
+        QSet<QString> toUpgrade;
+        QString selectedPackageId;
+        QStringList actions;
+        QList<bool> installed;
+        QList<bool> checked;
+        qsizetype active = -1;
+
+        bool madeFrom(const PackageRowInputs &inputs) const;
+    };
+    const Marks &marksFor(const PackageRowInputs &inputs);
+
     const PackageCatalog *m_catalog;
     QList<CachedRow> m_cache;
+    Marks m_marks;
 };
 
 } // namespace vexa
