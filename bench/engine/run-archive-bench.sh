@@ -197,12 +197,14 @@ with zipfile.ZipFile(big, 'w', zipfile.ZIP_DEFLATED, compresslevel=6) as z:
 # Small files: a fresh destination per run, all removed after the last run.
 destinations = os.path.join(small, 'dest')
 fresh = lambda n: os.path.join(destinations, str(n))
+os.makedirs(destinations)
 compare(f'extract {file_count} small files', 1.0,
         ('unzip', lambda n: ['unzip', '-q', '-o', many, '-d', fresh(n)], nothing),
         ours('extractArchive', lambda program, n: [program, 'extract', many, fresh(n)]))
 remove(destinations)
 tree = os.path.join(small, 'tree')
 subprocess.run(['unzip', '-q', '-o', many, '-d', tree], check=True)
+os.makedirs(destinations)
 compare(f'copy {file_count} small files', 1.0,
         ('cp -r', lambda n: ['cp', '-r', tree, fresh(n)], nothing),
         ours('copyDirectoryTree', lambda program, n: [program, 'copy', tree, fresh(n)]))
