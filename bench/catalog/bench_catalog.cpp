@@ -171,6 +171,7 @@ int main(int argc, char **argv)
     const Timing ratio = summarize(ratios);
     std::printf("\nloadFromJson / fromJson, %d interleaved pairs: median %.2fx, range %.2fx-%.2fx; "
                 "goal at most 3x: %s\n",
-        Repetitions, ratio.medianMs, ratio.minimumMs, ratio.maximumMs, ratio.medianMs <= 3 ? "met" : "NOT met");
+        Repetitions, ratio.medianMs, ratio.minimumMs, ratio.maximumMs,
+        ratio.medianMs <= 3 ? "met" : "NOT met");
     return sink == 0 ? 1 : 0;
 }

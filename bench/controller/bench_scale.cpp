@@ -60,7 +60,8 @@ void row(const QString &work, int packages, const Samples &samples, const QStrin
                .arg(samples.median(), 10, 'f', 2)
                .arg(samples.best(), 9, 'f', 2)
                .arg(samples.worst(), 9, 'f', 2)
-               .arg(goal.isEmpty() ? QString() : goal + (met ? QStringLiteral(": met") : QStringLiteral(": NOT met")))
+               .arg(goal.isEmpty() ? QString()
+                                   : goal + (met ? QStringLiteral(": met") : QStringLiteral(": NOT met")))
         << '\n';
     out.flush();
 }
@@ -174,7 +175,8 @@ int main(int argc, char **argv)
     const qsizetype fifty = sizes.indexOf(50000);
     if (five >= 0 && fifty >= 0 && planMedians.at(five) > 0) {
         const double growth = planMedians.at(fifty) / planMedians.at(five);
-        out << QStringLiteral("computePlan growth 5,000 -> 50,000 packages: %1x, goal linear (at most 12x): %2\n")
+        out << QStringLiteral(
+            "computePlan growth 5,000 -> 50,000 packages: %1x, goal linear (at most 12x): %2\n")
                    .arg(growth, 0, 'f', 1)
                    .arg(growth <= 12 ? QStringLiteral("met") : QStringLiteral("NOT met"));
     }

@@ -86,8 +86,7 @@ void measure(QTextStream &out, const QString &name, int runs, const std::functio
     }
     std::sort(times.begin(), times.end());
     out << qSetFieldWidth(44) << Qt::left << name << qSetFieldWidth(0) << " median "
-        << times.at(times.size() / 2) << " ms, min "
-        << times.first() << " ms (" << runs << " runs)\n";
+        << times.at(times.size() / 2) << " ms, min " << times.first() << " ms (" << runs << " runs)\n";
     out.flush();
 }
 
@@ -165,8 +164,8 @@ int main(int argc, char **argv)
     out << "floor (parse both manifests, stat every marker): median " << median(floorTimes) << " ms\n"
         << "inspectRoot: median " << median(inspectTimes) << " ms\n"
         << "inspectRoot / floor, " << ratios.size() << " interleaved pairs: median " << median(ratios)
-        << "x, range " << ratios.first() << "x-" << ratios.last() << "x; goal at most 1.5x: "
-        << (median(ratios) <= 1.5 ? "met" : "NOT met") << '\n';
+        << "x, range " << ratios.first() << "x-" << ratios.last()
+        << "x; goal at most 1.5x: " << (median(ratios) <= 1.5 ? "met" : "NOT met") << '\n';
     measure(out, QStringLiteral("readStateRecords"), 20,
         [&] { readStateRecords(resolveRootPath(root, StateFileRelativePath)); });
     measure(out, QStringLiteral("manifestsNeedRepair"), 20,

@@ -75,9 +75,10 @@ void LockDocumentTest::writtenAsQtWritesIt_data()
     QTest::addColumn<QStringList>("ids");
     QTest::newRow("plain ids") << QStringList { Zlib, QStringLiteral("a b~c") };
     QTest::newRow("quote and backslash") << QStringList { QStringLiteral("a\"b"), QStringLiteral("c\\d") };
-    QTest::newRow("control characters")
-        << QStringList { QStringLiteral("tab\there"), QStringLiteral("nl\nbell\x07"), QStringLiteral("del\x7f") };
-    QTest::newRow("non-ASCII") << QStringList { QStringLiteral("caf\u00e9"), QStringLiteral("\u6f22\U0001F600") };
+    QTest::newRow("control characters") << QStringList { QStringLiteral("tab\there"),
+        QStringLiteral("nl\nbell\x07"), QStringLiteral("del\x7f") };
+    QTest::newRow("non-ASCII") << QStringList { QStringLiteral("caf\u00e9"),
+        QStringLiteral("\u6f22\U0001F600") };
     QTest::newRow("lone surrogate") << QStringList { QString(QChar(0xd800)) + QStringLiteral("x") };
 }
 
