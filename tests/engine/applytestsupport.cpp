@@ -1,5 +1,6 @@
 #include "applytestsupport.h"
 
+#include "support/testcatalog.h"
 #include "support/testfiles.h"
 
 #include <QCryptographicHash>
@@ -54,18 +55,17 @@ QString EnvironmentSandbox::variableFile() const
 QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
     const QStringList &ownedPaths, const QStringList &dependencies)
 {
-    return QJsonObject {
-        { QStringLiteral("package_id"), id },
-        { QStringLiteral("display_name"), name },
-        { QStringLiteral("product"), name },
-        { QStringLiteral("version"), QStringLiteral("1.%1").arg(code) },
-        { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
-        { QStringLiteral("internal_version_code"), code },
-        { QStringLiteral("install_subdir"), marker.section(QLatin1Char('/'), 0, 0) },
-        { QStringLiteral("marker_relative_path"), marker },
-        { QStringLiteral("owned_paths"), QJsonArray::fromStringList(ownedPaths) },
-        { QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies) },
-    };
+    return testPackageEntry(id, name,
+        QJsonObject {
+            { QStringLiteral("product"), name },
+            { QStringLiteral("version"), QStringLiteral("1.%1").arg(code) },
+            { QStringLiteral("toolchain"), QStringLiteral("msvc2022_64") },
+            { QStringLiteral("internal_version_code"), code },
+            { QStringLiteral("install_subdir"), marker.section(QLatin1Char('/'), 0, 0) },
+            { QStringLiteral("marker_relative_path"), marker },
+            { QStringLiteral("owned_paths"), QJsonArray::fromStringList(ownedPaths) },
+            { QStringLiteral("dependencies"), QJsonArray::fromStringList(dependencies) },
+        });
 }
 
 bool makeZip(const FileMap &files, const QString &zipPath, QString &errorText)
@@ -122,16 +122,15 @@ bool TestRepository::addDirectoryPackage(QJsonObject entry, const FileMap &files
 
 QByteArray TestRepository::catalogDocument() const
 {
-    return QJsonDocument(QJsonObject { { QStringLiteral("packages"), m_packages } }).toJson();
+    QList<QJsonObject> packages;
+    for (const QJsonValue &package : m_packages)
+        packages.append(package.toObject());
+    return testCatalogDocument(packages);
 }
 
 bool TestRepository::load(PackageCatalog &catalog) const
 {
-    QString error;
-    const bool ok = loadFromJson(catalogDocument(), catalog, error);
-    if (!ok)
-        qWarning().noquote() << error;
-    return ok;
+    return loadTestCatalog(catalogDocument(), catalog);
 }
 
 QString sha256Hex(const QString &path)
