@@ -1,154 +1,220 @@
 #!/usr/bin/env bash
-# Measures the archive operations against the system's own tools in one run and prints the ratios.
-# Usage: bench/engine/run-archive-bench.sh [build directory]   (default: build-archive)
+# Sets the archive operations against the system's own tools and prints each ratio beside its goal.
+# Both sides run as whole processes, timed the same way, interleaved in rounds of A B B A (the tool,
+# then ours, then ours, then the tool), each run starting from the same state with written data flushed
+# first. Every neighbouring pair gives one ratio; the median and the range of the ratios are reported.
+# The many-small-file cases run on a tmpfs when one is writable and write each run to a fresh
+# directory, removed only after the case's last run: deleting thousands of files just before creating
+# them again makes a disk (ext4 without a journal) slow in ways that have nothing to do with us.
+#
+# Usage: bench/engine/run-archive-bench.sh [build directory] [baseline build directory]
+#   build directory defaults to build; a baseline build's bench_archive joins every round as a third
+#   party (A B C C B A), so that a change is measured before and after in one sitting.
 # Environment: VEXA_BENCH_DOWNLOAD_MB (1024), VEXA_BENCH_BIG_ENTRY_MB (500), VEXA_BENCH_FILES (2000),
-# VEXA_BENCH_RUNS (5, the best run counts).
-# Needs python3, curl, openssl, sha256sum, unzip, /usr/bin/time. Traffic stays
-# on 127.0.0.1; the large files live in a temporary directory that is deleted section by section.
+# VEXA_BENCH_ROUNDS (3), VEXA_BENCH_TMPFS (/dev/shm).
+# Needs python3, curl, openssl, unzip, cp. Traffic stays on 127.0.0.1; the large files live in a
+# temporary directory that is deleted at the end.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../../build-archive}
+build=$(cd "${1:-$here/../../build}" && pwd)
 bench=$build/bench/engine/bench_archive
 [[ -x $bench ]] || { echo "bench_archive not built in $build" >&2; exit 1; }
-download_mb=${VEXA_BENCH_DOWNLOAD_MB:-1024}
-big_entry_mb=${VEXA_BENCH_BIG_ENTRY_MB:-500}
-file_count=${VEXA_BENCH_FILES:-2000}
-runs=${VEXA_BENCH_RUNS:-5}
+baseline=
+if [[ -n ${2:-} ]]; then
+    baseline=$(cd "$2" && pwd)/bench/engine/bench_archive
+    [[ -x $baseline ]] || { echo "bench_archive not built in $2" >&2; exit 1; }
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vexa-archive-bench.XXXXXX")
-server_pid=
-cleanup() {
-    [[ -n $server_pid ]] && kill "$server_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+tmpfs=${VEXA_BENCH_TMPFS:-/dev/shm}
+small=
+if [[ -d $tmpfs && -w $tmpfs ]]; then small=$(mktemp -d "$tmpfs/vexa-archive-bench.XXXXXX"); fi
+trap 'rm -rf "$work" ${small:+"$small"}' EXIT
 
-now() { date +%s.%N; }
-elapsed() { python3 -c "print(f'{$2 - $1:.3f}')"; }
-ratio() { python3 -c "print(f'{$1 / $2:.2f}')"; }
-field() { sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
+python3 - "$bench" "$baseline" "$work" "${small:-$work/small}" <<'PY'
+import hashlib, os, random, socket, statistics, subprocess, sys, time, zipfile, shutil
+from functools import partial
 
-# Best of $runs wall-clock runs of a command: the machine may be busy, the best run shows the cost.
-# `reset` (a function name or :) runs, untimed, before each.
-best_of_runs() {
-    local reset=$1; shift
-    local best=
-    for _ in $(seq "$runs"); do
-        $reset
-        local start; start=$(now)
-        "$@" >/dev/null
-        local t; t=$(elapsed "$start" "$(now)")
-        if [[ -z $best ]] || python3 -c "import sys; sys.exit(0 if $t < $best else 1)"; then best=$t; fi
-    done
-    echo "$best"
-}
+bench, baseline, work, small = sys.argv[1:5]
+download_mb = int(os.environ.get('VEXA_BENCH_DOWNLOAD_MB', '1024'))
+big_mb = int(os.environ.get('VEXA_BENCH_BIG_ENTRY_MB', '500'))
+file_count = int(os.environ.get('VEXA_BENCH_FILES', '2000'))
+rounds = int(os.environ.get('VEXA_BENCH_ROUNDS', '3'))
+os.makedirs(small, exist_ok=True)
+print(f'work on disk: {work}; small-file cases in: {small}', flush=True)
 
-# Best of $runs runs of bench_archive, as reported by the program itself.
-bench_best_of_runs() {
-    local reset=$1; shift
-    local best=
-    for _ in $(seq "$runs"); do
-        $reset
-        local t; t=$("$@" | field seconds)
-        if [[ -z $best ]] || python3 -c "import sys; sys.exit(0 if $t < $best else 1)"; then best=$t; fi
-    done
-    echo "$best"
-}
 
-report() { printf '%-58s %s\n' "$1" "$2"; }
+def run(command):
+    """Wall seconds and peak resident KiB of one whole process; output discarded, failure fatal."""
+    started = time.perf_counter()
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(process.pid, 0)
+    seconds = time.perf_counter() - started
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode != 0:
+        sys.exit(f'{command[0]} failed: {process.stderr.read().decode(errors="replace")}')
+    return seconds, usage.ru_maxrss
 
-echo "== SHA-256 and download (${download_mb} MiB) =="
-mkdir -p "$work/srv"
-head -c "$((download_mb * 1024 * 1024))" /dev/urandom > "$work/srv/payload.zip"
-head -c "$((256 * 1024 * 1024))" /dev/urandom > "$work/srv/small.zip"
-digest=$(sha256sum "$work/srv/payload.zip" | cut -d' ' -f1)
-size=$(stat -c %s "$work/srv/payload.zip")
-small_digest=$(sha256sum "$work/srv/small.zip" | cut -d' ' -f1)
-small_size=$(stat -c %s "$work/srv/small.zip")
 
-openssl_s=$(best_of_runs : openssl dgst -sha256 "$work/srv/payload.zip")
-ours_sha_s=$(bench_best_of_runs : "$bench" sha256 "$work/srv/payload.zip")
-report "openssl dgst -sha256 (s)" "$openssl_s"
-report "sha256OfFile (s)" "$ours_sha_s"
-report "sha256OfFile / openssl" "$(ratio "$ours_sha_s" "$openssl_s")"
+def compare(title, goal, tool, ours):
+    """tool and ours: (label, make_command(run_number), reset) with reset run untimed before each run.
+    Rounds of tool, ours..., ours reversed..., tool; each side's run is divided by the tool's run
+    of the same half round."""
+    parties = [tool] + ours
+    times = {label: [] for label, _, _ in parties}
+    peaks = {label: 0 for label, _, _ in parties}
+    ratios = {label: [] for label, _, _ in ours}
+    number = 0
+    for _ in range(rounds):
+        for order in (parties, parties[::-1]):
+            half = {}
+            for label, command, reset in order:
+                number += 1
+                reset()
+                os.sync()
+                seconds, peak = run(command(number))
+                half[label] = seconds
+                times[label].append(seconds)
+                peaks[label] = max(peaks[label], peak)
+            for label, _, _ in ours:
+                ratios[label].append(half[label] / half[tool[0]])
+    print(f'== {title}')
+    for label, _, _ in parties:
+        print(f'  {label:<44} median {statistics.median(times[label]):7.3f} s  '
+              f'range {min(times[label]):.3f}-{max(times[label]):.3f} s  peak RSS {peaks[label]} KiB')
+    for label, _, _ in ours:
+        r = ratios[label]
+        verdict = 'met' if statistics.median(r) <= goal else 'NOT met'
+        print(f'  {label} / {tool[0]}: median {statistics.median(r):.2f}x, range {min(r):.2f}x-{max(r):.2f}x '
+              f'({len(r)} pairs); goal at most {goal:.2f}x: {verdict}', flush=True)
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 -m http.server "$port" --bind 127.0.0.1 --directory "$work/srv" >/dev/null 2>&1 &
-server_pid=$!
-url=http://127.0.0.1:$port/payload.zip
-for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
 
-sync
-/usr/bin/time -f "%e %M" -o "$work/time.txt" curl -s -o "$work/curl.zip" "$url"
-read -r curl_s curl_kb < "$work/time.txt"
-start=$(now); sha256sum "$work/curl.zip" >/dev/null; sum_s=$(elapsed "$start" "$(now)")
-rm -f "$work/curl.zip"
-curl_sum_s=$(python3 -c "print(f'{$curl_s + $sum_s:.3f}')")
+def nothing():
+    pass
 
-sync
-line=$("$bench" download "$url" "$work/cache" "$digest" "$size")
-ours_dl_s=$(field seconds <<< "$line"); ours_dl_kb=$(field peak_rss_kb <<< "$line")
-rm -rf "$work/cache"
-small_line=$("$bench" download "http://127.0.0.1:$port/small.zip" "$work/cache" "$small_digest" "$small_size")
-small_kb=$(field peak_rss_kb <<< "$small_line")
-rm -rf "$work/cache"
 
-report "curl -o (s, peak RSS KiB)" "$curl_s  $curl_kb"
-report "curl -o then sha256sum (s)" "$curl_sum_s"
-report "acquireArchive download+verify (s, peak RSS KiB)" "$ours_dl_s  $ours_dl_kb"
-report "acquireArchive / curl -o" "$(ratio "$ours_dl_s" "$curl_s")"
-report "acquireArchive / (curl -o + sha256sum)" "$(ratio "$ours_dl_s" "$curl_sum_s")"
-report "acquireArchive peak RSS KiB: 256 MiB vs ${download_mb} MiB" "$small_kb  $ours_dl_kb"
-kill "$server_pid"; server_pid=
-rm -rf "$work/srv"
+def remove(path):
+    if os.path.isdir(path):
+        shutil.rmtree(path)
+    elif os.path.exists(path):
+        os.remove(path)
 
-echo "== Extraction ($file_count files; one ${big_entry_mb} MB entry) =="
-python3 - "$work" "$file_count" "$big_entry_mb" <<'PY'
-import os, random, sys, zipfile
-work, count, big_mb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+
+def ours(label, make_command, reset=nothing):
+    """Our side, and the baseline build's beside it when one was given."""
+    sides = [(label, partial(make_command, bench), reset)]
+    if baseline:
+        sides.append((label + ' (baseline)', partial(make_command, baseline), reset))
+    return sides
+
+
+def random_file(path, mib):
+    """Incompressible bytes and their SHA-256."""
+    digest = hashlib.sha256()
+    with open(path, 'wb') as out:
+        for _ in range(mib):
+            block = os.urandom(1 << 20)
+            digest.update(block)
+            out.write(block)
+    return digest.hexdigest()
+
+
+# SHA-256 and download.
+srv = os.path.join(work, 'srv')
+os.makedirs(srv)
+payload = os.path.join(srv, 'payload.zip')
+digest = random_file(payload, download_mb)
+size = os.path.getsize(payload)
+
+compare(f'SHA-256 of {download_mb} MiB', 1.0,
+        ('openssl dgst -sha256', lambda n: ['openssl', 'dgst', '-sha256', payload], nothing),
+        ours('sha256OfFile', lambda program, n: [program, 'sha256', payload]))
+
+with socket.socket() as s:
+    s.bind(('127.0.0.1', 0))
+    port = s.getsockname()[1]
+server = subprocess.Popen([sys.executable, '-m', 'http.server', str(port), '--bind', '127.0.0.1',
+                           '--directory', srv], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+try:
+    url = f'http://127.0.0.1:{port}/payload.zip'
+    for _ in range(100):
+        try:
+            socket.create_connection(('127.0.0.1', port)).close()
+            break
+        except OSError:
+            time.sleep(0.1)
+    curl_file = os.path.join(work, 'curl.zip')
+    cache = os.path.join(work, 'cache')
+    compare(f'download + verify of {download_mb} MiB from loopback', 0.85,
+            ('curl -o', lambda n: ['curl', '-s', '-o', curl_file, url], partial(remove, curl_file)),
+            ours('acquireArchive', lambda program, n: [program, 'download', url, cache, digest, str(size)],
+                 partial(remove, cache)))
+    remove(cache)
+    # Memory stays flat: a quarter of the download needs as much as the whole.
+    quarter = os.path.join(srv, 'quarter.zip')
+    quarter_digest = random_file(quarter, download_mb // 4)
+    _, whole_kb = run([bench, 'download', url, cache, digest, str(size)])
+    remove(cache)
+    _, quarter_kb = run([bench, 'download', f'http://127.0.0.1:{port}/quarter.zip', cache, quarter_digest,
+                         str(size // 4)])
+    remove(cache)
+    print(f'  acquireArchive peak RSS: {quarter_kb} KiB for {download_mb // 4} MiB, {whole_kb} KiB for '
+          f'{download_mb} MiB; goal flat (at most 1.25x): {"met" if whole_kb <= 1.25 * quarter_kb else "NOT met"}')
+finally:
+    server.kill()
+shutil.rmtree(srv)
+
+# Extraction and copy.
 rng = random.Random(1)
 words = [''.join(rng.choice('abcdefghijklmnopqrstuvwxyz_') for _ in range(rng.randint(3, 12))) for _ in range(4000)]
-def text(size):
+
+
+def text(length):
     out, n = [], 0
-    while n < size:
+    while n < length:
         line = 'set(%s %s %d)\n' % (rng.choice(words), rng.choice(words), rng.randint(0, 1 << 30))
-        out.append(line); n += len(line)
-    return ''.join(out)[:size]
-with zipfile.ZipFile(os.path.join(work, 'many.zip'), 'w', zipfile.ZIP_DEFLATED) as z:
-    for i in range(count):
+        out.append(line)
+        n += len(line)
+    return ''.join(out)[:length]
+
+
+many = os.path.join(small, 'many.zip')
+with zipfile.ZipFile(many, 'w', zipfile.ZIP_DEFLATED) as z:
+    for i in range(file_count):
         z.writestr('pkg/dir%02d/sub%d/file%04d.cmake' % (i % 40, i % 3, i), text(rng.randint(2000, 20000)))
+big = os.path.join(work, 'big.zip')
 block = text(4 * 1024 * 1024).encode()
-with zipfile.ZipFile(os.path.join(work, 'big.zip'), 'w', zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+with zipfile.ZipFile(big, 'w', zipfile.ZIP_DEFLATED, compresslevel=6) as z:
     # Plain (not ZIP64) headers: the zip reader of Qt 6.4 refuses entries that need ZIP64.
     with z.open('sdk/lib/big.bin', 'w', force_zip64=False) as entry:
         written = 0
         while written < big_mb * 1000 * 1000:
             piece = block[: big_mb * 1000 * 1000 - written]
-            entry.write(piece); written += len(piece)
-PY
-for archive in many big; do
-    # sync: data written by the previous run must not be flushed on the time of the next one.
-    reset_dest() { rm -rf "$work/dest"; sync; }
-    unzip_s=$(best_of_runs reset_dest unzip -q -o "$work/$archive.zip" -d "$work/dest")
-    reader_s=$(bench_best_of_runs reset_dest "$bench" extract "$work/$archive.zip" "$work/dest")
-    report "$archive.zip: unzip (s)" "$unzip_s"
-    report "$archive.zip: extractArchive (s)" "$reader_s   ratio $(ratio "$reader_s" "$unzip_s")"
-    line=$("$bench" extract "$work/$archive.zip" "$work/dest.rss")
-    report "$archive.zip: extractArchive peak RSS KiB" "$(field peak_rss_kb <<< "$line")"
-    rm -rf "$work/dest.rss"
-done
+            entry.write(piece)
+            written += len(piece)
 
-echo "== Directory copy =="
-rm -rf "$work/dest" "$work/tree"
-unzip -q -o "$work/many.zip" -d "$work/tree"
-reset_copy() { rm -rf "$work/copy"; sync; }
-cp_s=$(best_of_runs reset_copy cp -r "$work/tree" "$work/copy")
-ours_copy_s=$(bench_best_of_runs reset_copy "$bench" copy "$work/tree" "$work/copy")
-report "$file_count files: cp -r (s)" "$cp_s"
-report "$file_count files: copyDirectoryTree (s)" "$ours_copy_s   ratio $(ratio "$ours_copy_s" "$cp_s")"
-unzip -q -o "$work/big.zip" -d "$work/tree"
-cp_s=$(best_of_runs reset_copy cp -r "$work/tree" "$work/copy")
-ours_copy_s=$(bench_best_of_runs reset_copy "$bench" copy "$work/tree" "$work/copy")
-report "$file_count files + ${big_entry_mb} MB file: cp -r (s)" "$cp_s"
-report "$file_count files + ${big_entry_mb} MB file: copyDirectoryTree (s)" "$ours_copy_s   ratio $(ratio "$ours_copy_s" "$cp_s")"
+# Small files: a fresh destination per run, all removed after the last run.
+destinations = os.path.join(small, 'dest')
+fresh = lambda n: os.path.join(destinations, str(n))
+os.makedirs(destinations)
+compare(f'extract {file_count} small files', 1.0,
+        ('unzip', lambda n: ['unzip', '-q', '-o', many, '-d', fresh(n)], nothing),
+        ours('extractArchive', lambda program, n: [program, 'extract', many, fresh(n)]))
+remove(destinations)
+tree = os.path.join(small, 'tree')
+subprocess.run(['unzip', '-q', '-o', many, '-d', tree], check=True)
+os.makedirs(destinations)
+compare(f'copy {file_count} small files', 1.0,
+        ('cp -r', lambda n: ['cp', '-r', tree, fresh(n)], nothing),
+        ours('copyDirectoryTree', lambda program, n: [program, 'copy', tree, fresh(n)]))
+remove(destinations)
+remove(tree)
+
+# One big entry: on disk, its destination removed (one file, cheap) before each run.
+dest = os.path.join(work, 'dest')
+compare(f'extract one {big_mb} MB entry', 1.0,
+        ('unzip', lambda n: ['unzip', '-q', '-o', big, '-d', dest], partial(remove, dest)),
+        ours('extractArchive', lambda program, n: [program, 'extract', big, dest], partial(remove, dest)))
+remove(dest)
+PY

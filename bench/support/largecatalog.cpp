@@ -1,5 +1,12 @@
 #include "support/largecatalog.h"
 
+#include "engine/manifestfiles.h"
+#include "engine/rootinspection.h"
+#include "engine/rootpaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -44,6 +51,30 @@ QByteArray largeCatalog(int count)
     }
     return QJsonDocument(QJsonObject { { QStringLiteral("packages"), packages } })
         .toJson(QJsonDocument::Compact);
+}
+
+QSet<QString> writeLargeRoot(
+    const PackageCatalog &catalog, const QString &root, int installed, QString &errorText)
+{
+    QSet<QString> ids;
+    const QList<PackageDefinition> &packages = catalog.packages();
+    for (qsizetype i = 0; i < packages.size() && ids.size() < installed; i += 5) {
+        const PackageDefinition &package = packages.at(i);
+        for (const QString &relative : requiredFiles(package, QString())) {
+            const QString path = resolveRootPath(root, relative);
+            QFile file(path);
+            if (!QDir().mkpath(QFileInfo(path).absolutePath()) || !file.open(QIODevice::WriteOnly)
+                || file.write("payload\n") != 8) {
+                errorText = QStringLiteral("cannot write %1").arg(path);
+                return {};
+            }
+        }
+        ids.insert(package.package_id);
+    }
+    if (!writeStateFile(catalog, root, ids, errorText)
+        || !writeInstalledPackagesFile(catalog, root, ids, errorText))
+        return {};
+    return ids;
 }
 
 } // namespace vexa

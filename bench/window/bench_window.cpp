@@ -16,9 +16,6 @@
 #include "app/appidentity.h"
 #include "app/startupsequence.h"
 #include "app/startupwindow.h"
-#include "engine/manifestfiles.h"
-#include "engine/rootinspection.h"
-#include "engine/rootpaths.h"
 #include "support/largecatalog.h"
 
 #include <QApplication>
@@ -92,18 +89,9 @@ int writeFixture(const QString &directory, int packages, int installed)
         return 1;
     }
     const QString root = directory + QStringLiteral("/home/Vexa");
-    QSet<QString> ids;
-    for (int i = 0; i < packages && ids.size() < installed; i += 5) {
-        const PackageDefinition *package = catalog.findPackage(largeCatalogPackageId(i));
-        for (const QString &relative : requiredFiles(*package, QString())) {
-            if (!writeFile(resolveRootPath(root, relative), "payload\n"))
-                return 1;
-        }
-        ids.insert(package->package_id);
-    }
-    if (!writeStateFile(catalog, root, ids, errorText)
-        || !writeInstalledPackagesFile(catalog, root, ids, errorText)) {
-        out << "fixture manifests failed: " << errorText << '\n';
+    const QSet<QString> ids = writeLargeRoot(catalog, root, installed, errorText);
+    if (ids.isEmpty()) {
+        out << "fixture root failed: " << errorText << '\n';
         return 1;
     }
     out << "fixture: " << packages << " packages, " << ids.size() << " installed in " << root << '\n';

@@ -17,84 +17,163 @@ const PackageDefinition *PackageCatalog::findPackage(const QString &packageId) c
     return it == m_index.constEnd() ? nullptr : &m_packages.at(it.value());
 }
 
-QSet<QString> PackageCatalog::dependencyClosure(const QSet<QString> &packageIds, QStringList *errors) const
+QSet<QString> PackageCatalog::dependencyClosure(
+    const QSet<QString> &packageIds, QStringList *errors, PackageFlags *flags) const
 {
-    QSet<QString> result = packageIds;
-    QStringList stack(packageIds.cbegin(), packageIds.cend());
-    while (!stack.isEmpty()) {
-        const QString id = stack.takeLast();
-        const PackageDefinition *package = findPackage(id);
-        if (!package) {
-            if (errors)
-                errors->append(QStringLiteral("Unknown package referenced: %1").arg(id));
-            continue;
-        }
-        for (const QString &dependency : package->dependencies) {
-            if (result.contains(dependency))
-                continue;
-            if (contains(dependency)) {
-                result.insert(dependency);
-                stack.append(dependency);
-            } else if (errors) {
-                errors->append(QStringLiteral("%1 depends on missing catalog entry %2.")
-                                   .arg(displayLabel(*package), dependency));
-            }
+    // Walked over catalog positions; only the ids the walk adds are hashed into the result. The stack
+    // holds positions, and ids the catalog lacks as -1 - (their place in `unknown`), so that each is
+    // reported in its turn.
+    QList<bool> inResult(m_packages.size(), false);
+    QStringList unknown;
+    QList<qsizetype> stack;
+    stack.reserve(packageIds.size());
+    for (const QString &id : packageIds) {
+        const qsizetype position = positionOf(id);
+        if (position >= 0) {
+            inResult[position] = true;
+            stack.append(position);
+        } else {
+            stack.append(-1 - unknown.size());
+            unknown.append(id);
         }
     }
+
+    QList<qsizetype> added;
+    while (!stack.isEmpty()) {
+        const qsizetype position = stack.takeLast();
+        if (position < 0) {
+            if (errors)
+                errors->append(
+                    QStringLiteral("Unknown package referenced: %1").arg(unknown.at(-1 - position)));
+            continue;
+        }
+        const qsizetype first = m_dependencyStart.at(position);
+        const qsizetype last = m_dependencyStart.at(position + 1);
+        for (qsizetype at = first; at < last; ++at) {
+            const qsizetype dependency = m_dependencyPositions.at(at);
+            if (dependency >= 0) {
+                if (!inResult.at(dependency)) {
+                    inResult[dependency] = true;
+                    added.append(dependency);
+                    stack.append(dependency);
+                }
+                continue;
+            }
+            // A missing dependency the caller asked for itself is in the result already.
+            const PackageDefinition &package = m_packages.at(position);
+            const QString &name = package.dependencies.at(at - first);
+            if (errors && !packageIds.contains(name))
+                errors->append(QStringLiteral("%1 depends on missing catalog entry %2.")
+                                   .arg(displayLabel(package), name));
+        }
+    }
+
+    if (flags) {
+        flags->known = inResult;
+        flags->unknown = QSet<QString>(unknown.cbegin(), unknown.cend());
+    }
+    if (added.isEmpty())
+        return packageIds;
+    QSet<QString> result = packageIds;
+    for (const qsizetype position : std::as_const(added))
+        result.insert(m_packages.at(position).package_id);
     return result;
 }
 
 QStringList PackageCatalog::topologicalOrder(const QSet<QString> &packageIds) const
 {
-    enum class Mark { Visiting, Done };
-    QStringList order;
-    order.reserve(packageIds.size());
-    QHash<QString, Mark> marks;
-    marks.reserve(packageIds.size());
+    return packageIds.isEmpty() ? QStringList() : topologicalOrder(flagsOf(packageIds));
+}
 
-    // Iterative depth-first walk so that long dependency chains cannot exhaust the stack.
+QStringList PackageCatalog::topologicalOrder(const PackageFlags &members) const
+{
+    QStringList order;
+    QSet<QString> unknown = members.unknown;
+
+    // Iterative depth-first walk so that long dependency chains cannot exhaust the stack. A package
+    // is marked when first reached, so a cycle places the package reached second first.
     struct Frame
     {
-        QString id;
-        const PackageDefinition *package;
+        qsizetype position;
         qsizetype next;
     };
+    QList<bool> marked(m_packages.size(), false);
     QList<Frame> stack;
-    const auto visit = [&](const QString &start) {
-        if (!packageIds.contains(start) || marks.contains(start))
-            return;
-        marks.insert(start, Mark::Visiting);
-        stack.append({ start, findPackage(start), 0 });
+    for (qsizetype start = 0; start < members.known.size(); ++start) {
+        if (!members.known.at(start) || marked.at(start))
+            continue;
+        marked[start] = true;
+        stack.append({ start, m_dependencyStart.at(start) });
         while (!stack.isEmpty()) {
             Frame &frame = stack.last();
-            if (frame.package && frame.next < frame.package->dependencies.size()) {
-                const QString &dependency = frame.package->dependencies.at(frame.next++);
-                if (packageIds.contains(dependency) && !marks.contains(dependency)) {
-                    marks.insert(dependency, Mark::Visiting);
-                    stack.append({ dependency, findPackage(dependency), 0 });
+            if (frame.next < m_dependencyStart.at(frame.position + 1)) {
+                const qsizetype at = frame.next++;
+                const qsizetype dependency = m_dependencyPositions.at(at);
+                if (dependency >= 0) {
+                    if (members.known.at(dependency) && !marked.at(dependency)) {
+                        marked[dependency] = true;
+                        stack.append({ dependency, m_dependencyStart.at(dependency) });
+                    }
+                } else if (!unknown.isEmpty()) {
+                    // A member the catalog lacks has no dependencies of its own: it is placed at once.
+                    const QString &name = m_packages.at(frame.position)
+                                              .dependencies.at(at - m_dependencyStart.at(frame.position));
+                    if (unknown.remove(name))
+                        order.append(name);
                 }
                 continue;
             }
-            marks.insert(frame.id, Mark::Done);
-            order.append(frame.id);
+            order.append(m_packages.at(frame.position).package_id);
             stack.removeLast();
         }
-    };
-
-    if (packageIds.isEmpty())
-        return order;
-    for (const PackageDefinition &package : m_packages)
-        visit(package.package_id);
-
-    QStringList unknown;
-    for (const QString &id : packageIds) {
-        if (!contains(id))
-            unknown.append(id);
     }
-    unknown.sort(Qt::CaseInsensitive);
-    for (const QString &id : std::as_const(unknown))
-        visit(id);
+
+    QStringList rest(unknown.cbegin(), unknown.cend());
+    rest.sort(Qt::CaseInsensitive);
+    order += rest;
     return order;
+}
+
+PackageFlags PackageCatalog::flagsOf(const QSet<QString> &packageIds) const
+{
+    PackageFlags flags { QList<bool>(m_packages.size(), false), {} };
+    for (const QString &id : packageIds) {
+        const qsizetype position = positionOf(id);
+        if (position >= 0)
+            flags.known[position] = true;
+        else
+            flags.unknown.insert(id);
+    }
+    return flags;
+}
+
+QSet<QString> PackageCatalog::idsOf(const PackageFlags &flags) const
+{
+    QSet<QString> ids = flags.unknown;
+    ids.reserve(flags.unknown.size() + flags.known.count(true));
+    for (qsizetype position = 0; position < flags.known.size(); ++position) {
+        if (flags.known.at(position))
+            ids.insert(m_packages.at(position).package_id);
+    }
+    return ids;
+}
+
+QSet<QString> PackageCatalog::idsOf(
+    const PackageFlags &flags, const QSet<QString> &superset, const PackageFlags &supersetFlags) const
+{
+    const qsizetype kept = flags.known.count(true) + flags.unknown.size();
+    if (2 * kept <= superset.size())
+        return idsOf(flags);
+    QSet<QString> ids = superset;
+    for (qsizetype position = 0; position < flags.known.size(); ++position) {
+        if (supersetFlags.known.at(position) && !flags.known.at(position))
+            ids.remove(m_packages.at(position).package_id);
+    }
+    for (const QString &id : supersetFlags.unknown) {
+        if (!flags.unknown.contains(id))
+            ids.remove(id);
+    }
+    return ids;
 }
 
 QStringList PackageCatalog::dependentsOf(const QString &packageId, const QSet<QString> &within) const
@@ -109,9 +188,43 @@ QStringList PackageCatalog::dependentsOf(const QString &packageId, const QSet<QS
     return labels;
 }
 
+qsizetype PackageCatalog::positionOf(const QString &packageId) const
+{
+    // The same characters with the same length are the same id: a shared string cannot change.
+    const auto shared = m_positionBySharedId.constFind(packageId.constData());
+    if (shared != m_positionBySharedId.constEnd() && shared->size == packageId.size())
+        return shared->position;
+    return m_index.value(packageId, -1);
+}
+
+void PackageCatalog::indexDependencies()
+{
+    m_positionBySharedId.clear();
+    m_positionBySharedId.reserve(m_packages.size());
+    for (qsizetype position = 0; position < m_packages.size(); ++position) {
+        const QString &id = m_packages.at(position).package_id;
+        m_positionBySharedId.insert(id.constData(), { position, id.size() });
+    }
+    m_dependencyStart.clear();
+    m_dependencyPositions.clear();
+    m_dependencyStart.reserve(m_packages.size() + 1);
+    m_dependencyStart.append(0);
+    for (const PackageDefinition &package : std::as_const(m_packages)) {
+        for (const QString &dependency : package.dependencies)
+            m_dependencyPositions.append(m_index.value(dependency, -1));
+        m_dependencyStart.append(m_dependencyPositions.size());
+    }
+}
+
 bool loadFromJson(const QByteArray &data, PackageCatalog &catalog, QString &errorText)
 {
     catalog = PackageCatalog();
+    // Whatever the outcome, the packages held afterwards have their dependencies indexed.
+    struct IndexOnReturn
+    {
+        PackageCatalog &catalog;
+        ~IndexOnReturn() { catalog.indexDependencies(); }
+    } indexOnReturn { catalog };
 
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);

@@ -31,16 +31,16 @@ PackageRowBuilder::PackageRowBuilder(const PackageCatalog &catalog)
     : m_catalog(&catalog)
 {
     const QList<PackageDefinition> &packages = catalog.packages();
-    QHash<QString, qsizetype> positions;
-    positions.reserve(packages.size());
-    for (qsizetype i = 0; i < packages.size(); ++i)
-        positions.insert(packages.at(i).package_id, i);
+    QHash<QString, qsizetype> groups;
+    for (const QString &group : catalog.groups())
+        groups.insert(group, groups.size());
 
     m_cache = QList<CachedRow>(packages.size());
     for (qsizetype i = 0; i < packages.size(); ++i) {
         const PackageDefinition &package = packages.at(i);
         m_cache[i].haystack = searchHaystack(package);
-        m_cache[i].parent = positions.value(package.parent_package_id, -1);
+        m_cache[i].parent = catalog.positionOf(package.parent_package_id);
+        m_cache[i].group = groups.value(package.group);
     }
 }
 
@@ -60,98 +60,135 @@ QVariantList PackageRowBuilder::rows(const PackageRowInputs &inputs)
     }
 
     // Parent links are validated at load time, so a visible package's parent is always visible too.
-    QHash<QString, QList<qsizetype>> topLevelByGroup;
-    QList<QList<qsizetype>> children(count);
-    for (qsizetype i = 0; i < count; ++i) {
+    // Each visible package is linked to the next one, in catalog order, of the same list: the top level
+    // of its group or its parent's children. Walked back to front so that each link points forward.
+    QList<qsizetype> firstTopLevel(m_catalog->groups().size(), -1);
+    QList<qsizetype> firstChild(count, -1);
+    QList<qsizetype> nextInList(count, -1);
+    for (qsizetype i = count - 1; i >= 0; --i) {
         if (!visible.at(i))
             continue;
         const qsizetype parent = m_cache.at(i).parent;
-        if (parent < 0 || !visible.at(parent))
-            topLevelByGroup[packages.at(i).group].append(i);
-        else
-            children[parent].append(i);
+        qsizetype &first
+            = parent < 0 || !visible.at(parent) ? firstTopLevel[m_cache.at(i).group] : firstChild[parent];
+        nextInList[i] = first;
+        first = i;
     }
 
+    const Marks &marks = marksFor(inputs);
     QVariantList rows;
+    rows.reserve(count + firstTopLevel.size());
     QList<bool> emitted(count, false);
-
-    // Explicit stack instead of recursion: a deep parent chain cannot exhaust the call stack. Children
-    // are pushed in reverse so they pop in catalog order, giving a depth-first pre-order.
+    // Depth-first pre-order without recursion, so a deep parent chain cannot exhaust the call stack:
+    // after a package come its children, then its next sibling, which waits on the stack meanwhile.
     struct Pending
     {
         qsizetype position;
         int depth;
     };
     QList<Pending> stack;
-    for (const QString &group : m_catalog->groups()) {
-        const auto topLevel = topLevelByGroup.constFind(group);
-        if (topLevel == topLevelByGroup.constEnd() || topLevel->isEmpty())
+    for (qsizetype group = 0; group < firstTopLevel.size(); ++group) {
+        if (firstTopLevel.at(group) < 0)
             continue;
-        rows.append(QVariantMap {
-            { QStringLiteral("kind"), QStringLiteral("group") }, { QStringLiteral("groupName"), group } });
+        rows.append(QVariantMap { { QStringLiteral("kind"), QStringLiteral("group") },
+            { QStringLiteral("groupName"), m_catalog->groups().at(group) } });
 
-        for (auto it = topLevel->crbegin(); it != topLevel->crend(); ++it)
-            stack.append({ *it, 0 });
-        while (!stack.isEmpty()) {
-            const Pending next = stack.takeLast();
-            if (emitted.at(next.position))
+        Pending next { firstTopLevel.at(group), 0 };
+        for (;;) {
+            if (next.position < 0) {
+                if (stack.isEmpty())
+                    break;
+                next = stack.takeLast();
                 continue;
-            emitted[next.position] = true;
-            rows.append(packageRow(next.position, next.depth, inputs));
-            const QList<qsizetype> &childList = children.at(next.position);
-            for (auto it = childList.crbegin(); it != childList.crend(); ++it)
-                stack.append({ *it, next.depth + 1 });
+            }
+            const qsizetype at = next.position;
+            if (nextInList.at(at) >= 0)
+                stack.append({ nextInList.at(at), next.depth });
+            if (emitted.at(at)) {
+                next.position = -1;
+                continue;
+            }
+            emitted[at] = true;
+            rows.append(packageRow(at, next.depth,
+                { marks.actions.at(at), marks.installed.at(at), marks.checked.at(at), at == marks.active }));
+            next = { firstChild.at(at), next.depth + 1 };
         }
     }
     return rows;
 }
 
-const QVariantMap &PackageRowBuilder::packageRow(
-    qsizetype position, int depth, const PackageRowInputs &inputs)
+bool PackageRowBuilder::Marks::madeFrom(const PackageRowInputs &inputs) const
 {
-    const PackageDefinition &package = m_catalog->packages().at(position);
-    const QString &id = package.package_id;
-    const bool installed
-        = inputs.installedState.current.contains(id) || inputs.installedState.stale.contains(id);
-    const QString action = actionName(inputs.plan, id);
-    const bool checked = inputs.selection.contains(id);
-    const bool active = id == inputs.selectedPackageId;
+    // Sets handed on unchanged share their data, which makes each comparison immediate.
+    return current == inputs.installedState.current && stale == inputs.installedState.stale
+        && selection == inputs.selection && target == inputs.plan.target && toInstall == inputs.plan.toInstall
+        && toRemove == inputs.plan.toRemove && toUpgrade == inputs.plan.toUpgrade
+        && selectedPackageId == inputs.selectedPackageId;
+}
 
+const PackageRowBuilder::Marks &PackageRowBuilder::marksFor(const PackageRowInputs &inputs)
+{
+    if (m_marks.valid && m_marks.madeFrom(inputs))
+        return m_marks;
+    // Marked by position from the sets, which are smaller than the catalog, instead of looked up in
+    // every set for every row.
+    const qsizetype count = m_catalog->packages().size();
+    Marks marks { true, inputs.installedState.current, inputs.installedState.stale, inputs.selection,
+        inputs.plan.target, inputs.plan.toInstall, inputs.plan.toRemove, inputs.plan.toUpgrade,
+        inputs.selectedPackageId, actionNamesByPosition(*m_catalog, inputs.plan), QList<bool>(count, false),
+        QList<bool>(count, false), m_catalog->positionOf(inputs.selectedPackageId) };
+    const auto mark = [this](QList<bool> &flags, const QSet<QString> &ids) {
+        for (const QString &id : ids) {
+            const qsizetype position = m_catalog->positionOf(id);
+            if (position >= 0)
+                flags[position] = true;
+        }
+    };
+    mark(marks.installed, marks.current);
+    mark(marks.installed, marks.stale);
+    mark(marks.checked, marks.selection);
+    m_marks = std::move(marks);
+    return m_marks;
+}
+
+const QVariant &PackageRowBuilder::packageRow(qsizetype position, int depth, const RowState &state)
+{
     CachedRow &cache = m_cache[position];
-    if (!cache.row.isEmpty() && cache.depth == depth && cache.installed == installed
-        && cache.checked == checked && cache.active == active && cache.action == action)
+    if (cache.row.isValid() && cache.depth == depth && cache.installed == state.installed
+        && cache.checked == state.checked && cache.active == state.active && cache.action == state.action)
         return cache.row;
 
+    const PackageDefinition &package = m_catalog->packages().at(position);
     const QString toolchain = package.toolchain.isEmpty() ? QStringLiteral("Header Only") : package.toolchain;
     const QString metaTail = package.toolchain.isEmpty() ? package.platform : package.toolchain;
 
     QVariantMap row;
     row.insert(QStringLiteral("kind"), QStringLiteral("package"));
-    row.insert(QStringLiteral("packageId"), id);
+    row.insert(QStringLiteral("packageId"), package.package_id);
     row.insert(QStringLiteral("title"), package.display_name);
     row.insert(QStringLiteral("label"), displayLabel(package));
     row.insert(QStringLiteral("version"), package.version);
     row.insert(QStringLiteral("internalVersion"), QStringLiteral("iv%1").arg(package.internal_version_code));
     row.insert(QStringLiteral("toolchain"), toolchain);
-    row.insert(
-        QStringLiteral("status"), installed ? QStringLiteral("Installed") : QStringLiteral("Available"));
-    row.insert(
-        QStringLiteral("statusKey"), installed ? QStringLiteral("installed") : QStringLiteral("available"));
-    row.insert(QStringLiteral("action"), action);
-    row.insert(QStringLiteral("actionKey"), actionKey(action));
-    row.insert(QStringLiteral("checked"), checked);
+    row.insert(QStringLiteral("status"),
+        state.installed ? QStringLiteral("Installed") : QStringLiteral("Available"));
+    row.insert(QStringLiteral("statusKey"),
+        state.installed ? QStringLiteral("installed") : QStringLiteral("available"));
+    row.insert(QStringLiteral("action"), state.action);
+    row.insert(QStringLiteral("actionKey"), actionKey(state.action));
+    row.insert(QStringLiteral("checked"), state.checked);
     row.insert(QStringLiteral("depth"), depth);
     row.insert(QStringLiteral("description"), package.description);
     row.insert(QStringLiteral("meta"),
         QStringLiteral("%1 | %2 | %3").arg(package.product, package.version, metaTail));
-    row.insert(QStringLiteral("active"), active);
+    row.insert(QStringLiteral("active"), state.active);
 
-    cache.row = row;
-    cache.action = action;
+    cache.row = QVariant(row);
+    cache.action = state.action;
     cache.depth = depth;
-    cache.installed = installed;
-    cache.checked = checked;
-    cache.active = active;
+    cache.installed = state.installed;
+    cache.checked = state.checked;
+    cache.active = state.active;
     return cache.row;
 }
 

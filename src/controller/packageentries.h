@@ -7,6 +7,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -46,23 +47,55 @@ public:
     QVariantList rows(const PackageRowInputs &inputs);
 
 private:
-    // Per catalog position: the package's search text, its parent's position, and the last row built
-    // for it with the values that row depends on.
+    // Per catalog position: the package's search text, its parent's and its group's positions, and
+    // the last row built for it with the values that row depends on.
     struct CachedRow
     {
         QString haystack;
         qsizetype parent = -1;
-        QVariantMap row;
+        qsizetype group = 0;
+        QVariant row;
         QString action;
         int depth = -1;
         bool installed = false;
         bool checked = false;
         bool active = false;
     };
-    const QVariantMap &packageRow(qsizetype position, int depth, const PackageRowInputs &inputs);
+    // What a package row shows besides the catalog and its depth.
+    struct RowState
+    {
+        QString action;
+        bool installed = false;
+        bool checked = false;
+        bool active = false;
+    };
+    const QVariant &packageRow(qsizetype position, int depth, const RowState &state);
+
+    // Each package's action, status, tick and highlight by catalog position, with the inputs they were
+    // made from: a search keystroke changes none of those and reuses them.
+    struct Marks
+    {
+        bool valid = false;
+        QSet<QString> current;
+        QSet<QString> stale;
+        QSet<QString> selection;
+        QSet<QString> target;
+        QSet<QString> toInstall;
+        QSet<QString> toRemove;
+        QSet<QString> toUpgrade;
+        QString selectedPackageId;
+        QStringList actions;
+        QList<bool> installed;
+        QList<bool> checked;
+        qsizetype active = -1;
+
+        bool madeFrom(const PackageRowInputs &inputs) const;
+    };
+    const Marks &marksFor(const PackageRowInputs &inputs);
 
     const PackageCatalog *m_catalog;
     QList<CachedRow> m_cache;
+    Marks m_marks;
 };
 
 } // namespace vexa

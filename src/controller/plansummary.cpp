@@ -58,79 +58,95 @@ QString planSummaryText(const PackageCatalog &catalog, const QString &repository
     const InstalledState &installedState, const ChangePlan &plan, const QStringList &warnings,
     const QString &rootPath)
 {
+    // The install order's packages are looked up once for the sizes and the two lists below.
+    QList<const PackageDefinition *> installs;
+    installs.reserve(plan.installOrder.size());
     qint64 payloadSize = 0;
     qint64 downloadSize = 0;
     for (const QString &id : std::as_const(plan.installOrder)) {
         const PackageDefinition *package = catalog.findPackage(id);
+        installs.append(package);
         if (!package || package->size_bytes < 1)
             continue;
         payloadSize += package->size_bytes;
         if (willDownload(*package, repositoryBase))
             downloadSize += package->size_bytes;
     }
+    const QByteArray lockDocument = buildPlanLockDocument(catalog, plan);
 
-    QStringList lines;
-    lines << QStringLiteral("Install root: %1")
-                 .arg(rootPath.isEmpty() ? QStringLiteral("<not set>") : rootPath);
-    lines << QStringLiteral("Installed packages detected: %1").arg(installedState.installed.size());
-    lines << QStringLiteral("Install payload size: %1").arg(formatByteSize(payloadSize));
+    // One text grown line by line: a plan of thousands of packages would otherwise cost a string
+    // per line and another to join them.
+    QString text;
+    text.reserve(1024 + lockDocument.size() + 32 * (installs.size() + plan.removeOrder.size()));
+    const auto line = [&text](QStringView content) {
+        if (!text.isEmpty())
+            text += QLatin1Char('\n');
+        text += content;
+    };
+    const auto packageLine = [&text](QLatin1String marker, const PackageDefinition &package) {
+        text += QLatin1Char('\n');
+        text += marker;
+        text += displayLabel(package);
+    };
+
+    line(QStringLiteral("Install root: %1").arg(rootPath.isEmpty() ? QStringLiteral("<not set>") : rootPath));
+    line(QStringLiteral("Installed packages detected: %1").arg(installedState.installed.size()));
+    line(QStringLiteral("Install payload size: %1").arg(formatByteSize(payloadSize)));
     if (downloadSize > 0)
-        lines << QStringLiteral("Download size: %1").arg(formatByteSize(downloadSize));
-    lines << QString();
+        line(QStringLiteral("Download size: %1").arg(formatByteSize(downloadSize)));
+    line(QString());
 
     if (plan.toUpgrade.isEmpty()) {
-        lines << QStringLiteral("Upgrade: none");
+        line(u"Upgrade: none");
     } else {
-        lines << QStringLiteral("Upgrade:");
-        for (const QString &id : std::as_const(plan.installOrder)) {
-            const PackageDefinition *package = catalog.findPackage(id);
-            if (package && plan.toUpgrade.contains(id))
-                lines << QStringLiteral("  ~ %1").arg(displayLabel(*package));
+        line(u"Upgrade:");
+        for (qsizetype i = 0; i < installs.size(); ++i) {
+            if (installs.at(i) && plan.toUpgrade.contains(plan.installOrder.at(i)))
+                packageLine(QLatin1String("  ~ "), *installs.at(i));
         }
     }
 
     if (plan.toUpgrade.size() == plan.installOrder.size()) {
-        lines << QStringLiteral("Install: none");
+        line(u"Install: none");
     } else {
-        lines << QStringLiteral("Install:");
-        for (const QString &id : std::as_const(plan.installOrder)) {
-            const PackageDefinition *package = catalog.findPackage(id);
-            if (package && !plan.toUpgrade.contains(id))
-                lines << QStringLiteral("  + %1").arg(displayLabel(*package));
+        line(u"Install:");
+        for (qsizetype i = 0; i < installs.size(); ++i) {
+            if (installs.at(i) && !plan.toUpgrade.contains(plan.installOrder.at(i)))
+                packageLine(QLatin1String("  + "), *installs.at(i));
         }
     }
 
     if (plan.removeOrder.isEmpty()) {
-        lines << QStringLiteral("Remove: none");
+        line(u"Remove: none");
     } else {
-        lines << QStringLiteral("Remove:");
+        line(u"Remove:");
         for (const QString &id : std::as_const(plan.removeOrder)) {
             if (const PackageDefinition *package = catalog.findPackage(id))
-                lines << QStringLiteral("  - %1").arg(displayLabel(*package));
+                packageLine(QLatin1String("  - "), *package);
         }
     }
 
-    lines << (plan.repairManifests ? QStringLiteral("Repair: rewrite Vexa manifest metadata")
-                                   : QStringLiteral("Repair: none"));
+    line(plan.repairManifests ? u"Repair: rewrite Vexa manifest metadata" : u"Repair: none");
 
     if (!warnings.isEmpty()) {
-        lines << QString() << QStringLiteral("Warnings:");
+        line(QString());
+        line(u"Warnings:");
         for (const QString &warning : std::as_const(warnings))
-            lines << QStringLiteral("  ! %1").arg(warning);
+            line(QStringLiteral("  ! %1").arg(warning));
     }
 
-    const QByteArray lockDocument = buildPlanLockDocument(catalog, plan);
-    lines << QString() << QStringLiteral("vexa.lock.json:") << QString::fromUtf8(lockDocument).trimmed();
+    line(QString());
+    line(u"vexa.lock.json:");
+    line(QString::fromUtf8(lockDocument).trimmed());
 
-    lines << QString();
+    line(QString());
     if (!planHasChanges(plan))
-        lines << QStringLiteral("No changes to apply.");
+        line(u"No changes to apply.");
     else if (isRepairOnly(plan))
-        lines << QStringLiteral("Applying changes will repair the Vexa manifest metadata for this root.");
+        line(u"Applying changes will repair the Vexa manifest metadata for this root.");
     else
-        lines << QStringLiteral(
-            "Applying changes updates VEXA_ROOT for future shells and rewrites the Vexa manifest.");
-    return lines.join(QLatin1Char('\n'));
+        line(u"Applying changes updates VEXA_ROOT for future shells and rewrites the Vexa manifest.");
+    return text;
 }
 
 QString planStatusText(const ChangePlan &plan)

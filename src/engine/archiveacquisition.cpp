@@ -1,13 +1,13 @@
 #include "engine/archiveacquisition.h"
 
 #include "catalog/httpreply.h"
+#include "platform/savefile.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <condition_variable>
@@ -136,7 +136,7 @@ private:
 class Download
 {
 public:
-    Download(const PackageDefinition &package, const QUrl &url, QSaveFile &file,
+    Download(const PackageDefinition &package, const QUrl &url, UnsyncedSaveFile &file,
         const ProgressCallback &progress, int inactivityTimeoutMs)
         : m_package(package)
         , m_url(url)
@@ -154,7 +154,7 @@ private:
 
     const PackageDefinition &m_package;
     const QUrl m_url;
-    QSaveFile &m_file;
+    UnsyncedSaveFile &m_file;
     const ProgressCallback &m_progress;
     const int m_inactivityTimeoutMs;
     QNetworkReply *m_reply = nullptr;
@@ -360,11 +360,10 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
     if (!prepareDownloadTarget(downloadCacheDirectory, package, targetPath, errorText))
         return false;
     // The save file writes beside the target and renames on commit, so the archive path only ever
-    // holds a complete, verified archive; an uncommitted save file removes its temporary file.
-    QSaveFile file(targetPath);
-    // Unbuffered, so every write that does not fit fails where it happens: Qt 6.4 loses a failed
-    // flush of its own buffer and would commit a short archive as if it were whole.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // holds a complete, verified archive; an uncommitted save file removes its temporary file. It is
+    // not synced: the cache lives for one apply and every archive in it is checked before use.
+    UnsyncedSaveFile file(targetPath);
+    if (!file.open()) {
         archivePath = targetPath;
         errorText = QStringLiteral("Failed to open %1 for writing").arg(targetPath);
         return false;
@@ -374,7 +373,7 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
     bool ok = download.run(errorText);
     if (!ok) {
         file.cancelWriting();
-    } else if (!file.flush() || !file.commit()) {
+    } else if (!file.commit()) {
         errorText = QStringLiteral("Failed to commit the downloaded archive for %1.").arg(label);
         ok = false;
     }

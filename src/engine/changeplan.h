@@ -49,6 +49,10 @@ QSet<QString> initialSelection(const PackageCatalog &catalog, const InstalledSta
 // "Upgrade", "Install", "Remove", "Keep" or "Skip": the word shown for a package under the plan.
 QString actionName(const ChangePlan &plan, const QString &packageId);
 
+// actionName of every catalog package, indexed by catalog position: one pass over the plan's sets
+// rather than four lookups per package.
+QStringList actionNamesByPosition(const PackageCatalog &catalog, const ChangePlan &plan);
+
 // True when applying the plan would change the root (installs, upgrades, removals or a manifest repair).
 bool planHasChanges(const ChangePlan &plan);
 

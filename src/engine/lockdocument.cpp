@@ -2,7 +2,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 #include <utility>
 
@@ -19,6 +18,51 @@ QString lockRootPolicyName(LockRootPolicy policy)
     return QStringLiteral("shared");
 }
 
+namespace {
+
+// `value` as a JSON string, escaped exactly as QJsonDocument escapes it. Package ids are nearly always
+// plain printable ASCII, which needs no escaping; anything else is left to Qt's own writer.
+void appendJsonString(QByteArray &text, const QString &value)
+{
+    const qsizetype start = text.size();
+    text.resize(start + value.size() + 2);
+    char *out = text.data() + start;
+    *out++ = '"';
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u >= 0x80 || u == u'"' || u == u'\\') {
+            // ["<escaped>"]: the brackets go, the quoted string stays.
+            text.truncate(start);
+            const QByteArray array = QJsonDocument(QJsonArray { value }).toJson(QJsonDocument::Compact);
+            text.append(array.constData() + 1, array.size() - 2);
+            return;
+        }
+        *out++ = char(u);
+    }
+    *out = '"';
+}
+
+// The document for a package list without duplicates, in the layout QJsonDocument gives it (keys
+// sorted, four spaces per level, a final line feed). Written directly: building a QJsonArray of a few
+// thousand ids and serialising it costs more than the rest of a click together.
+QByteArray lockDocumentText(LockRootPolicy policy, const QStringList &packageIds)
+{
+    QByteArray text;
+    text.reserve(96 + packageIds.size() * 48);
+    text += "{\n    \"packages\": [\n";
+    for (qsizetype i = 0; i < packageIds.size(); ++i) {
+        text += "        ";
+        appendJsonString(text, packageIds.at(i));
+        text += i + 1 < packageIds.size() ? ",\n" : "\n";
+    }
+    text += "    ],\n    \"root_policy\": ";
+    appendJsonString(text, lockRootPolicyName(policy));
+    text += ",\n    \"schema_version\": 1\n}\n";
+    return text;
+}
+
+} // namespace
+
 QByteArray buildLockDocument(
     LockRootPolicy policy, const QSet<QString> &packageIds, const QStringList &orderedIds)
 {
@@ -27,37 +71,27 @@ QByteArray buildLockDocument(
     QStringList extras(packageIds.cbegin(), packageIds.cend());
     extras.sort(Qt::CaseSensitive);
 
-    QStringList candidates = orderedIds;
-    candidates += extras;
-
-    QJsonArray packages;
+    QStringList packages;
     QSet<QString> listed;
-    for (const QString &id : std::as_const(candidates)) {
-        if (listed.contains(id))
-            continue;
-        listed.insert(id);
-        packages.append(id);
+    const QStringList *const candidateLists[] = { &orderedIds, &extras };
+    for (const QStringList *candidates : candidateLists) {
+        for (const QString &id : *candidates) {
+            if (listed.contains(id))
+                continue;
+            listed.insert(id);
+            packages.append(id);
+        }
     }
-
-    QJsonObject document;
-    document.insert(QStringLiteral("schema_version"), 1);
-    document.insert(QStringLiteral("root_policy"), lockRootPolicyName(policy));
-    document.insert(QStringLiteral("packages"), packages);
-    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+    return lockDocumentText(policy, packages);
 }
 
 QByteArray buildPlanLockDocument(const PackageCatalog &catalog, const ChangePlan &plan)
 {
-    QStringList ordered;
-    QSet<QString> ids;
-    const QStringList targetOrder = catalog.topologicalOrder(plan.target);
-    for (const QString &id : targetOrder) {
-        if (!catalog.contains(id) || isSupportPackage(id))
-            continue;
-        ordered.append(id);
-        ids.insert(id);
-    }
-    return buildLockDocument(LockRootPolicy::Shared, ids, ordered);
+    // The target's order lists each member once, and its members are all the set would add, so the
+    // list goes straight into the document.
+    QStringList ordered = catalog.topologicalOrder(plan.target);
+    ordered.removeIf([&catalog](const QString &id) { return isSupportPackage(id) || !catalog.contains(id); });
+    return lockDocumentText(LockRootPolicy::Shared, ordered);
 }
 
 } // namespace vexa

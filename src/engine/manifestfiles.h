@@ -26,6 +26,14 @@ QJsonDocument buildStateDocument(const PackageCatalog &catalog, const QString &r
 QJsonDocument buildInstalledPackagesDocument(
     const PackageCatalog &catalog, const QString &root, const QSet<QString> &packageIds);
 
+// Whether a manifest read from disk says what the builders above would write for these packages, the
+// time stamp aside (key order in the file never matters; array order, types and strings do). Checked
+// against the catalog directly, without building the expected document.
+bool stateDocumentIsCurrent(const QJsonDocument &fileDocument, const PackageCatalog &catalog,
+    const QString &root, const QSet<QString> &packageIds);
+bool installedPackagesDocumentIsCurrent(const QJsonDocument &fileDocument, const PackageCatalog &catalog,
+    const QString &root, const QSet<QString> &packageIds);
+
 // Write root/manifest/state.json atomically. An empty id set writes nothing and succeeds.
 bool writeStateFile(
     const PackageCatalog &catalog, const QString &root, const QSet<QString> &packageIds, QString &errorText);

@@ -80,12 +80,24 @@ InstalledPackageRecord readRecord(const QJsonObject &entry)
 // A package file counts only where it really is inside the root: a marker that climbs out, names the
 // root itself, or is reached through a link leading out would let a file that is not the package's
 // (anything of the user's) pass as its marker.
+// A file that exists is inside the root when no part of its path below the root is a link; only a
+// path through a link is followed to where it leads. Checking the parts one by one costs a look at
+// each, far less than resolving the whole path twice.
 bool existsInsideRoot(const QString &root, const QString &relativePath)
 {
     if (pathPlacement(relativePath) != PathPlacement::Inside)
         return false;
-    const QString path = resolveRootPath(root, cleanRelativePath(relativePath));
-    return QFileInfo::exists(path) && staysInsideThroughLinks(root, path);
+    const QString relative = cleanRelativePath(relativePath);
+    const QString path = resolveRootPath(root, relative);
+    if (!QFileInfo::exists(path))
+        return false;
+    for (qsizetype end = path.size() - relative.size();; ++end) {
+        end = path.indexOf(QLatin1Char('/'), end);
+        if (isLinkOrJunction(QFileInfo(end < 0 ? path : path.left(end))))
+            return staysInsideThroughLinks(root, path);
+        if (end < 0)
+            return true;
+    }
 }
 
 bool allExist(const QString &root, const QStringList &relativePaths)
@@ -102,6 +114,61 @@ void appendUnique(QStringList &list, const QString &value)
     const QString trimmed = value.trimmed();
     if (!trimmed.isEmpty() && !list.contains(trimmed))
         list.append(trimmed);
+}
+
+QList<InstalledPackageRecord> stateRecordsOf(const QJsonDocument &document)
+{
+    QList<InstalledPackageRecord> records;
+    if (!document.isObject())
+        return records;
+    const QJsonValue packages = document.object().value(QLatin1String("packages"));
+    if (!packages.isArray())
+        return records;
+    const QJsonArray entries = packages.toArray();
+    for (const QJsonValue &value : entries) {
+        InstalledPackageRecord record = readRecord(value.toObject());
+        if (record.packageId.isEmpty() || record.product.isEmpty() || record.version.isEmpty()
+            || record.toolchain.isEmpty())
+            continue;
+        records.append(std::move(record));
+    }
+    return records;
+}
+
+// Whether a manifest read from disk says what `document` says, its time stamp aside.
+bool documentsMatch(const QJsonDocument &fileDocument, const QJsonDocument &document)
+{
+    // Comparing the parsed values is what comparing their compact, key-sorted texts amounts to (object
+    // keys are unordered, arrays keep their order, types and strings must agree) at a fraction of the
+    // cost of serialising two large documents on every refresh.
+    if (fileDocument.isObject() && document.isObject()) {
+        // The time stamp changes on every write; only the content says whether the file is current.
+        QJsonObject fileObject = fileDocument.object();
+        QJsonObject expectedObject = document.object();
+        fileObject.remove(QLatin1String("generated_at"));
+        expectedObject.remove(QLatin1String("generated_at"));
+        return fileObject == expectedObject;
+    }
+    return fileDocument == document;
+}
+
+// manifestsNeedRepair with state.json already read: `stateDocument` is null when it could not be.
+bool needsRepair(const PackageCatalog &catalog, const QString &rootPath, const QSet<QString> &installedIds,
+    const QJsonDocument *stateDocument)
+{
+    const QString &root = rootPath;
+    // Without a root there are no manifest files, and none may be looked for in the working directory.
+    if (root.isEmpty())
+        return false;
+    const QString statePath = resolveRootPath(root, StateFileRelativePath);
+    const QString installedPath = resolveRootPath(root, InstalledPackagesFileRelativePath);
+    if (installedIds.isEmpty())
+        return stateDocument || QFileInfo::exists(statePath) || QFileInfo::exists(installedPath);
+    if (!stateDocument || !stateDocumentIsCurrent(*stateDocument, catalog, root, installedIds))
+        return true;
+    QJsonDocument installedDocument;
+    return !parseJsonFile(installedPath, installedDocument)
+        || !installedPackagesDocumentIsCurrent(installedDocument, catalog, root, installedIds);
 }
 
 } // namespace
@@ -146,57 +213,24 @@ bool isPackagePresent(const QString &rootPath, const PackageDefinition &package)
 
 QList<InstalledPackageRecord> readStateRecords(const QString &stateFilePath)
 {
-    QList<InstalledPackageRecord> records;
     QJsonDocument document;
-    if (!parseJsonFile(stateFilePath, document) || !document.isObject())
-        return records;
-    const QJsonValue packages = document.object().value(QLatin1String("packages"));
-    if (!packages.isArray())
-        return records;
-    const QJsonArray entries = packages.toArray();
-    for (const QJsonValue &value : entries) {
-        InstalledPackageRecord record = readRecord(value.toObject());
-        if (record.packageId.isEmpty() || record.product.isEmpty() || record.version.isEmpty()
-            || record.toolchain.isEmpty())
-            continue;
-        records.append(std::move(record));
-    }
-    return records;
+    return parseJsonFile(stateFilePath, document) ? stateRecordsOf(document)
+                                                  : QList<InstalledPackageRecord>();
 }
 
 bool documentMatchesFile(const QString &path, const QJsonDocument &document)
 {
     QJsonDocument fileDocument;
-    if (!parseJsonFile(path, fileDocument))
-        return false;
-    // Comparing the parsed values is what comparing their compact, key-sorted texts amounts to (object
-    // keys are unordered, arrays keep their order, types and strings must agree) at a fraction of the
-    // cost of serialising two large documents on every refresh.
-    if (fileDocument.isObject() && document.isObject()) {
-        // The time stamp changes on every write; only the content says whether the file is current.
-        QJsonObject fileObject = fileDocument.object();
-        QJsonObject expectedObject = document.object();
-        fileObject.remove(QLatin1String("generated_at"));
-        expectedObject.remove(QLatin1String("generated_at"));
-        return fileObject == expectedObject;
-    }
-    return fileDocument == document;
+    return parseJsonFile(path, fileDocument) && documentsMatch(fileDocument, document);
 }
 
 bool manifestsNeedRepair(
     const PackageCatalog &catalog, const QString &rootPath, const QSet<QString> &installedIds)
 {
-    const QString &root = rootPath;
-    // Without a root there are no manifest files, and none may be looked for in the working directory.
-    if (root.isEmpty())
-        return false;
-    const QString statePath = resolveRootPath(root, StateFileRelativePath);
-    const QString installedPath = resolveRootPath(root, InstalledPackagesFileRelativePath);
-    if (installedIds.isEmpty())
-        return QFileInfo::exists(statePath) || QFileInfo::exists(installedPath);
-    if (!documentMatchesFile(statePath, buildStateDocument(catalog, root, installedIds)))
-        return true;
-    return !documentMatchesFile(installedPath, buildInstalledPackagesDocument(catalog, root, installedIds));
+    QJsonDocument stateDocument;
+    const bool stateRead = !rootPath.isEmpty()
+        && parseJsonFile(resolveRootPath(rootPath, StateFileRelativePath), stateDocument);
+    return needsRepair(catalog, rootPath, installedIds, stateRead ? &stateDocument : nullptr);
 }
 
 InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPath)
@@ -213,8 +247,11 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
     // installed.
     const PackagesInProgress inProgress = readPackagesInProgress(root);
     QSet<QString> seen;
+    // state.json is read once, for the records and for the repair check.
+    QJsonDocument stateDocument;
+    const bool stateRead = parseJsonFile(resolveRootPath(root, StateFileRelativePath), stateDocument);
     const QList<InstalledPackageRecord> records
-        = readStateRecords(resolveRootPath(root, StateFileRelativePath));
+        = stateRead ? stateRecordsOf(stateDocument) : QList<InstalledPackageRecord>();
     for (const InstalledPackageRecord &record : records) {
         const PackageDefinition *package = catalog.findPackage(record.packageId);
         if (package) {
@@ -233,7 +270,9 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
         if (!package)
             continue;
 
-        state.installed.insert(record.packageId);
+        // The catalog's own string for the id: the planner finds shared ids without hashing them.
+        const QString &id = package->package_id;
+        state.installed.insert(id);
         state.records.insert(record.packageId, record);
         const bool stale = inProgress.contains(record.packageId)
             || (isSupportPackage(package->package_id) && package->internal_version_code != supportVersion)
@@ -243,9 +282,9 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
         state.current.remove(record.packageId);
         state.stale.remove(record.packageId);
         if (stale)
-            state.stale.insert(record.packageId);
+            state.stale.insert(id);
         else
-            state.current.insert(record.packageId);
+            state.current.insert(id);
     }
 
     for (const PackageDefinition &package : catalog.packages()) {
@@ -259,7 +298,7 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
 
     if (!state.installed.isEmpty())
         state.hasInstalledContent = true;
-    state.needsRepair = manifestsNeedRepair(catalog, root, state.installed);
+    state.needsRepair = needsRepair(catalog, root, state.installed, stateRead ? &stateDocument : nullptr);
     return state;
 }
 

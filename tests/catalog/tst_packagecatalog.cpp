@@ -82,6 +82,7 @@ private Q_SLOTS:
     void readsPackageKeysLeniently();
     void keepsCatalogLevelValues();
     void loadingReplacesEarlierContent();
+    void positionsOfIds();
     void dependencyClosure_data();
     void dependencyClosure();
     void topologicalOrder_data();
@@ -340,6 +341,26 @@ void PackageCatalogTest::loadingReplacesEarlierContent()
     QVERIFY(!loadFromJson(QByteArray("[]"), catalog, errorText));
     QVERIFY(catalog.packages().isEmpty());
     QVERIFY(!catalog.contains(QStringLiteral("new")));
+}
+
+// Ids are found by their text, whether or not they share the catalog's own string.
+void PackageCatalogTest::positionsOfIds()
+{
+    PackageCatalog catalog = graphCatalog();
+    const QList<PackageDefinition> old = catalog.packages();
+    for (qsizetype i = 0; i < old.size(); ++i) {
+        const QString &id = old.at(i).package_id;
+        QCOMPARE(catalog.positionOf(id), i);
+        QCOMPARE(catalog.positionOf(QString(id.constData(), id.size())), i);
+        // The same characters, one fewer: another id, or none.
+        QVERIFY(catalog.positionOf(QString::fromRawData(id.constData(), id.size() - 1)) != i);
+    }
+    QCOMPARE(catalog.positionOf(QStringLiteral("missing")), -1);
+    // A new catalog knows the old one's strings by their text only.
+    catalog = load(testCatalogDocument({ package(QStringLiteral("solo")), package(QStringLiteral("z")) }));
+    QCOMPARE(catalog.positionOf(old.first().package_id), 1);
+    QCOMPARE(catalog.positionOf(old.last().package_id), 0);
+    QCOMPARE(catalog.positionOf(old.at(1).package_id), -1);
 }
 
 void PackageCatalogTest::dependencyClosure_data()

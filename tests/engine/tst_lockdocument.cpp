@@ -32,6 +32,8 @@ private Q_SLOTS:
 
     void documentText_data();
     void documentText();
+    void writtenAsQtWritesIt_data();
+    void writtenAsQtWritesIt();
     void packageList_data();
     void packageList();
     void planDocument_data();
@@ -66,6 +68,29 @@ void LockDocumentTest::documentText()
     QFETCH(QString, reference);
     const QSet<QString> set(ordered.cbegin(), ordered.cend());
     QVERIFY(matchesReference(reference, buildLockDocument(LockRootPolicy(policy), set, ordered)));
+}
+
+void LockDocumentTest::writtenAsQtWritesIt_data()
+{
+    QTest::addColumn<QStringList>("ids");
+    QTest::newRow("plain ids") << QStringList { Zlib, QStringLiteral("a b~c") };
+    QTest::newRow("quote and backslash") << QStringList { QStringLiteral("a\"b"), QStringLiteral("c\\d") };
+    QTest::newRow("control characters") << QStringList { QStringLiteral("tab\there"),
+        QStringLiteral("nl\nbell\x07"), QStringLiteral("del\x7f") };
+    QTest::newRow("non-ASCII") << QStringList { QStringLiteral("caf\u00e9"),
+        QStringLiteral("\u6f22\U0001F600") };
+    QTest::newRow("lone surrogate") << QStringList { QString(QChar(0xd800)) + QStringLiteral("x") };
+}
+
+// Ids of any kind come out byte for byte as Qt's own JSON writer puts them.
+void LockDocumentTest::writtenAsQtWritesIt()
+{
+    QFETCH(QStringList, ids);
+    const QJsonObject expected { { QStringLiteral("schema_version"), 1 },
+        { QStringLiteral("root_policy"), QStringLiteral("shared") },
+        { QStringLiteral("packages"), QJsonArray::fromStringList(ids) } };
+    QCOMPARE(buildLockDocument(LockRootPolicy::Shared, QSet<QString>(ids.cbegin(), ids.cend()), ids),
+        QJsonDocument(expected).toJson(QJsonDocument::Indented));
 }
 
 void LockDocumentTest::packageList_data()

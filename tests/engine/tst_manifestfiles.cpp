@@ -41,6 +41,8 @@ private Q_SLOTS:
     void referenceDocuments();
     void packageOrder_data();
     void packageOrder();
+    void currentCheckMatchesBuiltDocuments_data();
+    void currentCheckMatchesBuiltDocuments();
     void generatedAtFormat();
     void emptySetWritesNothing();
     void writtenFilesAreIndentedDocuments();
@@ -108,6 +110,52 @@ void ManifestFilesTest::packageOrder()
     QCOMPARE(packageIdsOf(buildStateDocument(m_catalog, QStringLiteral("/r"), set)), stateOrder);
     QCOMPARE(
         packageIdsOf(buildInstalledPackagesDocument(m_catalog, QStringLiteral("/r"), set)), installedOrder);
+}
+
+void ManifestFilesTest::currentCheckMatchesBuiltDocuments_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<bool>("current");
+    QTest::newRow("as built") << QString() << true;
+    QTest::newRow("no time stamp") << QStringLiteral("generated_at") << true;
+    QTest::newRow("code written as 2.0") << QStringLiteral("double") << true;
+    QTest::newRow("version changed") << QStringLiteral("version") << false;
+    QTest::newRow("extra key in an entry") << QStringLiteral("extra") << false;
+    QTest::newRow("packages reordered") << QStringLiteral("reorder") << false;
+    QTest::newRow("another root") << QStringLiteral("vexa_root") << false;
+}
+
+// The check of a file read from disk agrees with comparing it to the document the writer builds.
+void ManifestFilesTest::currentCheckMatchesBuiltDocuments()
+{
+    QFETCH(QString, edit);
+    QFETCH(bool, current);
+    const QString root = QStringLiteral("/srv/vexa/root");
+    const QSet<QString> ids { Support, Zlib, OpenSsl, Qt6 };
+    const auto edited = [&edit](const QJsonDocument &built) {
+        QJsonObject document = built.object();
+        QJsonArray packages = document.value(QStringLiteral("packages")).toArray();
+        QJsonObject first = packages.first().toObject();
+        if (edit == QLatin1String("generated_at"))
+            document.remove(edit);
+        else if (edit == QLatin1String("double"))
+            first.insert(QStringLiteral("internal_version_code"),
+                first.value(QStringLiteral("internal_version_code")).toDouble());
+        else if (edit == QLatin1String("version") || edit == QLatin1String("extra"))
+            first.insert(edit, QStringLiteral("9.9"));
+        else if (edit == QLatin1String("vexa_root"))
+            document.insert(edit, QStringLiteral("/srv/other"));
+        packages.replace(0, first);
+        if (edit == QLatin1String("reorder"))
+            packages.append(packages.takeAt(0));
+        document.insert(QStringLiteral("packages"), packages);
+        return QJsonDocument(document);
+    };
+    QCOMPARE(stateDocumentIsCurrent(edited(buildStateDocument(m_catalog, root, ids)), m_catalog, root, ids),
+        current);
+    QCOMPARE(installedPackagesDocumentIsCurrent(
+                 edited(buildInstalledPackagesDocument(m_catalog, root, ids)), m_catalog, root, ids),
+        current);
 }
 
 void ManifestFilesTest::generatedAtFormat()
