@@ -10,6 +10,7 @@
 #include <QNetworkReply>
 #include <QTimer>
 
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -150,6 +151,7 @@ public:
 
 private:
     void drain();
+    QByteArray &freeBlock();
     void reportProgress(qint64 received, qint64 total);
 
     const PackageDefinition &m_package;
@@ -161,6 +163,9 @@ private:
     QTimer m_inactivity;
     // Only a catalog digest needs one; without it hashing would be work nobody looks at.
     std::unique_ptr<BackgroundHasher> m_hasher;
+    // Blocks the body is read into, reused once the hasher let go of them: a fresh block of this size
+    // comes from the system each time and costs a page fault per page, more than the copy itself.
+    std::array<QByteArray, 6> m_blocks;
     QString m_error;
     qint64 m_received = 0;
     int m_lastPercentage = -1;
@@ -170,30 +175,45 @@ private:
 
 void Download::drain()
 {
-    if (m_writeFailed || !m_reply->isOpen())
-        return;
-    QByteArray block = m_reply->readAll();
-    if (block.isEmpty())
-        return;
-    // A transfer is kept to one byte past the catalog's size, enough to know it is too large: a server
-    // that sends no length (or a wrong one) cannot fill the disk with gigabytes the size check refuses.
-    if (m_package.size_bytes > 0)
-        block.truncate(qMax(qint64(0), qMin(qint64(block.size()), m_package.size_bytes + 1 - m_received)));
-    if (m_hasher)
-        m_hasher->addData(block);
-    if (m_file.write(block) != block.size()) {
-        m_writeFailed = true;
-        m_error
-            = QStringLiteral("Failed to write the downloaded archive for %1.").arg(displayLabel(m_package));
-        m_reply->abort();
-        return;
+    while (!m_writeFailed && !m_oversized && m_reply->isOpen() && m_reply->bytesAvailable() > 0) {
+        QByteArray &block = freeBlock();
+        block.resize(DownloadReadBufferSize);
+        qint64 size = m_reply->read(block.data(), block.size());
+        if (size <= 0)
+            return;
+        // A transfer is kept to one byte past the catalog's size, enough to know it is too large: a
+        // server that sends no length (or a wrong one) cannot fill the disk with gigabytes the size
+        // check refuses.
+        if (m_package.size_bytes > 0)
+            size = qMax(qint64(0), qMin(size, m_package.size_bytes + 1 - m_received));
+        block.resize(size);
+        if (m_hasher)
+            m_hasher->addData(block);
+        if (m_file.write(block) != block.size()) {
+            m_writeFailed = true;
+            m_error = QStringLiteral("Failed to write the downloaded archive for %1.")
+                          .arg(displayLabel(m_package));
+            m_reply->abort();
+            return;
+        }
+        m_received += block.size();
+        m_inactivity.start(m_inactivityTimeoutMs);
+        if (m_package.size_bytes > 0 && m_received > m_package.size_bytes) {
+            m_oversized = true;
+            m_reply->abort();
+        }
     }
-    m_received += block.size();
-    m_inactivity.start(m_inactivityTimeoutMs);
-    if (m_package.size_bytes > 0 && m_received > m_package.size_bytes) {
-        m_oversized = true;
-        m_reply->abort();
+}
+
+QByteArray &Download::freeBlock()
+{
+    for (QByteArray &block : m_blocks) {
+        if (block.isNull() || block.isDetached())
+            return block;
     }
+    // Every block is still queued for hashing: a new one takes the place of the first.
+    m_blocks.front() = QByteArray();
+    return m_blocks.front();
 }
 
 void Download::reportProgress(qint64 received, qint64 total)
