@@ -6,10 +6,11 @@
 //   bench_archive extract  <archive> <destination>
 //   bench_archive copy     <source directory> <destination>
 
-#include "engine/archiveacquisition.h"
 #include "archive/archiveextraction.h"
 #include "archive/directorycopy.h"
 #include "archive/sha256hasher.h"
+#include "engine/archiveacquisition.h"
+#include "support/peakmemory.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,24 +18,9 @@
 
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <sys/resource.h>
-#endif
-
 using namespace vexa;
 
 namespace {
-
-long peakResidentKilobytes()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-#else
-    return -1;
-#endif
-}
 
 int usage()
 {

@@ -17,6 +17,7 @@
 #include "app/startupsequence.h"
 #include "app/startupwindow.h"
 #include "support/largecatalog.h"
+#include "support/peakmemory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,7 +33,6 @@
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
-#include <sys/resource.h>
 #include <time.h>
 #endif
 
@@ -54,17 +54,6 @@ qint64 processCpuNanoseconds()
     timespec now {};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-#else
-    return 0;
-#endif
-}
-
-long peakResidentKilobytes()
-{
-#ifdef Q_OS_UNIX
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 #else
     return 0;
 #endif
