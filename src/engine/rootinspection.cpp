@@ -4,6 +4,7 @@
 #include "engine/manifestfiles.h"
 #include "engine/packagesinprogress.h"
 #include "engine/rootpaths.h"
+#include "platform/linkfreelookup.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -81,32 +82,90 @@ InstalledPackageRecord readRecord(const QJsonObject &entry)
 // root itself, or is reached through a link leading out would let a file that is not the package's
 // (anything of the user's) pass as its marker.
 // A file that exists is inside the root when no part of its path below the root is a link; only a
-// path through a link is followed to where it leads. Checking the parts one by one costs a look at
-// each, far less than resolving the whole path twice.
-bool existsInsideRoot(const QString &root, const QString &relativePath)
+// path through a link is followed to where it leads. The root is opened once, so that most files cost
+// a single look that follows no link; where the system cannot do that, the parts are looked at one by
+// one, still far less than resolving the whole path twice.
+class RootFiles
 {
-    if (pathPlacement(relativePath) != PathPlacement::Inside)
-        return false;
-    const QString relative = cleanRelativePath(relativePath);
-    const QString path = resolveRootPath(root, relative);
-    if (!QFileInfo::exists(path))
-        return false;
-    for (qsizetype end = path.size() - relative.size();; ++end) {
-        end = path.indexOf(QLatin1Char('/'), end);
-        if (isLinkOrJunction(QFileInfo(end < 0 ? path : path.left(end))))
-            return staysInsideThroughLinks(root, path);
-        if (end < 0)
+public:
+    explicit RootFiles(const QString &root)
+        : m_root(root)
+        , m_lookup(root)
+    { }
+
+    bool existsInside(const QString &relativePath) const
+    {
+        if (pathPlacement(relativePath) != PathPlacement::Inside)
+            return false;
+        const QString relative = cleanRelativePath(relativePath);
+        switch (m_lookup.find(relative)) {
+        case LinkFreeLookup::Result::Missing:
+            return false;
+        case LinkFreeLookup::Result::Found:
             return true;
+        case LinkFreeLookup::Result::ThroughLink: {
+            const QString path = resolveRootPath(m_root, relative);
+            return QFileInfo::exists(path) && staysInsideThroughLinks(m_root, path);
+        }
+        case LinkFreeLookup::Result::Unknown:
+            break;
+        }
+        const QString path = resolveRootPath(m_root, relative);
+        if (!QFileInfo::exists(path))
+            return false;
+        for (qsizetype end = path.size() - relative.size();; ++end) {
+            end = path.indexOf(QLatin1Char('/'), end);
+            if (isLinkOrJunction(QFileInfo(end < 0 ? path : path.left(end))))
+                return staysInsideThroughLinks(m_root, path);
+            if (end < 0)
+                return true;
+        }
     }
+
+    bool allExistInside(const QStringList &relativePaths) const
+    {
+        for (const QString &relativePath : relativePaths) {
+            if (!existsInside(relativePath))
+                return false;
+        }
+        return true;
+    }
+
+    const QString &root() const { return m_root; }
+
+private:
+    const QString m_root;
+    const LinkFreeLookup m_lookup;
+};
+
+int supportVersionIn(const RootFiles &files)
+{
+    QByteArray content;
+    if (!files.existsInside(SupportVersionMarkerPath)
+        || !readSmallFile(
+            resolveRootPath(files.root(), SupportVersionMarkerPath), MaxVersionMarkerBytes, content))
+        return 0;
+    // Windows editors like to start a UTF-8 file with a byte order mark; it is not part of the number.
+    if (content.startsWith("\xEF\xBB\xBF"))
+        content.remove(0, 3);
+    bool ok = false;
+    const int version = QString::fromUtf8(content).trimmed().toInt(&ok, 10);
+    return ok ? version : 0;
 }
 
-bool allExist(const QString &root, const QStringList &relativePaths)
+bool packagePresentIn(const RootFiles &files, const PackageDefinition &package)
 {
-    for (const QString &relativePath : relativePaths) {
-        if (!existsInsideRoot(root, relativePath))
-            return false;
-    }
-    return true;
+    // Most packages of a large catalog are absent, and the catalog marker, required of every package,
+    // says so in one look. It is also the only file an ordinary package requires, so only the support
+    // package goes on to the list of required files.
+    const QString marker = package.marker_relative_path.trimmed();
+    if (!marker.isEmpty() && !files.existsInside(marker))
+        return false;
+    if (!isSupportPackage(package.package_id))
+        return !marker.isEmpty();
+    const QStringList required = requiredFiles(package, QString());
+    return !required.isEmpty() && files.allExistInside(required)
+        && supportVersionIn(files) == package.internal_version_code;
 }
 
 void appendUnique(QStringList &list, const QString &value)
@@ -188,27 +247,12 @@ QStringList requiredFiles(const PackageDefinition &package, const QString &marke
 
 int readSupportVersion(const QString &rootPath)
 {
-    QByteArray content;
-    if (!existsInsideRoot(rootPath, SupportVersionMarkerPath)
-        || !readSmallFile(
-            resolveRootPath(rootPath, SupportVersionMarkerPath), MaxVersionMarkerBytes, content))
-        return 0;
-    // Windows editors like to start a UTF-8 file with a byte order mark; it is not part of the number.
-    if (content.startsWith("\xEF\xBB\xBF"))
-        content.remove(0, 3);
-    bool ok = false;
-    const int version = QString::fromUtf8(content).trimmed().toInt(&ok, 10);
-    return ok ? version : 0;
+    return supportVersionIn(RootFiles(rootPath));
 }
 
 bool isPackagePresent(const QString &rootPath, const PackageDefinition &package)
 {
-    const QStringList files = requiredFiles(package, QString());
-    if (files.isEmpty() || !allExist(rootPath, files))
-        return false;
-    if (isSupportPackage(package.package_id))
-        return readSupportVersion(rootPath) == package.internal_version_code;
-    return true;
+    return packagePresentIn(RootFiles(rootPath), package);
 }
 
 QList<InstalledPackageRecord> readStateRecords(const QString &stateFilePath)
@@ -240,13 +284,15 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
     if (root.isEmpty())
         return state;
 
-    const int supportVersion = readSupportVersion(root);
+    const RootFiles rootFiles(root);
+    const int supportVersion = supportVersionIn(rootFiles);
     // A package an apply was changing when it stopped may be missing files whatever its markers say,
     // so it is never current. With a state record it stays installed but stale, even when its markers
     // went first, so that the next plan reinstalls or finishes removing it; without one it is not
     // installed.
     const PackagesInProgress inProgress = readPackagesInProgress(root);
-    QSet<QString> seen;
+    // Catalog packages a record has spoken for, by catalog position.
+    QList<bool> seen(catalog.packages().size(), false);
     // state.json is read once, for the records and for the repair check.
     QJsonDocument stateDocument;
     const bool stateRead = parseJsonFile(resolveRootPath(root, StateFileRelativePath), stateDocument);
@@ -258,17 +304,18 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
             const QString marker = record.markerRelativePath.isEmpty() ? package->marker_relative_path
                                                                        : record.markerRelativePath;
             const QStringList files = requiredFiles(*package, marker);
-            if (!inProgress.contains(record.packageId) && (files.isEmpty() || !allExist(root, files)))
+            if (!inProgress.contains(record.packageId)
+                && (files.isEmpty() || !rootFiles.allExistInside(files)))
                 continue;
         } else if (record.markerRelativePath.isEmpty()
-            || !existsInsideRoot(root, record.markerRelativePath)) {
+            || !rootFiles.existsInside(record.markerRelativePath)) {
             continue;
         }
 
         state.hasInstalledContent = true;
-        seen.insert(record.packageId);
         if (!package)
             continue;
+        seen[package - catalog.packages().constData()] = true;
 
         // The catalog's own string for the id: the planner finds shared ids without hashing them.
         const QString &id = package->package_id;
@@ -287,9 +334,10 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
             state.current.insert(id);
     }
 
-    for (const PackageDefinition &package : catalog.packages()) {
-        if (seen.contains(package.package_id) || inProgress.contains(package.package_id)
-            || !isPackagePresent(root, package))
+    for (qsizetype position = 0; position < catalog.packages().size(); ++position) {
+        const PackageDefinition &package = catalog.packages().at(position);
+        if (seen.at(position) || inProgress.contains(package.package_id)
+            || !packagePresentIn(rootFiles, package))
             continue;
         state.installed.insert(package.package_id);
         state.current.insert(package.package_id);

@@ -73,6 +73,8 @@ private Q_SLOTS:
     void inspectionWritesNothing();
     void hostileMarkers_data();
     void hostileMarkers();
+    void markersThroughLinksInside_data();
+    void markersThroughLinksInside();
     void packagesInProgress_data();
     void packagesInProgress();
 
@@ -684,6 +686,40 @@ void RootInspectionTest::hostileMarkers()
     const InstalledState state = inspectRoot(catalog, root);
     QVERIFY(state.installed.isEmpty());
     QVERIFY(!state.hasInstalledContent);
+}
+
+// A link that stays inside the root is the user's own arrangement and the marker behind it counts; a
+// link that leads nowhere does not.
+void RootInspectionTest::markersThroughLinksInside_data()
+{
+    QTest::addColumn<QString>("linkPath");
+    QTest::addColumn<QString>("linkTarget");
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("directory link inside") << QStringLiteral("p") << QStringLiteral("real") << true;
+    QTest::newRow("marker a link to a file inside")
+        << QStringLiteral("p/p.txt") << QStringLiteral("real/p.txt") << true;
+    QTest::newRow("marker a dangling link")
+        << QStringLiteral("p/p.txt") << QStringLiteral("real/gone.txt") << false;
+}
+
+void RootInspectionTest::markersThroughLinksInside()
+{
+    QFETCH(QString, linkPath);
+    QFETCH(QString, linkTarget);
+    QFETCH(bool, installed);
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    QVERIFY(writeTestFile(root + QStringLiteral("/real/p.txt"), "marker"));
+    if (linkPath.contains(QLatin1Char('/')))
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/p")));
+    QVERIFY(QFile::link(root + QLatin1Char('/') + linkTarget, root + QLatin1Char('/') + linkPath));
+    PackageCatalog catalog;
+    QString error;
+    QVERIFY(loadFromJson(R"({"packages": [{"package_id": "com.test.p", "display_name": "P",)"
+                         R"( "marker_relative_path": "p/p.txt"}]})",
+        catalog, error));
+
+    QCOMPARE(inspectRoot(catalog, root).current.contains(QStringLiteral("com.test.p")), installed);
 }
 
 void RootInspectionTest::packagesInProgress_data()
