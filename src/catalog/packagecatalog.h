@@ -60,6 +60,8 @@ private:
     void indexDependencies();
 
     QList<PackageDefinition> m_packages;
+    // Package ids by position, packed together (see indexDependencies).
+    QStringList m_ids;
     QHash<QString, qsizetype> m_index;
     // Positions by the address of each id's characters. The ids the planner and the controller pass
     // around are mostly copies of the catalog's own, sharing those characters, and are found here
