@@ -10,12 +10,7 @@
 #include <QNetworkReply>
 #include <QTimer>
 
-#include <array>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 namespace vexa {
 
@@ -66,74 +61,10 @@ bool isRemoteUrl(const QUrl &url)
     return url.isValid() && !url.isEmpty() && url.scheme().startsWith(QLatin1String("http"));
 }
 
-// Hashes blocks on a thread of its own, so that hashing overlaps with receiving and writing instead
-// of adding to them. The queue is short, so memory stays bounded whatever the archive size.
-class BackgroundHasher
-{
-public:
-    BackgroundHasher()
-        : m_thread([this] { run(); })
-    { }
-    ~BackgroundHasher() { finish(); }
-
-    void addData(const QByteArray &block)
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_queue.size() < MaxQueuedBlocks; });
-        m_queue.push_back(block);
-        m_changed.notify_all();
-    }
-
-    QString hexResult()
-    {
-        finish();
-        return m_digest;
-    }
-
-private:
-    static constexpr size_t MaxQueuedBlocks = 4;
-
-    void run()
-    {
-        Sha256Hasher hasher;
-        for (;;) {
-            QByteArray block;
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
-                if (m_queue.empty())
-                    break;
-                block = std::move(m_queue.front());
-                m_queue.pop_front();
-                m_changed.notify_all();
-            }
-            hasher.addData(block);
-        }
-        m_digest = hasher.hexResult();
-    }
-
-    void finish()
-    {
-        if (!m_thread.joinable())
-            return;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_closing = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<QByteArray> m_queue;
-    bool m_closing = false;
-    QString m_digest;
-    std::thread m_thread;
-};
-
 // Streams one download into the save file, hashing as it goes so that an archive of any size needs
-// neither memory nor a second pass.
+// neither memory nor a second pass. Each block is hashed right after it is read, while it is still in
+// the cache: a thread of its own for the hashing cost more in hand-overs than it saved, and on a
+// machine with few cores it competed with the network stack for them.
 class Download
 {
 public:
@@ -144,14 +75,15 @@ public:
         , m_file(file)
         , m_progress(progress)
         , m_inactivityTimeoutMs(inactivityTimeoutMs)
-        , m_hasher(package.sha256.isEmpty() ? nullptr : std::make_unique<BackgroundHasher>())
-    { }
+        , m_hasher(package.sha256.isEmpty() ? nullptr : std::make_unique<Sha256Hasher>())
+    {
+        m_block.resize(DownloadReadBufferSize);
+    }
 
     bool run(QString &errorText);
 
 private:
     void drain();
-    QByteArray &freeBlock();
     void reportProgress(qint64 received, qint64 total);
 
     const PackageDefinition &m_package;
@@ -162,10 +94,10 @@ private:
     QNetworkReply *m_reply = nullptr;
     QTimer m_inactivity;
     // Only a catalog digest needs one; without it hashing would be work nobody looks at.
-    std::unique_ptr<BackgroundHasher> m_hasher;
-    // Blocks the body is read into, reused once the hasher let go of them: a fresh block of this size
-    // comes from the system each time and costs a page fault per page, more than the copy itself.
-    std::array<QByteArray, 6> m_blocks;
+    std::unique_ptr<Sha256Hasher> m_hasher;
+    // The one block the body is read into: a fresh block of this size would come from the system
+    // each time and cost a page fault per page, more than the copy itself.
+    QByteArray m_block;
     QString m_error;
     qint64 m_received = 0;
     int m_lastPercentage = -1;
@@ -176,9 +108,7 @@ private:
 void Download::drain()
 {
     while (!m_writeFailed && !m_oversized && m_reply->isOpen() && m_reply->bytesAvailable() > 0) {
-        QByteArray &block = freeBlock();
-        block.resize(DownloadReadBufferSize);
-        qint64 size = m_reply->read(block.data(), block.size());
+        qint64 size = m_reply->read(m_block.data(), m_block.size());
         if (size <= 0)
             return;
         // A transfer is kept to one byte past the catalog's size, enough to know it is too large: a
@@ -186,34 +116,23 @@ void Download::drain()
         // check refuses.
         if (m_package.size_bytes > 0)
             size = qMax(qint64(0), qMin(size, m_package.size_bytes + 1 - m_received));
-        block.resize(size);
+        const QByteArrayView block(m_block.constData(), size);
         if (m_hasher)
             m_hasher->addData(block);
-        if (m_file.write(block) != block.size()) {
+        if (m_file.write(block) != size) {
             m_writeFailed = true;
             m_error = QStringLiteral("Failed to write the downloaded archive for %1.")
                           .arg(displayLabel(m_package));
             m_reply->abort();
             return;
         }
-        m_received += block.size();
+        m_received += size;
         m_inactivity.start(m_inactivityTimeoutMs);
         if (m_package.size_bytes > 0 && m_received > m_package.size_bytes) {
             m_oversized = true;
             m_reply->abort();
         }
     }
-}
-
-QByteArray &Download::freeBlock()
-{
-    for (QByteArray &block : m_blocks) {
-        if (block.isNull() || block.isDetached())
-            return block;
-    }
-    // Every block is still queued for hashing: a new one takes the place of the first.
-    m_blocks.front() = QByteArray();
-    return m_blocks.front();
 }
 
 void Download::reportProgress(qint64 received, qint64 total)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 
@@ -32,7 +33,7 @@ public:
 
     // Creates the temporary file, unbuffered, so that a write that does not fit fails where it happens.
     bool open();
-    qint64 write(const QByteArray &data) { return m_file.write(data); }
+    qint64 write(QByteArrayView data) { return m_file.write(data.data(), data.size()); }
     // Closes the temporary file and renames it over `path`, replacing whatever was there.
     bool commit();
     // Removes the temporary file; `path` stays as it was.
