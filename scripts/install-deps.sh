@@ -14,7 +14,7 @@ packages=(
   # qmllint needs QtQml's type information; xvfb-run (with xauth) shows the window without a display.
   qml6-module-qtqml qml6-module-qtqml-models xvfb xauth
   libssl-dev zlib1g-dev openssl python3 fontconfig fonts-dejavu-core
-  zip unzip curl
+  zip unzip curl time
 )
 
 missing=()

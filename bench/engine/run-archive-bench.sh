@@ -12,8 +12,8 @@
 #   party (A B C C B A), so that a change is measured before and after in one sitting.
 # Environment: VEXA_BENCH_DOWNLOAD_MB (1024), VEXA_BENCH_BIG_ENTRY_MB (500), VEXA_BENCH_FILES (2000),
 # VEXA_BENCH_ROUNDS (3), VEXA_BENCH_TMPFS (/dev/shm).
-# Needs python3, curl, openssl, unzip, cp. Traffic stays on 127.0.0.1; the large files live in a
-# temporary directory that is deleted at the end.
+# Needs python3, GNU time, curl, openssl, unzip, cp. Traffic stays on 127.0.0.1; the large files
+# live in a temporary directory that is deleted at the end.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -46,15 +46,18 @@ print(f'work on disk: {work}; small-file cases in: {small}', flush=True)
 
 
 def run(command):
-    """Wall seconds and peak resident KiB of one whole process; output discarded, failure fatal."""
+    """Wall seconds and peak resident KiB of one whole process; output discarded, failure fatal.
+    GNU time starts the command and reads its peak: a process forked from this script would count
+    the script's own memory as its own."""
+    peak_file = os.path.join(work, 'peak.txt')
     started = time.perf_counter()
-    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(process.pid, 0)
+    process = subprocess.run(['/usr/bin/time', '-f', '%M', '-o', peak_file] + command,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     seconds = time.perf_counter() - started
-    process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode != 0:
-        sys.exit(f'{command[0]} failed: {process.stderr.read().decode(errors="replace")}')
-    return seconds, usage.ru_maxrss
+        sys.exit(f'{command[0]} failed: {process.stderr.decode(errors="replace")}')
+    with open(peak_file) as report:
+        return seconds, int(report.read().split()[-1])
 
 
 def compare(title, goal, tool, ours):
