@@ -2,7 +2,9 @@
 
 #include <QFile>
 
-#ifdef Q_OS_LINUX
+// openat2 came with Linux 5.6; older kernel headers leave the walk to the caller.
+#if defined(Q_OS_LINUX) && __has_include(<linux/openat2.h>)
+#define VEXA_HAS_OPENAT2_HEADER 1
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -12,7 +14,7 @@
 
 namespace vexa {
 
-#if defined(Q_OS_LINUX) && defined(SYS_openat2)
+#if defined(VEXA_HAS_OPENAT2_HEADER) && defined(SYS_openat2)
 
 LinkFreeLookup::LinkFreeLookup(const QString &directory)
     : m_directory(::open(QFile::encodeName(directory).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC))
