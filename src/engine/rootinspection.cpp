@@ -13,10 +13,6 @@
 #include <QJsonValue>
 #include <QVariant>
 
-#include <functional>
-#include <system_error>
-#include <thread>
-
 namespace vexa {
 
 namespace {
@@ -172,34 +168,6 @@ bool packagePresentIn(const RootFiles &files, const PackageDefinition &package)
         && supportVersionIn(files) == package.internal_version_code;
 }
 
-// From this many on, the files of packages are looked for on two threads.
-constexpr qsizetype ParallelLookupsFrom = 256;
-
-// test(i) for every i below `count`, by index. Looking for a package's files is mostly waiting for
-// the file system, so many of them are split between this thread and one more.
-QList<bool> testedOnTwoThreads(qsizetype count, const std::function<bool(qsizetype)> &test)
-{
-    QList<bool> results(count, false);
-    bool *const flags = results.data();
-    const auto run = [&](qsizetype begin, qsizetype end) {
-        for (qsizetype i = begin; i < end; ++i)
-            flags[i] = test(i);
-    };
-    const qsizetype half = count < ParallelLookupsFrom ? count : count / 2;
-    std::thread helper;
-    if (half < count) {
-        try {
-            helper = std::thread(run, half, count);
-        } catch (const std::system_error &) {
-            run(half, count);
-        }
-    }
-    run(0, half);
-    if (helper.joinable())
-        helper.join();
-    return results;
-}
-
 void appendUnique(QStringList &list, const QString &value)
 {
     const QString trimmed = value.trimmed();
@@ -330,27 +298,20 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
     const bool stateRead = parseJsonFile(resolveRootPath(root, StateFileRelativePath), stateDocument);
     const QList<InstalledPackageRecord> records
         = stateRead ? stateRecordsOf(stateDocument) : QList<InstalledPackageRecord>();
-    QList<const PackageDefinition *> recordPackages;
-    recordPackages.reserve(records.size());
-    for (const InstalledPackageRecord &record : records)
-        recordPackages.append(catalog.findPackage(record.packageId));
-    // Whether each record's files are there (or, for a package in progress, need not be).
-    const QList<bool> recordHolds = testedOnTwoThreads(records.size(), [&](qsizetype i) {
-        const InstalledPackageRecord &record = records.at(i);
-        const PackageDefinition *package = recordPackages.at(i);
-        if (!package)
-            return !record.markerRelativePath.isEmpty() && rootFiles.existsInside(record.markerRelativePath);
-        if (inProgress.contains(record.packageId))
-            return true;
-        const QStringList files = requiredFiles(*package,
-            record.markerRelativePath.isEmpty() ? package->marker_relative_path : record.markerRelativePath);
-        return !files.isEmpty() && rootFiles.allExistInside(files);
-    });
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        if (!recordHolds.at(i))
+    for (const InstalledPackageRecord &record : records) {
+        const PackageDefinition *package = catalog.findPackage(record.packageId);
+        if (package) {
+            const QString marker = record.markerRelativePath.isEmpty() ? package->marker_relative_path
+                                                                       : record.markerRelativePath;
+            const QStringList files = requiredFiles(*package, marker);
+            if (!inProgress.contains(record.packageId)
+                && (files.isEmpty() || !rootFiles.allExistInside(files)))
+                continue;
+        } else if (record.markerRelativePath.isEmpty()
+            || !rootFiles.existsInside(record.markerRelativePath)) {
             continue;
-        const InstalledPackageRecord &record = records.at(i);
-        const PackageDefinition *package = recordPackages.at(i);
+        }
+
         state.hasInstalledContent = true;
         if (!package)
             continue;
@@ -373,16 +334,11 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
             state.current.insert(id);
     }
 
-    const QList<PackageDefinition> &packages = catalog.packages();
-    const QList<bool> present = testedOnTwoThreads(packages.size(), [&](qsizetype position) {
-        const PackageDefinition &package = packages.at(position);
-        return !seen.at(position) && !inProgress.contains(package.package_id)
-            && packagePresentIn(rootFiles, package);
-    });
-    for (qsizetype position = 0; position < present.size(); ++position) {
-        if (!present.at(position))
+    for (qsizetype position = 0; position < catalog.packages().size(); ++position) {
+        const PackageDefinition &package = catalog.packages().at(position);
+        if (seen.at(position) || inProgress.contains(package.package_id)
+            || !packagePresentIn(rootFiles, package))
             continue;
-        const PackageDefinition &package = packages.at(position);
         state.installed.insert(package.package_id);
         state.current.insert(package.package_id);
         state.hasInstalledContent = true;

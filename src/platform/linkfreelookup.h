@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <atomic>
-
 namespace vexa {
 
 // Looks up paths below one directory, opened once, in a single step that follows no link on the way:
@@ -28,13 +26,12 @@ public:
     LinkFreeLookup(const LinkFreeLookup &) = delete;
     LinkFreeLookup &operator=(const LinkFreeLookup &) = delete;
 
-    // `relativePath` must be clean ("/"-separated, no "." or ".." parts, not absolute). Safe to call
-    // from several threads at once.
+    // `relativePath` must be clean ("/"-separated, no "." or ".." parts, not absolute).
     Result find(const QString &relativePath) const;
 
 private:
     int m_directory = -1;
-    mutable std::atomic<bool> m_unsupported { false };
+    mutable bool m_unsupported = false;
 };
 
 } // namespace vexa

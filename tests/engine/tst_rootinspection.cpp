@@ -73,7 +73,6 @@ private Q_SLOTS:
     void inspectionWritesNothing();
     void hostileMarkers_data();
     void hostileMarkers();
-    void manyPackagesOnTwoThreads();
     void markersThroughLinksInside_data();
     void markersThroughLinksInside();
     void packagesInProgress_data();
@@ -687,41 +686,6 @@ void RootInspectionTest::hostileMarkers()
     const InstalledState state = inspectRoot(catalog, root);
     QVERIFY(state.installed.isEmpty());
     QVERIFY(!state.hasInstalledContent);
-}
-
-// A large catalog and a long state.json are looked at on two threads: every package must still get
-// its own verdict, with a record or without.
-void RootInspectionTest::manyPackagesOnTwoThreads()
-{
-    QTemporaryDir root;
-    QByteArray catalogJson = R"({"packages": [)";
-    QList<QByteArray> records;
-    QSet<QString> current;
-    QSet<QString> stale;
-    for (int n = 0; n < 1200; ++n) {
-        const QByteArray id = "com.test.p" + QByteArray::number(n);
-        const QByteArray code = n % 8 == 0 ? "2" : "1";
-        if (n > 0)
-            catalogJson += ',';
-        catalogJson += R"({"package_id": ")" + id + R"(", "display_name": "P", "internal_version_code": )"
-            + code + R"(, "marker_relative_path": "p)" + QByteArray::number(n) + R"(/m.txt"})";
-        if (n % 2 != 0)
-            continue;
-        QVERIFY(writeTestFile(root.filePath(QStringLiteral("p%1/m.txt").arg(n)), "marker"));
-        if (n % 4 == 0)
-            records << R"({"package_id": ")" + id
-                    + R"(", "product": "p", "version": "1", "toolchain": "t", "internal_version_code": 1})";
-        (n % 8 == 0 ? stale : current).insert(QString::fromLatin1(id));
-    }
-    PackageCatalog catalog;
-    QString error;
-    QVERIFY2(loadFromJson(catalogJson + "]}", catalog, error), qPrintable(error));
-    QVERIFY(!writeState(root.path(), stateFile(records)).isEmpty());
-
-    const InstalledState state = inspectRoot(catalog, root.path());
-    QCOMPARE(joined(state.current), joined(current));
-    QCOMPARE(joined(state.stale), joined(stale));
-    QCOMPARE(state.records.size(), records.size());
 }
 
 // A link that stays inside the root is the user's own arrangement and the marker behind it counts; a
