@@ -88,9 +88,10 @@ InstalledPackageRecord readRecord(const QJsonObject &entry)
 class RootFiles
 {
 public:
-    explicit RootFiles(const QString &root)
+    // `manyLookups` reads the root's entries first, which pays off over a whole catalog.
+    explicit RootFiles(const QString &root, bool manyLookups = false)
         : m_root(root)
-        , m_lookup(root)
+        , m_lookup(root, manyLookups)
     { }
 
     bool existsInside(const QString &relativePath) const
@@ -284,7 +285,7 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
     if (root.isEmpty())
         return state;
 
-    const RootFiles rootFiles(root);
+    const RootFiles rootFiles(root, true);
     const int supportVersion = supportVersionIn(rootFiles);
     // A package an apply was changing when it stopped may be missing files whatever its markers say,
     // so it is never current. With a state record it stays installed but stale, even when its markers

@@ -6,6 +6,7 @@
 #if defined(Q_OS_LINUX) && __has_include(<linux/openat2.h>)
 #define VEXA_HAS_OPENAT2_HEADER 1
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -16,9 +17,45 @@ namespace vexa {
 
 #if defined(VEXA_HAS_OPENAT2_HEADER) && defined(SYS_openat2)
 
-LinkFreeLookup::LinkFreeLookup(const QString &directory)
+namespace {
+
+// A name as a file system that ignores case or normalises Unicode (a Windows drive, a case-folding
+// ext4 folder) may match it: two names with different keys can never be the same entry anywhere, so a
+// missing key means a missing entry, while a key that is there still leaves the answer to the file
+// system.
+QString entryKey(QStringView name)
+{
+    return name.toString().normalized(QString::NormalizationForm_KC).toCaseFolded();
+}
+
+} // namespace
+
+LinkFreeLookup::LinkFreeLookup(const QString &directory, bool readEntries)
     : m_directory(::open(QFile::encodeName(directory).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC))
-{ }
+{
+    if (m_directory < 0 || !readEntries)
+        return;
+    // A descriptor opened for the path alone cannot be read; the listing needs one of its own.
+    const int listed = ::openat(m_directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *const entries = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!entries) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(entries);
+        if (!entry)
+            break;
+        m_entries.insert(entryKey(QString::fromUtf8(entry->d_name)));
+    }
+    // A listing cut short by an error would call present names missing.
+    m_entriesRead = errno == 0;
+    if (!m_entriesRead)
+        m_entries.clear();
+    ::closedir(entries);
+}
 
 LinkFreeLookup::~LinkFreeLookup()
 {
@@ -34,6 +71,9 @@ LinkFreeLookup::Result LinkFreeLookup::find(const QString &relativePath) const
     open_how how {};
     how.flags = O_PATH | O_CLOEXEC;
     how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+    if (m_entriesRead
+        && !m_entries.contains(entryKey(QStringView(relativePath).left(relativePath.indexOf(u'/')))))
+        return Result::Missing;
     const QByteArray path = QFile::encodeName(relativePath);
     const long descriptor = ::syscall(SYS_openat2, m_directory, path.constData(), &how, sizeof how);
     if (descriptor >= 0) {
@@ -59,7 +99,7 @@ LinkFreeLookup::Result LinkFreeLookup::find(const QString &relativePath) const
 
 #else
 
-LinkFreeLookup::LinkFreeLookup(const QString &) { }
+LinkFreeLookup::LinkFreeLookup(const QString &, bool) { }
 
 LinkFreeLookup::~LinkFreeLookup() = default;
 

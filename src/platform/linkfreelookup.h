@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 namespace vexa {
@@ -21,7 +22,10 @@ public:
         Unknown,
     };
 
-    explicit LinkFreeLookup(const QString &directory);
+    // With `readEntries`, the directory's own entries are read once, so that a path whose first part
+    // is not among them is known to be missing without asking the file system again: most packages
+    // of a large catalog are absent, and so are the folders they would install into.
+    explicit LinkFreeLookup(const QString &directory, bool readEntries = false);
     ~LinkFreeLookup();
     LinkFreeLookup(const LinkFreeLookup &) = delete;
     LinkFreeLookup &operator=(const LinkFreeLookup &) = delete;
@@ -31,6 +35,10 @@ public:
 
 private:
     int m_directory = -1;
+    // The names in the directory, compared as file systems that ignore case might, when they were
+    // read whole.
+    QSet<QString> m_entries;
+    bool m_entriesRead = false;
     mutable bool m_unsupported = false;
 };
 
