@@ -19,6 +19,10 @@ namespace vexa {
 
 namespace {
 
+// A folder with more entries than this is no Vexa root worth listing (a home folder picked by
+// mistake, say); its lookups go to the file system one by one.
+constexpr qsizetype MaxListedEntries = 100000;
+
 // A name as a file system that ignores case or normalises Unicode (a Windows drive, a case-folding
 // ext4 folder) may match it: two names with different keys can never be the same entry anywhere, so a
 // missing key means a missing entry, while a key that is there still leaves the answer to the file
@@ -46,12 +50,12 @@ LinkFreeLookup::LinkFreeLookup(const QString &directory, bool readEntries)
     for (;;) {
         errno = 0;
         const dirent *entry = ::readdir(entries);
-        if (!entry)
+        if (!entry || m_entries.size() >= MaxListedEntries)
             break;
         m_entries.insert(entryKey(QString::fromUtf8(entry->d_name)));
     }
-    // A listing cut short by an error would call present names missing.
-    m_entriesRead = errno == 0;
+    // A listing cut short would call present names missing.
+    m_entriesRead = errno == 0 && m_entries.size() < MaxListedEntries;
     if (!m_entriesRead)
         m_entries.clear();
     ::closedir(entries);
