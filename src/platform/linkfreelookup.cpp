@@ -71,13 +71,13 @@ LinkFreeLookup::Result LinkFreeLookup::find(const QString &relativePath) const
 {
     if (m_directory < 0 || m_unsupported)
         return Result::Unknown;
+    if (m_entriesRead
+        && !m_entries.contains(entryKey(QStringView(relativePath).left(relativePath.indexOf(u'/')))))
+        return Result::Missing;
     // An O_PATH descriptor reads nothing, so even a file we may not read is found, as stat finds it.
     open_how how {};
     how.flags = O_PATH | O_CLOEXEC;
     how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
-    if (m_entriesRead
-        && !m_entries.contains(entryKey(QStringView(relativePath).left(relativePath.indexOf(u'/')))))
-        return Result::Missing;
     const QByteArray path = QFile::encodeName(relativePath);
     const long descriptor = ::syscall(SYS_openat2, m_directory, path.constData(), &how, sizeof how);
     if (descriptor >= 0) {
