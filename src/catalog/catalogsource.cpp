@@ -1,5 +1,7 @@
 #include "catalog/catalogsource.h"
 
+#include "net/httpget.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -308,13 +310,6 @@ bool resolveCatalog(const QString &source, CatalogPayload &payload, QString &err
     if (ok)
         payload = resolved;
     return ok;
-}
-
-bool isRemoteSource(const QString &source)
-{
-    const QUrl url = sourceUrl(source.trimmed());
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 QUrl catalogBaseUrl(const QUrl &url)

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "catalog/httpget.h"
+#include "net/progresscallback.h"
+#include "net/remotesource.h"
 
 #include <QByteArray>
 #include <QList>
@@ -8,12 +9,10 @@
 #include <QStringList>
 #include <QUrl>
 
-#include <functional>
-
 namespace vexa {
 
-// Receives progress messages; may be empty, in which case nothing is reported.
-using ProgressCallback = std::function<void(const QString &message)>;
+// Each catalog, package index and sidecar download may take this long as a whole.
+constexpr int CatalogDownloadTimeoutMs = 120000;
 
 inline const QString PackageIndexFileName = QStringLiteral("vexa-package-names.txt");
 // The package-index endpoint used when no source is configured anywhere.
@@ -35,9 +34,6 @@ struct CatalogPayload
 bool resolveCatalog(const QString &source, CatalogPayload &payload, QString &errorText,
     const ProgressCallback &progress = {}, int downloadTimeoutMs = CatalogDownloadTimeoutMs);
 
-// True for http and https locations. A relative path that exists stays local even when it looks like
-// a host name ("examples/repository").
-bool isRemoteSource(const QString &source);
 // The directory of a URL naming a catalog file or the package index; any other URL unchanged.
 QUrl catalogBaseUrl(const QUrl &url);
 // Sidecar file names listed by a package index; empty with an error on failure.

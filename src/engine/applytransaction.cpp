@@ -11,6 +11,7 @@
 #include "engine/rootpaths.h"
 #include "engine/rootremoval.h"
 #include "engine/rootvariable.h"
+#include "net/remotesource.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "catalog/catalogsource.h"
 #include "catalog/packagecatalog.h"
 #include "engine/changeplan.h"
+#include "net/progresscallback.h"
 
 #include <QString>
 

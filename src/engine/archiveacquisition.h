@@ -1,16 +1,14 @@
 #pragma once
 
-#include "catalog/catalogsource.h"
+#include "archive/sha256hasher.h"
 #include "catalog/packagecatalog.h"
 #include "catalog/packagedefinition.h"
-#include "archive/sha256hasher.h"
+#include "net/progresscallback.h"
+#include "net/streamdownload.h"
 
 #include <QString>
 
 namespace vexa {
-
-// A download fails when no data arrived for this long; the limit restarts with every block received.
-constexpr int DownloadInactivityTimeoutMs = 120000;
 
 // Finds the package's archive in the local repository or downloads it into the cache directory, and
 // checks it against the catalog's digest and size. On true `archivePath` names a verified archive; on

@@ -1,6 +1,8 @@
 #include "update/clientarchive.h"
 
 #include "archive/sha256hasher.h"
+#include "net/httpget.h"
+#include "net/remotesource.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,14 @@
 #pragma once
 
-#include "catalog/catalogsource.h"
+#include "net/progresscallback.h"
 #include "update/clientmanifest.h"
 
 #include <QString>
 
 namespace vexa {
+
+// The whole client archive download may take this long.
+constexpr int ClientUpdateArchiveTimeoutMs = 300000;
 
 // Fetches the manifest's archive into the workspace (downloading it or copying a local file) and checks
 // its size and SHA-256 where the manifest gives them. Reports "Downloading client update %1..." first.

@@ -1,6 +1,7 @@
 #include "update/clientmanifest.h"
 
 #include "catalog/catalogsource.h"
+#include "net/httpget.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "catalog/httpget.h"
-
 #include <QString>
 
 namespace vexa {
+
+// An unreachable update server may delay start-up by at most this long.
+constexpr int ClientUpdateManifestTimeoutMs = 15000;
 
 inline const QString ClientManifestFileName = QStringLiteral("client-manifest.json");
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "catalog/httpget.h"
+#include "update/clientarchive.h"
+#include "update/clientmanifest.h"
 #include "update/programnames.h"
 
 #include <QString>

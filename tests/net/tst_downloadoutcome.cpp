@@ -1,4 +1,4 @@
-#include "catalog/httpget.h"
+#include "net/httpget.h"
 #include "engine/archiveacquisition.h"
 
 #include "support/testfiles.h"

@@ -1,4 +1,4 @@
-#include "catalog/httpget.h"
+#include "net/httpget.h"
 
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"

@@ -1,6 +1,6 @@
-#include "catalog/httpget.h"
+#include "net/httpget.h"
 
-#include "catalog/httpreply.h"
+#include "net/httpreply.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -32,8 +32,7 @@ bool httpGet(const QUrl &url, QByteArray &body, QUrl &finalUrl, QString &errorTe
         if (reply->isFinished())
             return;
         timedOut = true;
-        timeoutText = QStringLiteral("Timed out while downloading %1")
-                          .arg(reply->request().url().toString(QUrl::FullyEncoded));
+        timeoutText = downloadTimedOutText(reply->request().url());
         reply->abort();
     });
     // Started once and never restarted: the limit bounds the whole transfer, not idle time.
@@ -50,10 +49,7 @@ bool httpGet(const QUrl &url, QByteArray &body, QUrl &finalUrl, QString &errorTe
     reply->deleteLater();
 
     if (!succeeded) {
-        // Filled in one pass: a percent-encoded URL must not lend its "%2x" escapes to the template.
-        errorText = timedOut
-            ? timeoutText
-            : QStringLiteral("Failed to download %1: %2").arg(url.toString(QUrl::FullyEncoded), reason);
+        errorText = timedOut ? timeoutText : downloadFailureText(url.toString(QUrl::FullyEncoded), reason);
         return false;
     }
     finalUrl = replyUrl.isValid() ? replyUrl : url;

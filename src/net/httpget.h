@@ -6,11 +6,6 @@
 
 namespace vexa {
 
-// Whole-transfer limits of the callers of httpGet, in milliseconds.
-constexpr int CatalogDownloadTimeoutMs = 120000;
-constexpr int ClientUpdateManifestTimeoutMs = 15000;
-constexpr int ClientUpdateArchiveTimeoutMs = 300000;
-
 // Blocking GET that keeps the calling thread's event loop turning. Redirects are followed unless they
 // lead from https to http. The time-out bounds the whole transfer, not idle time. On failure returns
 // false with one message; body and final URL are then not to be used.

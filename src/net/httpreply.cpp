@@ -1,4 +1,4 @@
-#include "catalog/httpreply.h"
+#include "net/httpreply.h"
 
 #include <QNetworkReply>
 
@@ -37,6 +37,17 @@ bool downloadSucceeded(const QNetworkReply &reply, qint64 receivedBytes, QString
         return false;
     }
     return true;
+}
+
+QString downloadFailureText(const QString &what, const QString &reason)
+{
+    // Filled in one pass: a percent-encoded URL must not lend its "%2x" escapes to the template.
+    return QStringLiteral("Failed to download %1: %2").arg(what, reason);
+}
+
+QString downloadTimedOutText(const QUrl &url)
+{
+    return QStringLiteral("Timed out while downloading %1").arg(url.toString(QUrl::FullyEncoded));
 }
 
 } // namespace vexa

@@ -19,4 +19,9 @@ QNetworkRequest downloadRequest(const QUrl &url);
 // "Failed to download <what>: " in the caller's message.
 bool downloadSucceeded(const QNetworkReply &reply, qint64 receivedBytes, QString &reason);
 
+// "Failed to download <what>: <reason>", the one wording of a failed transfer.
+QString downloadFailureText(const QString &what, const QString &reason);
+// "Timed out while downloading <url>", with the URL fully encoded.
+QString downloadTimedOutText(const QUrl &url);
+
 } // namespace vexa

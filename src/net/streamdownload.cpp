@@ -1,0 +1,138 @@
+#include "net/streamdownload.h"
+
+#include "net/httpreply.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTimer>
+
+namespace vexa {
+
+namespace {
+
+// Bounds what the network stack buffers ahead of us. Without it Qt reads as fast as the socket
+// delivers, so a fast server and a slower disk let a multi-gigabyte download pile up in memory.
+constexpr qint64 DownloadReadBufferSize = 1024 * 1024;
+
+// One transfer. Each block is handed on right after it is read, while it is still in the cache: a
+// thread of its own for the hashing callers do cost more in hand-overs than it saved, and on a machine
+// with few cores it competed with the network stack for them.
+class StreamTransfer
+{
+public:
+    StreamTransfer(
+        const BlockSink &sink, const StreamDownloadOptions &options, const PercentCallback &percent)
+        : m_sink(sink)
+        , m_options(options)
+        , m_percent(percent)
+    {
+        m_block.resize(DownloadReadBufferSize);
+    }
+
+    StreamDownloadResult run(const QUrl &url);
+
+private:
+    void drain();
+    void reportProgress(qint64 received, qint64 total);
+    void stop(StreamDownloadResult::Outcome outcome);
+
+    const BlockSink &m_sink;
+    const StreamDownloadOptions &m_options;
+    const PercentCallback &m_percent;
+    QNetworkReply *m_reply = nullptr;
+    QTimer m_inactivity;
+    // The one block the body is read into: a fresh block of this size would come from the system
+    // each time and cost a page fault per page, more than the copy itself.
+    QByteArray m_block;
+    qint64 m_received = 0;
+    int m_lastPercentage = -1;
+    bool m_stopped = false;
+    StreamDownloadResult::Outcome m_stopOutcome = StreamDownloadResult::Failed;
+};
+
+void StreamTransfer::stop(StreamDownloadResult::Outcome outcome)
+{
+    m_stopped = true;
+    m_stopOutcome = outcome;
+    m_reply->abort();
+}
+
+void StreamTransfer::drain()
+{
+    while (!m_stopped && m_reply->isOpen() && m_reply->bytesAvailable() > 0) {
+        qint64 size = m_reply->read(m_block.data(), m_block.size());
+        if (size <= 0)
+            return;
+        if (m_options.maxBytes > 0)
+            size = qMax(qint64(0), qMin(size, m_options.maxBytes + 1 - m_received));
+        if (!m_sink(QByteArrayView(m_block.constData(), size))) {
+            stop(StreamDownloadResult::SinkFailed);
+            return;
+        }
+        m_received += size;
+        m_inactivity.start(m_options.inactivityTimeoutMs);
+        if (m_options.maxBytes > 0 && m_received > m_options.maxBytes)
+            stop(StreamDownloadResult::TooLarge);
+    }
+}
+
+void StreamTransfer::reportProgress(qint64 received, qint64 total)
+{
+    if (!m_percent || total <= 0)
+        return;
+    // Qt reports the received count as the total once a transfer of unknown size has ended; that is
+    // no known total, and a lone "100%" would only look like a download that had one.
+    if (!m_reply->header(QNetworkRequest::ContentLengthHeader).isValid())
+        return;
+    const int percentage = int(qBound(qint64(0), received * 100 / total, qint64(100)));
+    if (percentage == m_lastPercentage)
+        return;
+    m_lastPercentage = percentage;
+    m_percent(percentage);
+}
+
+StreamDownloadResult StreamTransfer::run(const QUrl &url)
+{
+    QNetworkAccessManager manager;
+    QEventLoop loop;
+    m_inactivity.setSingleShot(true);
+    m_reply = manager.get(downloadRequest(url));
+    m_reply->setReadBufferSize(DownloadReadBufferSize);
+    QObject::connect(m_reply, &QIODevice::readyRead, m_reply, [this] { drain(); });
+    QObject::connect(m_reply, &QNetworkReply::downloadProgress, m_reply,
+        [this](qint64 received, qint64 total) { reportProgress(received, total); });
+    QObject::connect(
+        &m_inactivity, &QTimer::timeout, m_reply, [this] { stop(StreamDownloadResult::TimedOut); });
+    QObject::connect(m_reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    m_inactivity.start(m_options.inactivityTimeoutMs);
+    if (!m_reply->isFinished())
+        loop.exec();
+    m_inactivity.stop();
+
+    drain();
+    StreamDownloadResult result;
+    const bool succeeded = downloadSucceeded(*m_reply, m_received, result.reason);
+    m_reply->disconnect();
+    m_reply->deleteLater();
+    m_reply = nullptr;
+
+    result.receivedBytes = m_received;
+    // A stop we made has already said what went wrong; the reply only knows it was aborted.
+    if (m_stopped)
+        result.outcome = m_stopOutcome;
+    else
+        result.outcome = succeeded ? StreamDownloadResult::Completed : StreamDownloadResult::Failed;
+    return result;
+}
+
+} // namespace
+
+StreamDownloadResult streamDownload(const QUrl &url, const BlockSink &sink,
+    const StreamDownloadOptions &options, const PercentCallback &percent)
+{
+    StreamTransfer transfer(sink, options, percent);
+    return transfer.run(url);
+}
+
+} // namespace vexa
