@@ -1,4 +1,5 @@
 #include "cli/commonoptions.h"
+#include "cli/orderedjson.h"
 #include "cli/terminaltext.h"
 #include "platform/defaultroot.h"
 #include "support/testenvironment.h"
@@ -8,7 +9,8 @@
 
 using namespace vexa;
 
-// The pieces every vexa command shares: what reaches a terminal, and the catalog and root options.
+// The pieces every vexa command shares: what reaches a terminal, the catalog and root options, and
+// JSON written back in its author's order.
 class TestCliSupport : public QObject
 {
     Q_OBJECT
@@ -18,6 +20,8 @@ private Q_SLOTS:
     void terminalText();
     void catalogAndRoot_data();
     void catalogAndRoot();
+    void orderedJson_data();
+    void orderedJson();
 };
 
 void TestCliSupport::terminalText_data()
@@ -93,6 +97,40 @@ void TestCliSupport::catalogAndRoot()
     }
     QCOMPARE(options.catalogSource, catalogSource);
     QCOMPARE(options.root, root);
+}
+
+void TestCliSupport::orderedJson_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("written");
+
+    QTest::newRow("keys keep their order, scalar arrays stay on one line")
+        << QByteArray(R"({"z": 1, "a": [ "x",2 ,true,null], "m": {"b": [], "a": {}}})")
+        << QByteArray("{\n  \"z\": 1,\n  \"a\": [\"x\", 2, true, null],\n  \"m\": {\n    \"b\": [],\n    "
+                      "\"a\": {}\n  }\n}");
+    QTest::newRow("arrays of objects take a line each")
+        << QByteArray(R"({"p": [{"id": "a"}, {"id": "b"}]})")
+        << QByteArray("{\n  \"p\": [\n    {\n      \"id\": \"a\"\n    },\n"
+                      "    {\n      \"id\": \"b\"\n    }\n  ]\n}");
+    QTest::newRow("escapes and characters beyond ASCII")
+        << QByteArray(R"({"s": "a\"b\\c\/d\n\u0001\u00e9\ud83d\ude00"})")
+        << QByteArray("{\n  \"s\": \"a\\\"b\\\\c/d\\n\\u0001\xc3\xa9\xf0\x9f\x98\x80\"\n}");
+    QTest::newRow("a repeated key is refused")
+        << QByteArray(R"({"a": 1, "b": {"c": 1, "c": 2}})") << QByteArray();
+    QTest::newRow("not an object") << QByteArray("[1]") << QByteArray();
+}
+
+void TestCliSupport::orderedJson()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, written);
+    OrderedJson value;
+    QString errorText;
+    QCOMPARE(readOrderedJsonObject(input, value, errorText), !written.isEmpty());
+    if (!written.isEmpty())
+        QCOMPARE(orderedJsonText(value), written);
+    else
+        QVERIFY(!errorText.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCliSupport)
