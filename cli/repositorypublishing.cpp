@@ -55,8 +55,12 @@ struct PlannedOutput
 bool checkOutputs(const QList<PlannedOutput> &outputs, QString &errorText)
 {
     QHash<QString, const PlannedOutput *> byPath;
-    for (const PlannedOutput &output : outputs)
-        byPath.insert(output.path.toLower(), &output);
+    // The first to claim a path keeps it, so a clash names the payloads in the order they were given.
+    for (const PlannedOutput &output : outputs) {
+        const QString key = output.path.toLower();
+        if (!byPath.contains(key))
+            byPath.insert(key, &output);
+    }
     for (const PlannedOutput &output : outputs) {
         // The path itself, then each directory above it.
         for (QString path = output.path.toLower(); !path.isEmpty();
