@@ -35,11 +35,8 @@ void configureCommandLineParser(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral("Custom offline Vexa installer."));
     parser.addHelpOption();
-    parser.addOption(QCommandLineOption(RepositoryDirOption,
-        QStringLiteral("Load the catalog and package archives from a specific repository directory."),
-        QStringLiteral("directory")));
-    parser.addOption(QCommandLineOption(CatalogUrlOption,
-        QStringLiteral("Load the package catalog from a remote HTTP or HTTPS URL."), QStringLiteral("url")));
+    parser.addOption(repositoryDirOption());
+    parser.addOption(catalogUrlOption());
     parser.addOption(QCommandLineOption(ClientUpdateUrlOption,
         QStringLiteral("Load the client self-update manifest from a specific URL or file path."),
         QStringLiteral("location")));
@@ -71,11 +68,7 @@ bool answeredWithoutDisplay(QCommandLineParser &parser, const QStringList &argum
 
 QString catalogSourceString(const StartupOptions &options)
 {
-    // A blank --catalog-url (an unset variable in a launch script) must not silently discard an
-    // explicit --repository-dir in favour of the environment or the default endpoint.
-    if (!options.catalogUrl.trimmed().isEmpty())
-        return options.catalogUrl;
-    return options.repositoryDir;
+    return catalogSourceString(options.catalogUrl, options.repositoryDir);
 }
 
 } // namespace vexa

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalog/catalogsourceoptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,8 +9,6 @@ class QCommandLineParser;
 
 namespace vexa {
 
-inline const QString RepositoryDirOption = QStringLiteral("repository-dir");
-inline const QString CatalogUrlOption = QStringLiteral("catalog-url");
 inline const QString ClientUpdateUrlOption = QStringLiteral("client-update-url");
 inline const QString SkipSelfUpdateOption = QStringLiteral("skip-self-update");
 
@@ -34,8 +34,7 @@ StartupOptions readStartupOptions(const QCommandLineParser &parser);
 // before the parser reads the rest; with one of them given, or with --help-all (which lists them),
 // the answer waits for the GUI application as it always did.
 bool answeredWithoutDisplay(QCommandLineParser &parser, const QStringList &arguments);
-// The one source string handed to catalog resolution: the catalog URL wins over the repository
-// directory; empty when neither was given, so the environment and the default endpoint decide.
+// The command line's catalog source (see catalogSourceString in catalog/catalogsourceoptions.h).
 QString catalogSourceString(const StartupOptions &options);
 
 } // namespace vexa

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Publishes the sample repository examples/repository from the payload directories in
+# examples/payloads with `vexa publish`, in the catalog order below.
+#
+#   scripts/publish-sample.sh [--check] [build directory]
+#
+# Without --check the committed repository is replaced by a fresh publish. With --check (CI) a fresh
+# publish goes to a temporary directory and the script fails unless it is byte-identical to what is
+# committed. The build directory (default: build) must hold bin/vexa.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+check=false
+if [[ ${1:-} == --check ]]; then
+    check=true
+    shift
+fi
+vexa="${1:-build}/bin/vexa"
+[[ -x $vexa ]] || { echo "$vexa is not built" >&2; exit 1; }
+
+# The window lists groups and packages in catalog order, so the order is part of the sample.
+payloads=(
+    vexa-cmake-support-1.4.0-iv1
+    qt6-6.7.2-iv2
+    qt6-qtdeclarative-6.7.2-iv2
+    qt6-qtsvg-6.7.2-iv2
+    qt6-qtimageformats-6.7.2-iv2
+    opencv-4.10.0-iv1
+    openssl-3.0.13-iv3
+    kf6-syntax-highlighting-6.3.0-iv1
+    nlohmann_json-3.11.3-iv1
+    onnxruntime-cpu-1.18.1-iv1
+    onnxruntime-cuda-1.18.1-iv1
+    cuda-12.4.1-iv1
+    cmake-3.29.6-iv1
+    ninja-1.12.1-iv1
+)
+for directory in examples/payloads/*/; do
+    name=$(basename "$directory")
+    [[ " ${payloads[*]} " == *" $name "* ]] || { echo "examples/payloads/$name is not in $0" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vexa-sample.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+if ! "$vexa" publish "${payloads[@]/#/examples/payloads/}" --out "$work/repository" >/dev/null 2>"$work/log"; then
+    cat "$work/log" >&2
+    exit 1
+fi
+
+if $check; then
+    if ! diff -r "$work/repository" examples/repository; then
+        echo "examples/repository differs from a fresh publish: run scripts/publish-sample.sh" >&2
+        exit 1
+    fi
+    echo "examples/repository is what vexa publish makes of examples/payloads"
+else
+    rm -rf examples/repository
+    mv "$work/repository" examples/repository
+    echo "examples/repository published from examples/payloads"
+fi
