@@ -4,11 +4,27 @@
 
 namespace vexa {
 
+namespace {
+
+// A package whose archive the catalog names without a digest: an archive by any other route (a local
+// repository, a download) could then be anything, however well the catalog was signed.
+const PackageDefinition *archiveWithoutDigest(const PackageCatalog &catalog)
+{
+    for (const PackageDefinition &package : catalog.packages()) {
+        const bool hasArchive = !package.payload_archive.isEmpty() || !package.payload_url.isEmpty();
+        if (hasArchive && package.sha256.isEmpty())
+            return &package;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 bool loadCatalog(const QString &source, LoadedCatalog &loaded, QString &errorText,
-    const ProgressCallback &progress, const ParseStartCallback &parseStart)
+    const ProgressCallback &progress, const ParseStartCallback &parseStart, const ReleaseKeys &trustedKeys)
 {
     CatalogPayload payload;
-    if (!resolveCatalog(source, payload, errorText, progress))
+    if (!resolveCatalog(source, payload, errorText, progress, CatalogDownloadTimeoutMs, trustedKeys))
         return false;
 
     if (parseStart)
@@ -21,6 +37,13 @@ bool loadCatalog(const QString &source, LoadedCatalog &loaded, QString &errorTex
         errorText
             = QStringLiteral("Failed to parse catalog from %1.\n\n%2").arg(payload.sourceLabel, parseError);
         return false;
+    }
+    if (!trustedKeys.isEmpty()) {
+        if (const PackageDefinition *package = archiveWithoutDigest(catalog)) {
+            errorText = untrustedCatalogMessage(
+                payload.sourceLabel, QStringLiteral("package %1 has no sha256").arg(displayLabel(*package)));
+            return false;
+        }
     }
 
     // The catalog knows best where its packages live; repositoryBaseUrl() is trimmed at load.

@@ -24,8 +24,11 @@ using ParseStartCallback = std::function<void(const QString &sourceLabel)>;
 
 // Resolves `source` (trimmed by the caller; blank falls back to the environment and the default
 // endpoint) and parses the document it names. On failure returns false with the resolver's message or
-// "Failed to parse catalog from %1.\n\n%2"; `loaded` is then untouched.
+// "Failed to parse catalog from %1.\n\n%2"; `loaded` is then untouched. With `trustedKeys` the
+// documents must be signed (see resolveCatalog) and every package with an archive must give its
+// sha256, since the signature vouches for an archive only through its digest.
 bool loadCatalog(const QString &source, LoadedCatalog &loaded, QString &errorText,
-    const ProgressCallback &progress = {}, const ParseStartCallback &parseStart = {});
+    const ProgressCallback &progress = {}, const ParseStartCallback &parseStart = {},
+    const ReleaseKeys &trustedKeys = builtInReleaseKeys());
 
 } // namespace vexa

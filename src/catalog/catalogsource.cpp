@@ -1,5 +1,6 @@
 #include "catalog/catalogsource.h"
 
+#include "catalog/signeddocument.h"
 #include "net/httpget.h"
 
 #include <QDir>
@@ -28,11 +29,32 @@ struct Resolution
     QString lastError;
     const ProgressCallback &progress;
     int timeoutMs;
+    const ReleaseKeys &trustedKeys;
+    // Why a document that was found may not be used. It ends the resolution at once: falling back to
+    // another candidate would let an unsigned document stand in for a signed one.
+    QString untrusted;
 
     void report(const QString &message) const
     {
         if (progress)
             progress(message);
+    }
+
+    bool trusts(const QString &path, const QByteArray &document)
+    {
+        QString reason;
+        if (hasTrustedSignature(path, document, trustedKeys, reason))
+            return true;
+        untrusted = untrustedCatalogMessage(path, reason);
+        return false;
+    }
+    bool trusts(const QUrl &url, const QByteArray &document)
+    {
+        QString reason;
+        if (hasTrustedSignature(url, document, trustedKeys, timeoutMs, reason))
+            return true;
+        untrusted = untrustedCatalogMessage(url.toString(QUrl::FullyEncoded), reason);
+        return false;
     }
 };
 
@@ -140,6 +162,8 @@ bool resolveSidecarDirectory(const QString &directory, CatalogPayload &payload, 
             return false;
         }
         documents.append(file.readAll());
+        if (!resolution.trusts(path, documents.last()))
+            return false;
     }
     QByteArray merged;
     if (!mergeSidecars(documents, merged, resolution.lastError))
@@ -176,6 +200,8 @@ bool resolveLocal(
         QByteArray data;
         if (!readWholeFile(candidate, data))
             continue;
+        if (!resolution.trusts(candidate, data))
+            return false;
         QString base = QFileInfo(candidate).absolutePath();
         if (QFileInfo(base).fileName().compare(CatalogDirectoryName, Qt::CaseInsensitive) == 0)
             base = QFileInfo(base).absolutePath();
@@ -189,7 +215,8 @@ bool resolveLocal(
     // What went wrong among the sidecars is not shown: a local source reports the tried list alone.
     if (isDirectory && resolveSidecarDirectory(path, payload, resolution))
         return true;
-    errorText = locateMessage(path, resolution.tried);
+    if (resolution.untrusted.isEmpty())
+        errorText = locateMessage(path, resolution.tried);
     return false;
 }
 
@@ -207,6 +234,8 @@ bool resolvePackageIndex(const QUrl &indexUrl, CatalogPayload &payload, Resoluti
         resolution.lastError = downloadError;
         return false;
     }
+    if (!resolution.trusts(indexUrl, indexData))
+        return false;
     QString indexError;
     const QStringList names = parsePackageIndex(indexData, indexError);
     if (names.isEmpty()) {
@@ -229,6 +258,8 @@ bool resolvePackageIndex(const QUrl &indexUrl, CatalogPayload &payload, Resoluti
                 = QStringLiteral("Failed to download package sidecar %1: %2").arg(name, sidecarError);
             return false;
         }
+        if (!resolution.trusts(sidecarUrl, document))
+            return false;
         documents.append(document);
     }
     QByteArray merged;
@@ -264,6 +295,8 @@ bool resolveRemote(
         QUrl finalUrl;
         QString downloadError;
         if (httpGet(candidate, data, finalUrl, downloadError, resolution.timeoutMs)) {
+            if (!resolution.trusts(candidate, data))
+                return false;
             payload.data = data;
             payload.repositoryBase = encoded(directoryOf(finalUrl));
             payload.sourceLabel = encoded(candidate);
@@ -277,6 +310,8 @@ bool resolveRemote(
         = isPackageIndexUrl(url) ? url : resolvedAgainst(catalogBaseUrl(url), PackageIndexFileName);
     if (resolvePackageIndex(indexUrl, payload, resolution))
         return true;
+    if (!resolution.untrusted.isEmpty())
+        return false;
 
     errorText = locateMessage(encoded(url), resolution.tried);
     if (!resolution.lastError.isEmpty())
@@ -292,7 +327,7 @@ QString DefaultPackageIndexUrl()
 }
 
 bool resolveCatalog(const QString &source, CatalogPayload &payload, QString &errorText,
-    const ProgressCallback &progress, int downloadTimeoutMs)
+    const ProgressCallback &progress, int downloadTimeoutMs, const ReleaseKeys &trustedKeys)
 {
     QString location = source.trimmed();
     if (location.isEmpty())
@@ -304,12 +339,19 @@ bool resolveCatalog(const QString &source, CatalogPayload &payload, QString &err
 
     // Filled only on success, so a failed resolution never leaves a half-written payload behind.
     CatalogPayload resolved;
-    Resolution resolution { {}, {}, progress, downloadTimeoutMs };
+    Resolution resolution { {}, {}, progress, downloadTimeoutMs, trustedKeys, {} };
     const bool ok = isRemoteSource(location) ? resolveRemote(location, resolved, errorText, resolution)
                                              : resolveLocal(location, resolved, errorText, resolution);
     if (ok)
         payload = resolved;
+    else if (!resolution.untrusted.isEmpty())
+        errorText = resolution.untrusted;
     return ok;
+}
+
+QString untrustedCatalogMessage(const QString &document, const QString &reason)
+{
+    return QStringLiteral("Catalog document %1 is not trusted: %2").arg(document, reason);
 }
 
 QUrl catalogBaseUrl(const QUrl &url)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/builtinreleasekeys.h"
 #include "net/progresscallback.h"
 #include "net/remotesource.h"
 
@@ -30,9 +31,15 @@ struct CatalogPayload
 // Finds the catalog named by `source` (a catalog file, a repository directory, a catalog URL or a
 // package index URL), falling back to VEXA_CATALOG_URL, VEXA_REPOSITORY_DIR and the default endpoint
 // when it is blank. On failure returns false with the locate message listing what was tried.
-// `downloadTimeoutMs` bounds each download as a whole.
+// `downloadTimeoutMs` bounds each download as a whole. With `trustedKeys`, every document read (the
+// catalog, the package index, each sidecar) needs a signature by one of them beside it; the first
+// that lacks one ends the resolution with "Catalog document %1 is not trusted: %2".
 bool resolveCatalog(const QString &source, CatalogPayload &payload, QString &errorText,
-    const ProgressCallback &progress = {}, int downloadTimeoutMs = CatalogDownloadTimeoutMs);
+    const ProgressCallback &progress = {}, int downloadTimeoutMs = CatalogDownloadTimeoutMs,
+    const ReleaseKeys &trustedKeys = builtInReleaseKeys());
+
+// Why a catalog document may not be used by a build with keys, naming the document.
+QString untrustedCatalogMessage(const QString &document, const QString &reason);
 
 // The directory of a URL naming a catalog file or the package index; any other URL unchanged.
 QUrl catalogBaseUrl(const QUrl &url);

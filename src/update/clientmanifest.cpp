@@ -1,6 +1,7 @@
 #include "update/clientmanifest.h"
 
 #include "catalog/catalogsource.h"
+#include "catalog/signeddocument.h"
 #include "net/httpget.h"
 
 #include <QDir>
@@ -56,25 +57,33 @@ bool isExplicitHttpUrl(const QString &text)
     return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
-bool readManifestBytes(const QString &location, QByteArray &data, QUrl &remoteBase, QString &localBase,
-    QString &errorText, int timeoutMs)
+// Reads the manifest and, for a build with keys, checks its signature before a byte of it is parsed.
+bool readManifestBytes(const QString &location, const ReleaseKeys &trustedKeys, QByteArray &data,
+    QUrl &remoteBase, QString &localBase, QString &errorText, int timeoutMs)
 {
+    QString reason;
     if (isRemoteSource(location)) {
+        const QUrl url = QUrl::fromUserInput(location);
         QUrl finalUrl;
-        if (!httpGet(QUrl::fromUserInput(location), data, finalUrl, errorText, timeoutMs))
+        if (!httpGet(url, data, finalUrl, errorText, timeoutMs))
             return false;
         remoteBase = finalUrl.resolved(QUrl(QStringLiteral(".")));
-        return true;
+        if (hasTrustedSignature(url, data, trustedKeys, timeoutMs, reason))
+            return true;
+    } else {
+        const QString path = cleanPath(location);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            errorText = QStringLiteral("Failed to open client update manifest at %1").arg(path);
+            return false;
+        }
+        data = file.readAll();
+        localBase = QFileInfo(path).absolutePath();
+        if (hasTrustedSignature(path, data, trustedKeys, reason))
+            return true;
     }
-    const QString path = cleanPath(location);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        errorText = QStringLiteral("Failed to open client update manifest at %1").arg(path);
-        return false;
-    }
-    data = file.readAll();
-    localBase = QFileInfo(path).absolutePath();
-    return true;
+    errorText = QStringLiteral("Client update manifest %1").arg(reason);
+    return false;
 }
 
 } // namespace
@@ -135,8 +144,8 @@ QString resolveClientManifestLocation(const QString &repositorySource, const QSt
     return besideProgram.isEmpty() ? candidate : besideProgram;
 }
 
-bool loadClientManifest(
-    const QString &location, ClientUpdateManifest &manifest, QString &errorText, int timeoutMs)
+bool loadClientManifest(const QString &location, ClientUpdateManifest &manifest, QString &errorText,
+    int timeoutMs, const ReleaseKeys &trustedKeys)
 {
     manifest = ClientUpdateManifest();
     const QString trimmed = location.trimmed();
@@ -148,7 +157,7 @@ bool loadClientManifest(
     QByteArray data;
     QUrl remoteBase;
     QString localBase;
-    if (!readManifestBytes(trimmed, data, remoteBase, localBase, errorText, timeoutMs))
+    if (!readManifestBytes(trimmed, trustedKeys, data, remoteBase, localBase, errorText, timeoutMs))
         return false;
 
     QJsonParseError parseError;
@@ -176,6 +185,15 @@ bool loadClientManifest(
     const QString archiveUrl = object.value(QLatin1String("archive_url")).toString().trimmed();
     if (archiveUrl.isEmpty()) {
         errorText = QStringLiteral("Client update manifest is missing archive_url.");
+        return false;
+    }
+    // A signature over a manifest that leaves the archive unchecked would vouch for nothing.
+    if (!trustedKeys.isEmpty() && manifest.archiveSha256.isEmpty()) {
+        errorText = QStringLiteral("Client update manifest is missing archive_sha256");
+        return false;
+    }
+    if (!trustedKeys.isEmpty() && manifest.archiveSizeBytes <= 0) {
+        errorText = QStringLiteral("Client update manifest is missing archive_size_bytes");
         return false;
     }
 

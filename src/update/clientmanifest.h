@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/builtinreleasekeys.h"
+
 #include <QString>
 
 namespace vexa {
@@ -38,9 +40,11 @@ QString clientRepositoryDirectory(const QString &localSource);
 QString findClientManifestBesideProgram(const QString &programDirectory);
 
 // Reads the manifest at a URL or path. A relative "archive_url" is taken beside the manifest (for a
-// download, beside the address finally reached after redirects). On failure returns false with one
-// message and `manifest` is not to be used.
+// download, beside the address finally reached after redirects). With `trustedKeys`, the manifest is
+// trusted only with a signature by one of them beside it ("client-manifest.json.sig") and only when
+// it gives the archive's digest and size, through which the signature vouches for the archive. On
+// failure returns false with one message and `manifest` is not to be used.
 bool loadClientManifest(const QString &location, ClientUpdateManifest &manifest, QString &errorText,
-    int timeoutMs = ClientUpdateManifestTimeoutMs);
+    int timeoutMs = ClientUpdateManifestTimeoutMs, const ReleaseKeys &trustedKeys = builtInReleaseKeys());
 
 } // namespace vexa

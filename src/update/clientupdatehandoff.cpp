@@ -104,7 +104,8 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
 {
     errorText.clear();
     ClientUpdateManifest manifest;
-    if (!loadClientManifest(manifestLocation, manifest, errorText, context.manifestTimeoutMs))
+    if (!loadClientManifest(
+            manifestLocation, manifest, errorText, context.manifestTimeoutMs, context.trustedKeys))
         return false;
     if (compareClientVersions(installerClientVersion(), manifest.version) >= 0) {
         errorText.clear();

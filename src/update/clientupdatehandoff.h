@@ -23,6 +23,8 @@ struct ClientUpdateContext
     qint64 processId = 0;
     int manifestTimeoutMs = ClientUpdateManifestTimeoutMs;
     int archiveTimeoutMs = ClientUpdateArchiveTimeoutMs;
+    // Whose signature a manifest needs: the keys this executable was built with.
+    ReleaseKeys trustedKeys = builtInReleaseKeys();
 };
 
 // The context of this very process: its executable's directory, its variant's names and its id.

@@ -3,11 +3,16 @@
 #include "support/testcatalog.h"
 #include "support/testenvironment.h"
 #include "support/testfiles.h"
+#include "support/testhttpserver.h"
+#include "support/testreleasekey.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace vexa;
 
@@ -16,11 +21,20 @@ class TestCatalogLoading : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void repositoryBase_data();
     void repositoryBase();
     void blankSourceKeepsWhatWasFound();
     void parseFailure_data();
     void parseFailure();
+    void signedCatalogs_data();
+    void signedCatalogs();
+
+private:
+    QTemporaryDir m_served;
+    std::unique_ptr<TestHttpServer> m_server;
+    TestReleaseKey m_key;
+    int m_signedRow = 0;
 };
 
 namespace {
@@ -33,6 +47,14 @@ QString cleanAbsolute(const QString &path)
 }
 
 } // namespace
+
+void TestCatalogLoading::initTestCase()
+{
+    QString errorText;
+    QVERIFY2(m_key.generate(errorText), qPrintable(errorText));
+    m_server = std::make_unique<TestHttpServer>(m_served.path());
+    QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
+}
 
 void TestCatalogLoading::repositoryBase_data()
 {
@@ -134,6 +156,85 @@ void TestCatalogLoading::parseFailure()
         QStringLiteral("Failed to parse catalog from ") + catalogFile + QStringLiteral(".\n\n") + error);
     QCOMPARE(loaded.repositoryBase, QStringLiteral("kept"));
     QVERIFY(loaded.catalog.packages().isEmpty());
+}
+
+void TestCatalogLoading::signedCatalogs_data()
+{
+    QTest::addColumn<QStringList>("files"); // "name:signed", ":unsigned", ":changed" (after signing)
+    QTest::addColumn<QString>("source"); // "%R": the row's directory; "%S": the same served
+    QTest::addColumn<QString>("error"); // how the message starts; empty: the catalog loads
+    const QString missing = QStringLiteral("Catalog document %1 is not trusted: signature is missing");
+    const QString noMatch
+        = QStringLiteral("Catalog document %1 is not trusted: signature does not match any trusted key");
+    const QStringList signedIndex { "vexa-package-names.txt:signed", "a.json:signed", "b.json:signed" };
+
+    QTest::newRow("local catalog, signed") << QStringList { "catalog.json:signed" } << "%R" << QString();
+    QTest::newRow("local catalog without a .sig")
+        << QStringList { "catalog.json:unsigned" } << "%R" << missing.arg("%R/catalog.json");
+    QTest::newRow("local sidecar without a .sig")
+        << QStringList { "a.json:signed", "b.json:unsigned" } << "%R" << missing.arg("%R/b.json");
+    QTest::newRow("remote catalog, signed")
+        << QStringList { "catalog.json:signed" } << "%S/catalog.json" << QString();
+    QTest::newRow("remote catalog without a .sig: no fallback to the index")
+        << QStringList { "catalog.json:unsigned" } + signedIndex << "%S/catalog.json"
+        << missing.arg("%S/catalog.json") + " (Failed to download %S/catalog.json.sig";
+    QTest::newRow("remote index and sidecars, signed")
+        << signedIndex << "%S/vexa-package-names.txt" << QString();
+    QTest::newRow("remote index without a .sig")
+        << QStringList { "vexa-package-names.txt:unsigned", "a.json:signed", "b.json:signed" }
+        << "%S/vexa-package-names.txt" << missing.arg("%S/vexa-package-names.txt");
+    QTest::newRow("remote sidecar changed after signing")
+        << QStringList { "vexa-package-names.txt:signed", "a.json:signed", "b.json:changed" }
+        << "%S/vexa-package-names.txt" << noMatch.arg("%S/b.json");
+    QTest::newRow("signed catalog with an archive but no sha256")
+        << QStringList { "nodigest/catalog.json:signed" } << "%R/nodigest"
+        << "Catalog document %R/nodigest/catalog.json is not trusted: package B [iv1] has no sha256";
+}
+
+void TestCatalogLoading::signedCatalogs()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QString, source);
+    QFETCH(QString, error);
+    QString errorText;
+    const QString row = QString::number(++m_signedRow);
+    const auto expand = [&](QString text) {
+        return text.replace("%R", cleanAbsolute(m_served.filePath(row)))
+            .replace("%S", m_server->baseUrl() + "/" + row);
+    };
+
+    const QJsonObject digest { { "payload_archive", "a.zip" }, { "sha256", QString(64, '0') } };
+    const QMap<QString, QByteArray> contents {
+        { "catalog.json", testCatalogDocument({ testPackageEntry(NinjaId, "Ninja", digest) }) },
+        { "nodigest/catalog.json",
+            testCatalogDocument({ testPackageEntry("a", "A", digest),
+                testPackageEntry("b", "B", { { "payload_url", "https://h/b.zip" } }) }) },
+        { "vexa-package-names.txt", "a\nb\n" },
+        { "a.json", QJsonDocument(testPackageEntry("a", "A", digest)).toJson() },
+        { "b.json", QJsonDocument(testPackageEntry("b", "B", digest)).toJson() },
+    };
+    QStringList toSign;
+    for (const QString &file : std::as_const(files)) {
+        const QString name = file.section(':', 0, 0);
+        const QString path = m_served.filePath(row + "/" + name);
+        QVERIFY(writeTestFile(path, contents.value(name)));
+        if (!file.endsWith(":unsigned"))
+            toSign << path;
+    }
+    QVERIFY2(toSign.isEmpty() || m_key.sign(toSign, errorText), qPrintable(errorText));
+    for (const QString &file : std::as_const(files)) {
+        const QString path = m_served.filePath(row + "/" + file.section(':', 0, 0));
+        if (file.endsWith(":changed"))
+            QVERIFY(writeTestFile(path, readTestFile(path) + " "));
+    }
+
+    LoadedCatalog loaded;
+    const bool ok
+        = loadCatalog(expand(source), loaded, errorText, {}, {}, parseReleaseKeys(m_key.publicKeyBase64()));
+    QVERIFY2(errorText.startsWith(expand(error)), qPrintable(errorText));
+    QCOMPARE(ok, error.isEmpty());
+    if (ok)
+        QVERIFY(!loaded.catalog.packages().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCatalogLoading)

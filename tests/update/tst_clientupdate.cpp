@@ -5,6 +5,7 @@
 
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
+#include "support/testreleasekey.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -37,6 +38,8 @@ private Q_SLOTS:
     void manifestLocation();
     void manifestReading_data();
     void manifestReading();
+    void signedManifests_data();
+    void signedManifests();
     void versionComparison_data();
     void versionComparison();
     void archiveRetrieval_data();
@@ -54,6 +57,8 @@ private:
 
     QTemporaryDir m_root;
     std::unique_ptr<TestHttpServer> m_server;
+    TestReleaseKey m_trustedKey;
+    TestReleaseKey m_otherKey;
 };
 
 void TestClientUpdate::initTestCase()
@@ -64,6 +69,8 @@ void TestClientUpdate::initTestCase()
     QVERIFY(writeTestFile(m_root.filePath("client.zip"), ArchiveBytes));
     m_server = std::make_unique<TestHttpServer>(m_root.path());
     QVERIFY2(m_server->start(), qPrintable(m_server->errorString()));
+    QString errorText;
+    QVERIFY2(m_trustedKey.generate(errorText) && m_otherKey.generate(errorText), qPrintable(errorText));
 }
 
 void TestClientUpdate::cleanup()
@@ -165,6 +172,60 @@ void TestClientUpdate::manifestReading()
         QCOMPARE(manifest.archiveUrl, expand(archiveUrl));
         QCOMPARE(manifest.archiveSizeBytes, size);
     }
+}
+
+void TestClientUpdate::signedManifests_data()
+{
+    QTest::addColumn<QByteArray>("members");
+    QTest::addColumn<QString>("signer"); // "trusted", "other" or "" for no .sig
+    QTest::addColumn<QString>("location"); // "%M": the manifest file, "%U": the same served
+    QTest::addColumn<QString>("error"); // how the message starts; empty: loads
+    const QByteArray verified = R"("version": "2.0", "archive_url": "c.zip", "archive_sha256": "ab12", )"
+                                R"("archive_size_bytes": 3000)";
+    const auto row = [](const char *name, const QByteArray &members, const char *signer, const char *location,
+                         const char *error) {
+        // Null for success: an error text left untouched (null) starts with nothing but null.
+        QTest::newRow(name) << members << QString(signer) << QString(location)
+                            << (*error ? QString(error) : QString());
+    };
+    row("signed, with digest and size", verified, "trusted", "%M", "");
+    row("signed, fetched with its .sig", verified, "trusted", "%U", "");
+    row("signed by another key", verified, "other", "%U",
+        "Client update manifest signature does not match any trusted key");
+    row("no .sig beside it", verified, "", "%M", "Client update manifest signature is missing");
+    row("no .sig on the server", verified, "", "%U",
+        "Client update manifest signature is missing (Failed to download %U.sig: ");
+    row("no digest", R"("version": "2.0", "archive_url": "c.zip", "archive_size_bytes": 3000)", "trusted",
+        "%M", "Client update manifest is missing archive_sha256");
+    row("no size", R"("version": "2.0", "archive_url": "c.zip", "archive_sha256": "ab12")", "trusted", "%M",
+        "Client update manifest is missing archive_size_bytes");
+}
+
+void TestClientUpdate::signedManifests()
+{
+    QFETCH(QByteArray, members);
+    QFETCH(QString, signer);
+    QFETCH(QString, location);
+    QFETCH(QString, error);
+    QString errorText;
+
+    const QString written = m_root.filePath("signed/client-manifest.json");
+    QFile::remove(written + ".sig");
+    QVERIFY(writeTestFile(written, "{" + members + "}"));
+    if (!signer.isEmpty())
+        QVERIFY2((signer == "trusted" ? m_trustedKey : m_otherKey).sign({ written }, errorText),
+            qPrintable(errorText));
+    const auto expandHere = [&](QString text) {
+        return expand(text.replace("%M", written).replace("%U", "%S/signed/client-manifest.json"));
+    };
+
+    ClientUpdateManifest manifest;
+    const bool loaded = loadClientManifest(
+        expandHere(location), manifest, errorText, 5000, parseReleaseKeys(m_trustedKey.publicKeyBase64()));
+    QVERIFY2(errorText.startsWith(expandHere(error)), qPrintable(errorText));
+    QCOMPARE(loaded, error.isEmpty());
+    if (loaded)
+        QCOMPARE(manifest.archiveSha256, QString("ab12"));
 }
 
 void TestClientUpdate::versionComparison_data()
