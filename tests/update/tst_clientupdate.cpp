@@ -212,6 +212,13 @@ void TestClientUpdate::archiveRetrieval_data()
     QTest::newRow("URL ending in /: the fallback name")
         << "%S/redirect/?to=/client.zip" << qint64(0) << QString() << QString()
         << "CompanyVexaInstallerClient-9.9.9.zip";
+    QTest::newRow("a drive-relative file name: the fallback name")
+        << "%S/redirect/C:client.zip?to=/client.zip" << qint64(0) << QString() << QString()
+        << "CompanyVexaInstallerClient-9.9.9.zip";
+    QTest::newRow("a body longer than published is cut one byte past it")
+        << "%S/client.zip" << qint64(100) << digest
+        << "Client update archive size mismatch for %W/client.zip: expected 100 bytes, got 101 bytes."
+        << QString();
     QTest::newRow("backslashes in the file name separate, too")
         << "%S/redirect/..%5C..%5Cclient.zip?to=/client.zip" << qint64(0) << QString() << QString()
         << "client.zip";
