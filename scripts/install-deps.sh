@@ -15,6 +15,8 @@ packages=(
   qml6-module-qtqml qml6-module-qtqml-models xvfb xauth
   libssl-dev zlib1g-dev openssl python3 fontconfig fonts-dejavu-core
   zip unzip curl time
+  # bsdtar packs archives as Windows' own tar does (the top folder stored as "./").
+  libarchive-tools
 )
 
 missing=()

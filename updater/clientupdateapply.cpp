@@ -3,9 +3,13 @@
 #include "archive/archiveextraction.h"
 #include "archive/directorycopy.h"
 #include "archive/filereplacement.h"
+#include "platform/durability.h"
 #include "platform/processwait.h"
+#include "release/failedupdate.h"
+#include "release/releaserecord.h"
 #include "updater/installswap.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +38,29 @@ bool waitForInstaller(qint64 processId, int exitWaitMs, QString &errorText)
     return false;
 }
 
+// The installer and this helper: what a program directory held before releases recorded their entries.
+QStringList programNames(const UpdaterOptions &options)
+{
+    return { QFileInfo(options.relaunchExecutable).fileName(),
+        QFileInfo(QCoreApplication::applicationFilePath()).fileName() };
+}
+
+// Every staged file and directory is on disk before the first rename: otherwise a power cut soon after
+// the swap could leave zero-length program files under the install name, and no old client.
+bool stageOnDisk(const QString &extracted, const QString &staged, QString &errorText)
+{
+    if (!copyDirectoryTree(extracted, staged, errorText, CopySourceKind::PlainDirectory))
+        return false;
+    // The extracted tree has served its purpose. Deleted before the sync, which covers its whole file
+    // system where that is also the staged directory's, its data is never written to disk at all.
+    removeTree(extracted);
+    if (!syncWrittenTrees(staged, { staged })) {
+        errorText = QStringLiteral("Failed to write the staged installer directory %1 to disk.").arg(staged);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool applyClientUpdate(const UpdaterOptions &options, QString &errorText, int exitWaitMs)
@@ -57,13 +84,18 @@ bool applyClientUpdate(const UpdaterOptions &options, QString &errorText, int ex
         errorText = QStringLiteral("Failed to create temporary updater workspace %1").arg(workspace);
         return false;
     }
-    // The staged directory is built beside the install directory, so the swap is two renames within
-    // one directory and never a copy across file systems.
+    // The install directory is checked again here, after the installer's check: the person may have put
+    // something in it since. Until the check passes nothing beside it is touched. The staged directory
+    // is built beside the install directory, so the swap is a rename within one directory and never a
+    // copy across file systems.
     if (!extractArchive(options.archivePath, extracted, errorText)
-        || !copyDirectoryTree(extracted, staged, errorText, CopySourceKind::PlainDirectory)
+        || !checkProgramDirectoryReplaceable(
+            options.installDirectory, options.archivePath, programNames(options), errorText)
+        || !stageOnDisk(extracted, staged, errorText)
         || !swapInstallDirectory(staged, options.installDirectory, errorText)) {
         return false;
     }
+    clearFailedUpdate(options.installDirectory);
 
     QFile::remove(options.archivePath);
     removeTree(workspace);

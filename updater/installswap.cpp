@@ -2,6 +2,8 @@
 
 #include "archive/filereplacement.h"
 #include "archive/pathcontainment.h"
+#include "platform/durability.h"
+#include "platform/pathexchange.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,34 +13,40 @@ namespace vexa {
 
 namespace {
 
-// The installer may run from a folder the user keeps other things in (Downloads, ~/bin): every
-// top-level entry of the old directory whose name the new release does not take is moved into the
-// new directory. Whether a name is taken is asked of the file system, so names compare the way it
-// does (without regard to case on Windows). A folder both hold comes from the release as a whole.
-// Both directories share one parent, so each move is a rename. False when anything stayed behind.
-bool carryOverUntakenEntries(const QString &oldDirectory, const QString &newDirectory)
+QString promotionFailedMessage(const QString &installDirectory)
 {
-    const QDir oldDir(oldDirectory);
-    const QDir newDir(newDirectory);
-    bool allMoved = true;
-    const QStringList names
-        = oldDir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString &name : names) {
-        const QFileInfo taken(newDir.filePath(name));
-        if (taken.exists() || isLinkOrJunction(taken))
-            continue;
-        allMoved = QDir().rename(oldDir.filePath(name), taken.filePath()) && allMoved;
-    }
-    return allMoved;
+    return QStringLiteral("Failed to promote the staged installer directory into %1").arg(installDirectory);
 }
 
-// The old directory goes only when nothing of the user's is left in it; otherwise it stays beside the
-// new one. When the install directory was a link, only the link goes: the folder it leads to is the
-// user's and is left exactly as it was.
-void retireOldDirectory(const QString &backup, const QString &installDirectory)
+// The old client goes only once the new one's name is durable: before that a power cut could bring
+// back the old name, and it must still lead to a client.
+void retireOldDirectory(const QString &parent, const QString &oldDirectory)
 {
-    if (isLinkOrJunction(QFileInfo(backup)) || carryOverUntakenEntries(backup, installDirectory))
-        removeTree(backup);
+    if (syncDirectory(parent))
+        removeTree(oldDirectory);
+}
+
+// Where the file system cannot exchange: the old directory to a backup name, the staged one to the
+// install name, the backup back when the second rename fails.
+bool swapByTwoRenames(const QString &parent, const QString &stagedDirectory, const QString &installDirectory,
+    QString &errorText)
+{
+    QDir parentDirectory(parent);
+    const QString installName = QFileInfo(installDirectory).fileName();
+    const QString backupName
+        = QFileInfo(uniqueSiblingPath(parent, QStringLiteral(".vexa-installer-backup"))).fileName();
+    if (!parentDirectory.rename(installName, backupName)) {
+        errorText = QStringLiteral("Failed to move the current install directory out of the way: %1")
+                        .arg(installDirectory);
+        return false;
+    }
+    if (!parentDirectory.rename(QFileInfo(stagedDirectory).fileName(), installName)) {
+        parentDirectory.rename(backupName, installName);
+        errorText = promotionFailedMessage(installDirectory);
+        return false;
+    }
+    retireOldDirectory(parent, parentDirectory.filePath(backupName));
+    return true;
 }
 
 } // namespace
@@ -57,27 +65,29 @@ bool swapInstallDirectory(const QString &stagedDirectory, const QString &install
         errorText = QStringLiteral("Failed to create parent directory %1").arg(parent);
         return false;
     }
-    QDir parentDirectory(parent);
-    const QString installName = install.fileName();
-    const QString backupName
-        = QFileInfo(uniqueSiblingPath(parent, QStringLiteral(".vexa-installer-backup"))).fileName();
+    const QString installPath = QDir(parent).filePath(install.fileName());
+    const QString stagedPath = QDir(parent).filePath(QFileInfo(stagedDirectory).fileName());
 
-    const bool movedAway = install.exists();
-    if (movedAway && !parentDirectory.rename(installName, backupName)) {
-        errorText = QStringLiteral("Failed to move the current install directory out of the way: %1")
-                        .arg(installDirectory);
-        return false;
+    if (!install.exists() && !isLinkOrJunction(install)) {
+        if (!QDir(parent).rename(QFileInfo(stagedPath).fileName(), install.fileName())) {
+            errorText = promotionFailedMessage(installDirectory);
+            return false;
+        }
+        syncDirectory(parent);
+        return true;
     }
-    if (!parentDirectory.rename(QFileInfo(stagedDirectory).fileName(), installName)) {
-        if (movedAway)
-            parentDirectory.rename(backupName, installName);
-        errorText = QStringLiteral("Failed to promote the staged installer directory into %1")
-                        .arg(installDirectory);
+    switch (exchangePaths(stagedPath, installPath)) {
+    case PathExchange::Exchanged:
+        // The staged name now holds the old client.
+        retireOldDirectory(parent, stagedPath);
+        return true;
+    case PathExchange::Failed:
+        errorText = promotionFailedMessage(installDirectory);
         return false;
+    case PathExchange::Unsupported:
+        break;
     }
-    if (movedAway)
-        retireOldDirectory(parentDirectory.filePath(backupName), parentDirectory.filePath(installName));
-    return true;
+    return swapByTwoRenames(parent, stagedPath, installDirectory, errorText);
 }
 
 } // namespace vexa

@@ -8,13 +8,13 @@ namespace vexa {
 // out is a rename within one directory.
 QString uniqueSiblingPath(const QString &parentDirectory, const QString &prefix);
 
-// Puts the staged directory in the install directory's place: the old directory is renamed to a
-// backup beside it and the staged one renamed to the install name. The backup's top-level entries
-// that the new directory does not hold (the user's own files, old files the release no longer ships)
-// are then moved into it, and the backup is deleted without following links, or kept when anything
-// could not be moved. An install directory that was a link loses only the link. When the second rename
-// fails the backup is renamed back, so the working client stays where it was. On failure returns false
-// with one message; what happens to the backup after a successful swap never makes it fail.
+// Puts the staged directory, already on disk, in the install directory's place. Where the file system
+// can, the two names are exchanged in one step, so there is no instant without a client under the install
+// name; elsewhere the old directory is renamed to a backup beside it and the staged one renamed to the
+// install name, and a failed second rename renames the backup back. The old directory (or the link that
+// was the install directory: the folder it leads to is left as it was) is deleted only once the parent
+// directory has the new name on disk, so a power cut can never leave neither client. On failure returns
+// false with one message; what happens to the old directory after a successful swap never makes it fail.
 bool swapInstallDirectory(
     const QString &stagedDirectory, const QString &installDirectory, QString &errorText);
 

@@ -25,6 +25,14 @@ QString archiveEntryWhat()
     return QStringLiteral("archive entry");
 }
 
+// Archivers that store the top folder itself ("./", as bsdtar and Windows' own tar do) add a directory
+// entry for the destination: it asks for nothing that is not already there. A file of that name would
+// replace the destination, and still refuses the archive.
+bool namesDestinationItself(const ZipDirectoryEntry &entry)
+{
+    return entry.isDirectory && pathPlacement(entry.storedPath) == PathPlacement::Base;
+}
+
 // Everything that can be known before the first byte is written is judged first, so a refused archive
 // leaves the destination as it was: each entry's path, and that the directory it is written in does
 // not lead out of the destination through a link already there ("lib" linking elsewhere must not
@@ -34,6 +42,8 @@ bool checkEntries(const QString &archivePath, const QString &destination,
 {
     QSet<QString> checkedDirectories { QString() };
     for (const ZipDirectoryEntry &entry : entries) {
+        if (namesDestinationItself(entry))
+            continue;
         const PathPlacement placement = pathPlacement(entry.storedPath);
         if (placement != PathPlacement::Inside) {
             errorText = unsafePathMessage(archiveEntryWhat(), entry.storedPath, archivePath,
@@ -250,6 +260,8 @@ bool extractArchive(const QString &archivePath, const QString &destinationDirect
         lastKeys.insert(cleanRelativePath(path).toLower());
     QList<const ZipDirectoryEntry *> deferred;
     for (const ZipDirectoryEntry &entry : std::as_const(entries)) {
+        if (namesDestinationItself(entry))
+            continue;
         if (!lastKeys.isEmpty() && lastKeys.contains(cleanRelativePath(entry.storedPath).toLower()))
             deferred.append(&entry);
         else if (!writer.write(entry, errorText))

@@ -28,6 +28,35 @@ bool onlyDotsAndBlanks(const QString &segment)
     return true;
 }
 
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9 and the console names name devices in every directory, whatever
+// extension follows, and Windows compares them without regard to case.
+bool namesDevice(const QString &name)
+{
+    static const QStringList plainDevices { QStringLiteral("con"), QStringLiteral("prn"),
+        QStringLiteral("aux"), QStringLiteral("nul"), QStringLiteral("conin$"), QStringLiteral("conout$") };
+    const QString stem = name.section(QLatin1Char('.'), 0, 0).trimmed().toLower();
+    if (plainDevices.contains(stem))
+        return true;
+    if (stem.size() != 4 || !(stem.startsWith(QLatin1String("com")) || stem.startsWith(QLatin1String("lpt"))))
+        return false;
+    const QChar number = stem.at(3);
+    return (number >= QLatin1Char('0') && number <= QLatin1Char('9')) || number == QChar(0xb9)
+        || number == QChar(0xb2) || number == QChar(0xb3);
+}
+
+bool isPlainFileName(const QString &name)
+{
+    static const QString refused = QStringLiteral("<>:\"/\\|?*");
+    if (name.isEmpty() || name.size() > 255 || onlyDotsAndBlanks(name) || name.endsWith(QLatin1Char('.'))
+        || name.back().isSpace() || namesDevice(name))
+        return false;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || refused.contains(c))
+            return false;
+    }
+    return true;
+}
+
 bool isBelow(const QString &path, const QString &base)
 {
     const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
@@ -71,6 +100,24 @@ PathPlacement pathPlacement(const QString &relativePath)
 QString cleanRelativePath(const QString &relativePath)
 {
     return QDir::cleanPath(withForwardSlashes(relativePath));
+}
+
+QString downloadFileName(const QString &path, const QString &fallback)
+{
+    // Not trimmed: a blank at either end is part of the name the system would be asked for.
+    QString name = path;
+    name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    name = name.section(QLatin1Char('/'), -1);
+    if (isPlainFileName(name))
+        return name;
+    QString plain = fallback;
+    for (QChar &c : plain) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('.') && c != QLatin1Char('_'))
+            c = QLatin1Char('_');
+    }
+    if (!isPlainFileName(plain))
+        plain.prepend(QLatin1Char('_'));
+    return plain;
 }
 
 bool isLinkOrJunction(const QFileInfo &info)

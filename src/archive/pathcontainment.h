@@ -24,6 +24,15 @@ PathPlacement pathPlacement(const QString &relativePath);
 // and ".." resolved. Only meaningful for a path whose placement is Inside.
 QString cleanRelativePath(const QString &relativePath);
 
+// The name a file taken from a URL or a catalog path is saved under in a directory of ours: the last
+// part of `path` ("/" and "\" both separate) when it is a plain file name on every system, otherwise
+// `fallback` made plain. A plain name holds no drive ("C:x" is relative to drive C's current
+// directory, not to ours), no character Windows refuses, is no device name ("CON", "nul.zip", "COM1"),
+// does not end in a dot or a blank (Windows drops them and opens another name) and is not made of dots
+// and blanks alone. The fallback keeps letters, digits, "-", "." and "_", every other character
+// becoming "_", and gets a leading "_" when it would name a device.
+QString downloadFileName(const QString &path, const QString &fallback);
+
 // True for a symbolic link and for a Windows junction, which Qt does not count as a link. Everything
 // that walks, replaces or deletes a tree treats both as links: never followed, only removed.
 bool isLinkOrJunction(const QFileInfo &info);

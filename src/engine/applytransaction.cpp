@@ -12,6 +12,7 @@
 #include "engine/rootremoval.h"
 #include "engine/rootvariable.h"
 #include "net/remotesource.h"
+#include "platform/durability.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -136,17 +137,33 @@ public:
         m_ids.unite(ids);
         return m_ids.size() == before && !m_dirty ? true : save(errorText);
     }
-    // Called once the package is verified; written with the next change.
-    void complete(const QString &id) { m_dirty = m_ids.remove(id) || m_dirty; }
+    // Called once the package is verified, with the root-relative paths its change wrote or deleted;
+    // written with the next change.
+    void complete(const QString &id, const QStringList &changedPaths)
+    {
+        if (!m_ids.remove(id))
+            return;
+        m_dirty = true;
+        for (const QString &path : changedPaths)
+            m_changedPaths.append(resolveRootPath(m_root, path));
+    }
     bool save(QString &errorText)
     {
+        // A package leaves the record only once its files are on disk: with delayed allocation a power
+        // cut could otherwise leave zero-length files that nothing marks as unfinished.
+        if (m_dirty && !syncWrittenTrees(m_root, m_changedPaths)) {
+            errorText = QStringLiteral("Failed to write the changes below %1 to disk.").arg(m_root);
+            return false;
+        }
         m_dirty = false;
+        m_changedPaths.clear();
         return writePackagesInProgress(m_root, m_ids, errorText);
     }
 
 private:
     QString m_root;
     QSet<QString> m_ids;
+    QStringList m_changedPaths;
     bool m_dirty = false;
 };
 
@@ -311,7 +328,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
         report(progress, QStringLiteral("Removing %1...").arg(displayLabel(*package)));
         if (!deletePackage(root, plan, *package, errorText))
             return false;
-        record.complete(id);
+        record.complete(id, ownedPathsForRemoval(plan, *package));
     }
     for (const QString &id : plan.upgradeOrder) {
         const PackageDefinition *package = catalog.findPackage(id);
@@ -332,7 +349,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
         if (!record.add({ id }, errorText)
             || !installPackage(catalog, repositoryBase, root, *package, cacheDirectory, errorText, progress))
             return false;
-        record.complete(id);
+        record.complete(id, package->owned_paths);
     }
     if (!record.save(errorText) || !writeManifests(catalog, root, plan.target, errorText))
         return false;

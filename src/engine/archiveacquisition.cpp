@@ -1,5 +1,6 @@
 #include "engine/archiveacquisition.h"
 
+#include "archive/pathcontainment.h"
 #include "net/httpreply.h"
 #include "net/remotesource.h"
 #include "net/streamdownload.h"
@@ -110,17 +111,7 @@ bool downloadInto(UnsyncedSaveFile &file, const PackageDefinition &package, cons
 
 QString cacheFileName(const PackageDefinition &package)
 {
-    const QString archive = withForwardSlashes(package.payload_archive);
-    const QString fileName = archive.mid(archive.lastIndexOf(QLatin1Char('/')) + 1);
-    // "." and ".." would name the cache directory or its parent, not a file in it.
-    if (!fileName.isEmpty() && fileName != QLatin1String(".") && fileName != QLatin1String(".."))
-        return fileName;
-    QString id = package.package_id;
-    for (QChar &c : id) {
-        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('.') && c != QLatin1Char('_'))
-            c = QLatin1Char('_');
-    }
-    return QStringLiteral("%1.zip").arg(id);
+    return downloadFileName(package.payload_archive, QStringLiteral("%1.zip").arg(package.package_id));
 }
 
 bool prepareDownloadTarget(const QString &downloadCacheDirectory, const PackageDefinition &package,

@@ -27,8 +27,8 @@ bool verifyArchive(const PackageDefinition &package, const QString &archivePath,
 bool prepareDownloadTarget(const QString &downloadCacheDirectory, const PackageDefinition &package,
     QString &archivePath, QString &errorText);
 
-// The file name a download of the package is cached under: the file name of "payload_archive", or
-// "<sanitised package id>.zip".
+// The file name a download of the package is cached under: the file name of "payload_archive" when it
+// is a plain file name on every system (see downloadFileName), or "<sanitised package id>.zip".
 QString cacheFileName(const PackageDefinition &package);
 
 } // namespace vexa

@@ -7,10 +7,10 @@ namespace vexa {
 
 // The root's record of the packages whose files an apply is changing: manifest/apply-in-progress.json,
 // {"packages": [ids]}. An apply writes (and syncs) it before it touches a package's files and drops
-// the package once the package is verified, so a process killed or a disk filled at any point leaves
-// a record that inspection reads: such a package is never current (stale when state.json records it,
-// not installed otherwise), and the next plan reinstalls or removes it. Other readers of the root's
-// manifests do not know the file and ignore it; it is deleted when it holds no package.
+// the package once the package is verified and its files are on disk, so a process killed or a disk filled at
+// any point leaves a record that inspection reads: such a package is never current (stale when state.json
+// records it, not installed otherwise), and the next plan reinstalls or removes it. Other readers of the
+// root's manifests do not know the file and ignore it; it is deleted when it holds no package.
 inline const QString PackagesInProgressRelativePath = QStringLiteral("manifest/apply-in-progress.json");
 
 struct PackagesInProgress

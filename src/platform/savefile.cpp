@@ -1,5 +1,7 @@
 #include "platform/savefile.h"
 
+#include "platform/durability.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -9,28 +11,11 @@
 #include <qt_windows.h>
 #else
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 #endif
 
 namespace vexa {
 
 namespace {
-
-// The rename is only durable once the directory holding it is. Windows has no handle to sync a
-// directory with; its file system journals the rename itself.
-void syncDirectoryOf(const QString &path)
-{
-#ifndef Q_OS_WIN
-    const int descriptor = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY);
-    if (descriptor >= 0) {
-        ::fsync(descriptor);
-        ::close(descriptor);
-    }
-#else
-    Q_UNUSED(path);
-#endif
-}
 
 // Renames `from` over `to` in one step, replacing an existing file at `to`.
 bool renameOver(const QString &from, const QString &to)
@@ -56,7 +41,8 @@ SaveResult saveFileWhole(const QString &path, const QByteArray &content)
         return SaveResult::OpenFailed;
     if (file.write(content) != content.size() || !file.flush() || !file.commit())
         return SaveResult::WriteFailed;
-    syncDirectoryOf(path);
+    // The rename is only durable once the directory holding it is.
+    syncDirectory(QFileInfo(path).absolutePath());
     return SaveResult::Saved;
 }
 

@@ -1,6 +1,8 @@
 #include "update/clientupdatehandoff.h"
 
 #include "platform/executablename.h"
+#include "release/failedupdate.h"
+#include "release/releaserecord.h"
 #include "update/clientarchive.h"
 #include "update/clientmanifest.h"
 #include "update/clientversion.h"
@@ -111,6 +113,13 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
         errorText.clear();
         return false;
     }
+    const QString failedVersion = failedUpdateVersion(context.programDirectory);
+    if (!failedVersion.isEmpty() && compareClientVersions(failedVersion, manifest.version) == 0) {
+        errorText = QStringLiteral("Client update %1 failed on an earlier start and is not offered again; a "
+                                   "newer version will be.")
+                        .arg(manifest.version);
+        return false;
+    }
 
     const QString updaterPath = updaterExecutablePath(context);
     if (!QFileInfo::exists(updaterPath)) {
@@ -129,6 +138,13 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
     if (!downloadClientArchive(
             manifest, workspace, archivePath, errorText, progress, context.archiveTimeoutMs))
         return false;
+    // Refused once: the version is recorded as failed, so the reason is not repeated at every start.
+    const QStringList programs { executableFileName(context.names.installer),
+        executableFileName(context.names.updater) };
+    if (!checkProgramDirectoryReplaceable(context.programDirectory, archivePath, programs, errorText)) {
+        recordFailedUpdate(context.programDirectory, manifest.version);
+        return false;
+    }
     QString stagedUpdater;
     if (!stageUpdaterFiles(updaterPath, workspace, stagedUpdater, errorText))
         return false;
@@ -137,7 +153,11 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
     showStatus(QStringLiteral("Applying client update..."),
         QStringLiteral("The installer will restart automatically when version %1 is ready.")
             .arg(manifest.version));
+    // Recorded as failed until the helper has the new directory in place: a helper that fails, is
+    // killed or loses power can record nothing itself.
+    recordFailedUpdate(context.programDirectory, manifest.version);
     if (!QProcess::startDetached(stagedUpdater, arguments, workspace)) {
+        clearFailedUpdate(context.programDirectory);
         errorText = QStringLiteral("Failed to launch the updater helper from %1").arg(stagedUpdater);
         return false;
     }

@@ -19,6 +19,8 @@ class tst_PathContainment : public QObject
 private Q_SLOTS:
     void placement_data();
     void placement();
+    void downloadFileNames_data();
+    void downloadFileNames();
     void linksOnTheWay();
 };
 
@@ -67,6 +69,50 @@ void tst_PathContainment::placement()
     QFETCH(QString, path);
     QFETCH(PathPlacement, expected);
     QCOMPARE(pathPlacement(path), expected);
+}
+
+// The one rule for a file name taken from a URL or a catalog path; "-" stands for the fallback kept.
+void tst_PathContainment::downloadFileNames_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("fallback");
+    QTest::addColumn<QString>("expected");
+    const auto row = [](const char *name, const QString &path, const QString &expected,
+                         const QString &fallback = QStringLiteral("pkg.zip")) {
+        QTest::newRow(name) << path << fallback << (expected == QLatin1String("-") ? fallback : expected);
+    };
+    row("last part of a path", QStringLiteral("/client/v2/client.zip"), QStringLiteral("client.zip"));
+    row("backslash separates", QStringLiteral("a\\..\\b.zip"), QStringLiteral("b.zip"));
+    row("names with dots and blanks inside", QStringLiteral("x/..my client 1.0.zip"),
+        QStringLiteral("..my client 1.0.zip"));
+    row("COM10 is no device", QStringLiteral("COM10"), QStringLiteral("COM10"));
+    row("empty: ends in a separator", QStringLiteral("client/"), QStringLiteral("-"));
+    row("dot", QStringLiteral("a/."), QStringLiteral("-"));
+    row("dot-dot", QStringLiteral(".."), QStringLiteral("-"));
+    row("three dots", QStringLiteral("..."), QStringLiteral("-"));
+    row("drive-relative", QStringLiteral("C:x"), QStringLiteral("-"));
+    row("drive-relative after a folder", QStringLiteral("/dl/c:client.zip"), QStringLiteral("-"));
+    row("device", QStringLiteral("CON"), QStringLiteral("-"));
+    row("device in lower case with an extension", QStringLiteral("nul.zip"), QStringLiteral("-"));
+    row("numbered device", QStringLiteral("com1"), QStringLiteral("-"));
+    row("printer port with a superscript", QStringLiteral("LPT") + QChar(0xb9), QStringLiteral("-"));
+    row("console input", QStringLiteral("CONIN$.zip"), QStringLiteral("-"));
+    row("trailing dot", QStringLiteral("client.zip."), QStringLiteral("-"));
+    row("trailing blank", QStringLiteral("client.zip "), QStringLiteral("-"));
+    row("character Windows refuses", QStringLiteral("a?b.zip"), QStringLiteral("-"));
+    row("control character", QStringLiteral("a\tb.zip"), QStringLiteral("-"));
+    row("longer than a name may be", QString(256, QLatin1Char('a')), QStringLiteral("-"));
+    row("fallback made plain", QString(), QStringLiteral("Client-1.0_.._x.zip"),
+        QStringLiteral("Client-1.0/../x.zip"));
+    row("fallback naming a device", QString(), QStringLiteral("_aux.zip"), QStringLiteral("aux.zip"));
+}
+
+void tst_PathContainment::downloadFileNames()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, fallback);
+    QFETCH(QString, expected);
+    QCOMPARE(downloadFileName(path, fallback), expected);
 }
 
 void tst_PathContainment::linksOnTheWay()

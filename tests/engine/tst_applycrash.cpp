@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -111,9 +112,11 @@ QString notCurrent(const PackageCatalog &catalog, const QString &root, const Pay
 // Runs a real apply of `selection` in a child process, killed with SIGKILL as soon as `killNow`
 // says so. The exit code, or -1 when it was killed.
 int runApplyChild(const QString &repository, const QString &root, const QStringList &selection,
-    const std::function<bool(qint64 elapsedMs)> &killNow = {})
+    const std::function<bool(qint64 elapsedMs)> &killNow = {},
+    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess child;
+    child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QStringLiteral(VEXA_APPLY_CHILD),
         { repository + QStringLiteral("/catalog.json"), repository, root, selection.join(QLatin1Char(',')) });
@@ -139,6 +142,7 @@ private Q_SLOTS:
     void initTestCase();
     void killedApply_data();
     void killedApply();
+    void packageLeavesTheRecordOnceOnDisk();
     void fullDisk();
 
 private:
@@ -233,6 +237,45 @@ void tst_ApplyCrash::killedApply()
     QVERIFY2(notDone.isEmpty(), qPrintable(notDone));
     QCOMPARE(readTestFile(root + QStringLiteral("/notes/mine.txt")), QByteArray("the user's"));
     QCOMPARE(treeSnapshot(canary), canaryBefore);
+}
+
+// A package's files are on disk before the record stops naming it: otherwise a power cut could leave
+// zero-length files that nothing marks as unfinished. The file system shim logs the calls in order.
+void tst_ApplyCrash::packageLeavesTheRecordOnceOnDisk()
+{
+#ifndef VEXA_FILESYSTEM_SHIM
+    QSKIP("Logging file system calls needs LD_PRELOAD (Linux)");
+#else
+    QTemporaryDir work;
+    const QString root = work.filePath(QStringLiteral("root"));
+    QVERIFY(QDir().mkpath(root));
+    const QString log = work.filePath(QStringLiteral("calls.log"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(VEXA_FILESYSTEM_SHIM));
+    environment.insert(QStringLiteral("VEXA_TEST_FS_LOG"), log);
+    QCOMPARE(runApplyChild(repository(1), root, { AlphaId, GammaId, BetaId }, {}, environment), 0);
+
+    // Each write of the record after the first drops the package installed before it. A new file is
+    // linked into place, one that exists renamed over.
+    const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
+    const QRegularExpression recordWritten(QStringLiteral("^(rename .+|link .+|unlink) %1$")
+                                               .arg(QRegularExpression::escape(canonicalRoot
+                                                   + QLatin1Char('/') + PackagesInProgressRelativePath)));
+    const QStringList calls = QString::fromLocal8Bit(readTestFile(log)).split(QLatin1Char('\n'));
+    int writes = 0;
+    bool syncedSinceLastWrite = false;
+    for (const QString &call : calls) {
+        if (call == QStringLiteral("syncfs ") + canonicalRoot) {
+            syncedSinceLastWrite = true;
+        } else if (recordWritten.match(call).hasMatch()) {
+            QVERIFY2(writes == 0 || syncedSinceLastWrite, qPrintable(calls.join(QLatin1Char('\n'))));
+            ++writes;
+            syncedSinceLastWrite = false;
+        }
+    }
+    // One record per package, and its removal at the end.
+    QCOMPARE(writes, 4);
+#endif
 }
 
 // A small tmpfs holds the root, the download cache and the environment file. For every amount of free

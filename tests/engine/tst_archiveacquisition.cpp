@@ -142,6 +142,8 @@ void TestArchiveAcquisition::cacheFileNames_data()
         << QStringLiteral("pkg") << QStringLiteral("archives/") << QStringLiteral("pkg.zip");
     QTest::newRow("archive path names a parent")
         << QStringLiteral("pkg") << QStringLiteral("archives/..") << QStringLiteral("pkg.zip");
+    QTest::newRow("drive-relative name: sanitised id")
+        << QStringLiteral("pkg") << QStringLiteral("archives/C:qt.zip") << QStringLiteral("pkg.zip");
 }
 
 void TestArchiveAcquisition::cacheFileNames()

@@ -3,9 +3,11 @@
 #include "update/clientupdatehandoff.h"
 #include "update/clientversion.h"
 
+#include "release/failedupdate.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 #include "support/testreleasekey.h"
+#include "testzipwriter.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,6 +26,45 @@ QByteArray manifestOffering(const QString &version, const QString &archiveUrl)
 {
     return QJsonDocument(QJsonObject { { "version", version }, { "archive_url", archiveUrl } }).toJson();
 }
+
+// An installed client: the installer "Inst", its helper played by the argument recorder, a library, a
+// text file and the release record; and a release archive shipping the same entries.
+struct InstalledProgram
+{
+    QTemporaryDir sandbox;
+    QString directory = sandbox.filePath("program");
+    QString release = sandbox.filePath("release.zip");
+    QString record = sandbox.filePath("record.json");
+
+    bool prepare()
+    {
+        qputenv("VEXA_TEST_RECORD_FILE", record.toLocal8Bit());
+        return writeTestFile(directory + "/libshipped.so.6", "library")
+            && writeTestFile(directory + "/Inst", "") && writeTestFile(directory + "/readme.txt", "text")
+            && writeTestFile(directory + "/vexa-release.json",
+                R"({"entries": ["Inst", "Helper", "libshipped.so.6", "readme.txt", "vexa-release.json"]})")
+            && QFile::copy(VEXA_RECORDER_PROGRAM, directory + "/Helper")
+            && writeTestZip(release,
+                { testFile("Inst", "new"), testFile("Helper", "new"), testFile("libshipped.so.6", "new"),
+                    testFile("vexa-release.json", "{}") });
+    }
+    // Offers `version` in a manifest beside the program and tries the hand-off.
+    bool tryUpdate(const QString &version, QString &errorText, const QStringList &launchArguments = {},
+        QStringList *statuses = nullptr)
+    {
+        const QString manifest = sandbox.filePath("client-manifest.json");
+        if (!writeTestFile(manifest, manifestOffering(version, release)))
+            return false;
+        const ClientUpdateContext context { directory, { "Inst", "Helper" }, 4242, 5000, 5000 };
+        return tryStartClientUpdate(
+            context, manifest, launchArguments,
+            [statuses](const QString &headline, const QString &detail) {
+                if (statuses)
+                    *statuses << headline << detail;
+            },
+            errorText);
+    }
+};
 
 } // namespace
 
@@ -47,6 +88,8 @@ private Q_SLOTS:
     void handsOverToTheStagedHelper_data();
     void handsOverToTheStagedHelper();
     void noNewerClientNoHandOff();
+    void failedVersionIsNotHandedOffAgain();
+    void userFilesInTheProgramDirectoryStopTheHandOff();
 
 private:
     // "%R" stands for the test's temporary directory, "%S" for the loopback server.
@@ -76,6 +119,7 @@ void TestClientUpdate::initTestCase()
 void TestClientUpdate::cleanup()
 {
     qputenv("VEXA_CLIENT_UPDATE_URL", QByteArray());
+    QFile::remove(failedUpdateRecordPath());
 }
 
 void TestClientUpdate::manifestLocation_data()
@@ -273,6 +317,13 @@ void TestClientUpdate::archiveRetrieval_data()
     QTest::newRow("URL ending in /: the fallback name")
         << "%S/redirect/?to=/client.zip" << qint64(0) << QString() << QString()
         << "CompanyVexaInstallerClient-9.9.9.zip";
+    QTest::newRow("a drive-relative file name: the fallback name")
+        << "%S/redirect/C:client.zip?to=/client.zip" << qint64(0) << QString() << QString()
+        << "CompanyVexaInstallerClient-9.9.9.zip";
+    QTest::newRow("a body longer than published is cut one byte past it")
+        << "%S/client.zip" << qint64(100) << digest
+        << "Client update archive size mismatch for %W/client.zip: expected 100 bytes, got 101 bytes."
+        << QString();
     QTest::newRow("backslashes in the file name separate, too")
         << "%S/redirect/..%5C..%5Cclient.zip?to=/client.zip" << qint64(0) << QString() << QString()
         << "client.zip";
@@ -328,39 +379,27 @@ void TestClientUpdate::handsOverToTheStagedHelper()
     QFETCH(QStringList, launchArguments);
     QFETCH(QStringList, passedOn);
     // The argument recorder plays the helper, so the test sees exactly how it was started.
-    QTemporaryDir sandbox;
-    const QString program = sandbox.filePath("program");
-    QVERIFY(writeTestFile(program + "/libshipped.so.6", "library")
-        && writeTestFile(program + "/readme.txt", "text"));
-    QVERIFY(QFile::copy(VEXA_RECORDER_PROGRAM, program + "/Helper"));
-    const QString manifest = sandbox.filePath("client-manifest.json");
-    QVERIFY(writeTestFile(manifest, manifestOffering("9.9.9", m_root.filePath("client.zip"))));
-    qputenv("VEXA_TEST_RECORD_FILE", sandbox.filePath("record.json").toLocal8Bit());
-
-    const ClientUpdateContext context { program, { "Inst", "Helper" }, 4242, 5000, 5000 };
+    InstalledProgram program;
+    QVERIFY(program.prepare());
     QStringList statuses;
     QString errorText;
-    QVERIFY(tryStartClientUpdate(
-        context, sandbox.filePath("client-manifest.json"), launchArguments,
-        [&statuses](const QString &headline, const QString &detail) { statuses << headline << detail; },
-        errorText));
+    QVERIFY(program.tryUpdate("9.9.9", errorText, launchArguments, &statuses));
     QCOMPARE(errorText, QString());
     QCOMPARE(statuses,
         QStringList({ "Client update available...", "Updating from 1.0.0 to 9.9.9.",
             "Downloading client update 9.9.9...", "", "Applying client update...",
             "The installer will restart automatically when version 9.9.9 is ready." }));
 
-    QTRY_VERIFY(QFileInfo::exists(sandbox.filePath("record.json")));
-    const QJsonObject started
-        = QJsonDocument::fromJson(readTestFile(sandbox.filePath("record.json"))).object();
+    QTRY_VERIFY(QFileInfo::exists(program.record));
+    const QJsonObject started = QJsonDocument::fromJson(readTestFile(program.record)).object();
     const QString workspace = started.value("workingDirectory").toString();
     QVERIFY(QFileInfo(workspace).fileName().startsWith("vexa-installer-update-"));
     QCOMPARE(started.value("arguments").toVariant().toStringList(),
-        QStringList({ "--install-dir", program, "--archive", workspace + "/client.zip", "--relaunch-exe",
-            program + "/Inst", "--wait-pid", "4242" })
+        QStringList({ "--install-dir", program.directory, "--archive", workspace + "/release.zip",
+            "--relaunch-exe", program.directory + "/Inst", "--wait-pid", "4242" })
             + passedOn);
     QCOMPARE(
-        QDir(workspace).entryList(QDir::Files), QStringList({ "client.zip", "Helper", "libshipped.so.6" }));
+        QDir(workspace).entryList(QDir::Files), QStringList({ "Helper", "libshipped.so.6", "release.zip" }));
     QVERIFY(QFileInfo(workspace + "/Helper").isExecutable());
     QDir(workspace).removeRecursively();
 }
@@ -379,6 +418,41 @@ void TestClientUpdate::noNewerClientNoHandOff()
         QCOMPARE(errorText, QString());
         QCOMPARE(m_server->requestLog(), QStringList());
     }
+}
+
+// Until the helper has the new directory in place the handed-off version counts as failed: a later
+// start does not hand it off again, says so in one line, and offers the next newer version.
+void TestClientUpdate::failedVersionIsNotHandedOffAgain()
+{
+    InstalledProgram program;
+    QVERIFY(program.prepare());
+    QString errorText;
+    QVERIFY2(program.tryUpdate("9.9.9", errorText), qPrintable(errorText));
+    QTRY_VERIFY(QFileInfo::exists(program.record));
+    QVERIFY(QFile::remove(program.record));
+
+    QVERIFY(!program.tryUpdate("9.9.9", errorText));
+    QCOMPARE(errorText,
+        QString("Client update 9.9.9 failed on an earlier start and is not offered again; a newer version "
+                "will be."));
+    QVERIFY(program.tryUpdate("9.9.10", errorText));
+    QTRY_VERIFY(QFileInfo::exists(program.record));
+}
+
+void TestClientUpdate::userFilesInTheProgramDirectoryStopTheHandOff()
+{
+    InstalledProgram program;
+    QVERIFY(program.prepare());
+    QVERIFY(writeTestFile(program.directory + "/notes.txt", "mine"));
+    QString errorText;
+    QVERIFY(!program.tryUpdate("9.9.9", errorText));
+    QCOMPARE(errorText,
+        QString("The client update was skipped: the program directory %1 also holds notes.txt, which no "
+                "release of the installer placed there. Move them elsewhere to update.")
+            .arg(program.directory));
+    // Said once: the next start only notes the failed version.
+    QVERIFY(!program.tryUpdate("9.9.9", errorText));
+    QVERIFY(errorText.startsWith("Client update 9.9.9 failed on an earlier start"));
 }
 
 QTEST_GUILESS_MAIN(TestClientUpdate)

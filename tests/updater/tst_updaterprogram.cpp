@@ -1,3 +1,4 @@
+#include "release/failedupdate.h"
 #include "selfupdatesandbox.h"
 #include "support/testfiles.h"
 
@@ -11,7 +12,8 @@ using namespace vexa;
 
 namespace {
 
-// An installed client holding "old.txt", a release archive for it and a file recording the relaunch.
+// An installed client whose release recorded "old.txt", a release archive for it and a file recording
+// the relaunch.
 struct Installation
 {
     QTemporaryDir root;
@@ -19,19 +21,29 @@ struct Installation
     QString relaunchExe = install + "/CompanyVexaInstaller";
     QString archive = root.filePath("tmp/client.zip");
     QString record = root.filePath("relaunch.json");
+    QString release = root.filePath("release");
 
     // The release: "data/new.txt" and, unless left out, the argument recorder as the installer.
     bool prepare(const QStringList &extraEntries = {}, bool withInstaller = true)
     {
-        const QString release = root.filePath("release");
         QString errorText;
-        const bool ok = writeTestFile(install + "/old.txt", "old") && QDir().mkpath(root.filePath("tmp"))
-            && writeTestFile(release + "/data/new.txt", "new")
+        const bool ok = writeTestFile(install + "/old.txt", "old")
+            && writeTestFile(install + "/vexa-release.json",
+                R"({"entries": ["CompanyVexaInstaller", "data", "old.txt", "vexa-release.json"]})")
+            && QDir().mkpath(root.filePath("tmp")) && writeTestFile(release + "/data/new.txt", "new")
             && (!withInstaller || QFile::copy(VEXA_RECORDER_PROGRAM, release + "/CompanyVexaInstaller"))
             && writeZip(archive, QStringList { "--dir", release } + extraEntries, errorText);
         if (!errorText.isEmpty())
             qWarning() << errorText;
         return ok;
+    }
+
+    // Packs the release again as bsdtar (Windows' own tar) does when asked for "." of a directory.
+    bool packWithBsdtar()
+    {
+        QProcess bsdtar;
+        bsdtar.start("bsdtar", { "-a", "-c", "-f", archive, "-C", release, "." });
+        return QFile::remove(archive) && bsdtar.waitForFinished(30000) && bsdtar.exitCode() == 0;
     }
 
     QStringList arguments(const QString &waitPid = "0") const
@@ -92,6 +104,8 @@ private Q_SLOTS:
     void waitsForARunningInstaller();
     void failsAndKeepsTheClientWorking_data();
     void failsAndKeepsTheClientWorking();
+    void putsEachStepOnDiskBeforeTheNext_data();
+    void putsEachStepOnDiskBeforeTheNext();
 };
 
 void TestUpdaterProgram::linksQtCoreOnly_data()
@@ -118,8 +132,9 @@ void TestUpdaterProgram::updatesAndRelaunches_data()
     QTest::addColumn<QString>("waitPid"); // "ended": a process that has already exited
     QTest::addColumn<QStringList>("relaunchArguments");
     QTest::addColumn<QStringList>("expected");
-    // "absent", "old release"; "shared": with the user's own files; "link": a link to such a folder;
-    // "stuck": as "shared", but the user's folder "projects" cannot be moved.
+    // "absent", "old release"; "no record": a release from before the record, holding only the
+    // installer; "link": a link to a folder holding the old release; "bsdtar": the release packed with
+    // its top folder stored as "./"; "no exchange": as "old release" where names cannot be exchanged.
     QTest::addColumn<QString>("install");
     const QStringList skipFlag { "--skip-self-update" };
     QTest::newRow("first install, no arguments: the skip flag alone")
@@ -132,12 +147,14 @@ void TestUpdaterProgram::updatesAndRelaunches_data()
         << QStringList { "-c", "--skip-self-update", "x y" } << "old release";
     QTest::newRow("an installer that has already exited is not waited for")
         << VEXA_UPDATER_PROGRAM << "ended" << QStringList() << skipFlag << "old release";
-    QTest::newRow("a folder shared with the user's files keeps them; the release replaces its own")
-        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "shared";
-    QTest::newRow("a user's folder that cannot be moved keeps the old directory")
-        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "stuck";
+    QTest::newRow("a release from before the record, holding only its programs")
+        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "no record";
     QTest::newRow("an install directory that is a link: the folder it leads to keeps its files")
         << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "link";
+    QTest::newRow("a release packed by bsdtar, its top folder stored as ./")
+        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "bsdtar";
+    QTest::newRow("a file system that cannot exchange names: two renames")
+        << VEXA_UPDATER_PROGRAM << "0" << QStringList() << skipFlag << "no exchange";
 }
 
 void TestUpdaterProgram::updatesAndRelaunches()
@@ -151,28 +168,30 @@ void TestUpdaterProgram::updatesAndRelaunches()
     QVERIFY(client.prepare());
     if (install == "absent")
         QVERIFY(QDir(client.install).removeRecursively());
-    // The user's folder (~/bin, Downloads) that the installer was run from, or that its link leads to.
-    const QString linked = client.root.filePath("user");
+    if (install == "no record")
+        QVERIFY(QFile::remove(client.install + "/old.txt")
+            && QFile::remove(client.install + "/vexa-release.json")
+            && writeTestFile(client.relaunchExe, "old"));
+    const QString linked = client.root.filePath("linked");
     if (install == "link")
         QVERIFY(QDir().rename(client.install, linked) && QFile::link(linked, client.install));
-    const bool userFiles = install == "shared" || install == "stuck" || install == "link";
-    if (userFiles) {
-        QVERIFY(writeTestFile(client.install + "/notes.txt", "mine")
-            && writeTestFile(client.install + "/projects/a.txt", "a")
-            && writeTestFile(client.install + "/data/stale.txt", "old")
-            && writeTestFile(client.relaunchExe, "old"));
-    }
+    if (install == "bsdtar" && QStandardPaths::findExecutable("bsdtar").isEmpty())
+        QSKIP("bsdtar (libarchive-tools) packs the archive");
+    if (install == "bsdtar")
+        QVERIFY(client.packWithBsdtar());
     QProcess updater;
-    if (install == "stuck") {
-#ifndef VEXA_FAIL_RENAME_LIBRARY
-        QSKIP("Failing a rename needs LD_PRELOAD (Linux)");
+    if (install == "no exchange") {
+#ifndef VEXA_FILESYSTEM_SHIM
+        QSKIP("Refusing an exchange needs LD_PRELOAD (Linux)");
 #else
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("LD_PRELOAD", VEXA_FAIL_RENAME_LIBRARY);
-        environment.insert("VEXA_TEST_FAIL_RENAME", "projects");
+        environment.insert("LD_PRELOAD", VEXA_FILESYSTEM_SHIM);
+        environment.insert("VEXA_TEST_NO_EXCHANGE", "1");
         updater.setProcessEnvironment(environment);
 #endif
     }
+    // The installer records the version it hands off as failed; the helper clears it once it is done.
+    QVERIFY(recordFailedUpdate(client.install, "9.9.9"));
     if (waitPid == "ended") {
         QProcess ended;
         ended.start(VEXA_RECORDER_PROGRAM);
@@ -191,25 +210,19 @@ void TestUpdaterProgram::updatesAndRelaunches()
     QCOMPARE(
         QJsonDocument::fromJson(readTestFile(client.record)).object().value("workingDirectory").toString(),
         client.install);
-    // The release, its modes carried through the archive and its folders taken whole.
+    // Exactly the release, its modes carried through the archive; what the old release recorded and
+    // the new one does not ship went with the old directory.
+    QCOMPARE(QDir(client.install).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+        QStringList({ "CompanyVexaInstaller", "data" }));
     QCOMPARE(readTestFile(client.install + "/data/new.txt"), QByteArray("new"));
-    QVERIFY(!QFileInfo::exists(client.install + "/data/stale.txt"));
     QVERIFY(QFileInfo(client.relaunchExe).isExecutable() && readTestFile(client.relaunchExe) != "old");
-    // What the release does not ship stays beside it, the old release's own "old.txt" included; a
-    // folder behind a link keeps all it held. An entry that cannot move keeps the old directory.
-    QCOMPARE(QFileInfo::exists(client.install + "/old.txt"), install != "absent" && install != "link");
-    const QStringList leftOver
-        = QDir(client.root.path()).entryList({ ".vexa-installer-*" }, QDir::AllEntries | QDir::Hidden);
-    QCOMPARE(leftOver.size(), install == "stuck" ? 1 : 0);
-    if (userFiles) {
-        const QString userFolder = install == "link" ? linked : client.install;
-        const QString projects = install == "stuck" ? client.root.filePath(leftOver.first()) : userFolder;
-        QCOMPARE(readTestFile(userFolder + "/notes.txt") + readTestFile(projects + "/projects/a.txt"),
-            QByteArray("minea"));
-    }
+    QCOMPARE(failedUpdateVersion(client.install), QString());
+    // A folder behind a link keeps all it held; only the link was replaced.
     if (install == "link")
         QCOMPARE(QDir(linked).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-            QStringList({ "CompanyVexaInstaller", "data", "notes.txt", "old.txt", "projects" }));
+            QStringList({ "old.txt", "vexa-release.json" }));
+    QCOMPARE(QDir(client.root.path()).entryList({ ".vexa-installer-*" }, QDir::AllEntries | QDir::Hidden),
+        QStringList());
     QCOMPARE(
         QDir(client.root.filePath("tmp")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
@@ -237,52 +250,70 @@ void TestUpdaterProgram::waitsForARunningInstaller()
 
 void TestUpdaterProgram::failsAndKeepsTheClientWorking_data()
 {
-    QTest::addColumn<QStringList>("archiveEntries"); // "no-installer": the release lacks the installer
+    // "no-installer": the release lacks the installer; "user-file": the person keeps "notes.txt" in the
+    // install directory
+    QTest::addColumn<QStringList>("archiveEntries");
     QTest::addColumn<QString>("failRename"); // renames of names starting with this fail
+    QTest::addColumn<bool>("exchange"); // whether the file system can exchange two names
     QTest::addColumn<QString>("expected"); // in the message; %1: install directory, %2: relaunch executable
     QTest::addColumn<bool>("clientKept");
     QTest::newRow("incomplete command line")
-        << QStringList() << QString()
+        << QStringList() << QString() << true
         << "The updater did not receive a complete install directory, archive, and relaunch executable."
         << true;
-    QTest::newRow("archive entry climbing out with ../") << QStringList { "--entry", "../../../escaped.txt",
-        "x" } << QString() << "../../../escaped.txt" << true;
+    QTest::newRow("archive entry climbing out with ../")
+        << QStringList { "--entry", "../../../escaped.txt", "x" } << QString() << true
+        << "../../../escaped.txt" << true;
     QTest::newRow("absolute archive entry") << QStringList { "--entry", "/vexa-updater-absolute.txt", "x" }
-                                            << QString() << "/vexa-updater-absolute.txt" << true;
-    QTest::newRow("old directory cannot be moved away")
-        << QStringList() << "installed"
+                                            << QString() << true << "/vexa-updater-absolute.txt" << true;
+    QTest::newRow("the person's own file in the install directory: nothing is touched")
+        << QStringList { "user-file" } << QString() << true
+        << "The client update was skipped: the program directory %1 also holds notes.txt, which no release "
+           "of the installer placed there."
+        << true;
+    QTest::newRow("the exchange is refused")
+        << QStringList() << "installed" << true << "Failed to promote the staged installer directory into %1"
+        << true;
+    QTest::newRow("no exchange: the old directory cannot be moved away")
+        << QStringList() << "installed" << false
         << "Failed to move the current install directory out of the way: %1" << true;
-    QTest::newRow("promotion fails: the old directory comes back under its own name")
-        << QStringList() << ".vexa-installer-staged"
+    QTest::newRow("no exchange: promotion fails, the old directory comes back under its own name")
+        << QStringList() << ".vexa-installer-staged" << false
         << "Failed to promote the staged installer directory into %1" << true;
     QTest::newRow("relaunch target missing after the swap")
-        << QStringList { "no-installer" } << QString() << "Updated the client, but failed to relaunch %2."
-        << false;
+        << QStringList { "no-installer" } << QString() << true
+        << "Updated the client, but failed to relaunch %2." << false;
 }
 
 void TestUpdaterProgram::failsAndKeepsTheClientWorking()
 {
     QFETCH(QStringList, archiveEntries);
     QFETCH(QString, failRename);
+    QFETCH(bool, exchange);
     QFETCH(QString, expected);
     QFETCH(bool, clientKept);
     Installation client;
     const bool withInstaller = !archiveEntries.removeOne("no-installer");
+    const bool userFile = archiveEntries.removeOne("user-file");
     QVERIFY(client.prepare(archiveEntries, withInstaller));
+    if (userFile)
+        QVERIFY(writeTestFile(client.install + "/notes.txt", "mine"));
     QStringList arguments = client.arguments();
     if (QTest::currentDataTag() == QByteArray("incomplete command line"))
         arguments = arguments.mid(2);
     QProcess updater;
-    if (!failRename.isEmpty()) {
-#ifndef VEXA_FAIL_RENAME_LIBRARY
+    if (!failRename.isEmpty() || !exchange) {
+#ifndef VEXA_FILESYSTEM_SHIM
         QSKIP("Failing a rename needs LD_PRELOAD (Linux)");
 #else
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("LD_PRELOAD", VEXA_FAIL_RENAME_LIBRARY);
+        environment.insert("LD_PRELOAD", VEXA_FILESYSTEM_SHIM);
         environment.insert("VEXA_TEST_FAIL_RENAME", failRename);
+        environment.insert("VEXA_TEST_NO_EXCHANGE", exchange ? "0" : "1");
         updater.setProcessEnvironment(environment);
 #endif
     }
+    const auto installBefore = treeSnapshot(client.install);
 
     client.startUpdater(updater, VEXA_UPDATER_PROGRAM, arguments);
     QVERIFY(updater.waitForFinished(60000));
@@ -291,13 +322,84 @@ void TestUpdaterProgram::failsAndKeepsTheClientWorking()
     QVERIFY2(report.startsWith("Vexa Installer Update Failed\n"), qPrintable(report));
     QVERIFY2(report.contains(expected.replace("%1", client.install).replace("%2", client.relaunchExe)),
         qPrintable(report));
-    QVERIFY(QFileInfo::exists(client.install + "/old.txt"));
-    QCOMPARE(QFileInfo::exists(client.install + "/data/new.txt"), !clientKept);
+    if (clientKept)
+        QCOMPARE(treeSnapshot(client.install), installBefore);
+    else
+        QCOMPARE(readTestFile(client.install + "/data/new.txt"), QByteArray("new"));
     QCOMPARE(QDir(client.root.path()).entryList({ ".vexa-installer-backup*" }, QDir::Dirs | QDir::Hidden),
         QStringList());
+    if (userFile) {
+        QCOMPARE(QDir(client.root.path()).entryList({ ".vexa-installer-*" }, QDir::AllEntries | QDir::Hidden),
+            QStringList());
+    }
     QVERIFY(!QFileInfo::exists(client.root.filePath("escaped.txt")));
     QVERIFY(!QFileInfo::exists("/vexa-updater-absolute.txt"));
     QVERIFY(!QFileInfo::exists(client.record));
+}
+
+void TestUpdaterProgram::putsEachStepOnDiskBeforeTheNext_data()
+{
+    QTest::addColumn<bool>("exchange");
+    QTest::newRow("names exchanged in one step") << true;
+    QTest::newRow("two renames") << false;
+}
+
+// What a power cut can undo: the staged tree is on disk before the first rename, and the new name is
+// on disk before the old client is deleted. The file system shim logs the calls in the order made.
+void TestUpdaterProgram::putsEachStepOnDiskBeforeTheNext()
+{
+    QFETCH(bool, exchange);
+#ifndef VEXA_FILESYSTEM_SHIM
+    QSKIP("Logging file system calls needs LD_PRELOAD (Linux)");
+#else
+    Installation client;
+    QVERIFY(client.prepare());
+    const QString log = client.root.filePath("calls.log");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", VEXA_FILESYSTEM_SHIM);
+    environment.insert("VEXA_TEST_FS_LOG", log);
+    environment.insert("VEXA_TEST_NO_EXCHANGE", exchange ? "0" : "1");
+    QProcess updater;
+    updater.setProcessEnvironment(environment);
+    client.startUpdater(updater, VEXA_UPDATER_PROGRAM, client.arguments());
+    QVERIFY(updater.waitForFinished(60000));
+    QVERIFY2(updater.exitCode() == 0, updater.readAllStandardError().constData());
+
+    const QStringList calls = QString::fromLocal8Bit(readTestFile(log)).split('\n', Qt::SkipEmptyParts);
+    const QString parent = QFileInfo(client.root.path()).canonicalFilePath();
+    const QString install = parent + "/installed";
+    const auto find = [&calls](const QRegularExpression &pattern, qsizetype from = 0) {
+        for (qsizetype i = qMax<qsizetype>(from, 0); i < calls.size(); ++i) {
+            if (pattern.match(calls.at(i)).hasMatch())
+                return i;
+        }
+        return qsizetype(-1);
+    };
+    const QString staged = QRegularExpression::escape(parent + "/.vexa-installer-staged-") + "[^ /]+";
+    const qsizetype synced = find(QRegularExpression("^syncfs " + staged + "$"));
+    const qsizetype firstRename = find(QRegularExpression("^(rename|exchange) "));
+    QVERIFY2(synced >= 0 && synced < firstRename, qPrintable(calls.join('\n')));
+
+    // After an exchange the staged name holds the old client; after two renames the backup does.
+    QString old = staged;
+    qsizetype swapped = -1;
+    if (exchange) {
+        swapped = find(
+            QRegularExpression("^exchange " + staged + " " + QRegularExpression::escape(install) + "$"));
+    } else {
+        old = QRegularExpression::escape(parent + "/.vexa-installer-backup-") + "[^ /]+";
+        const qsizetype movedAway
+            = find(QRegularExpression("^rename " + QRegularExpression::escape(install) + " " + old + "$"));
+        swapped
+            = find(QRegularExpression("^rename " + staged + " " + QRegularExpression::escape(install) + "$"));
+        QVERIFY2(movedAway >= 0 && movedAway < swapped, qPrintable(calls.join('\n')));
+    }
+    QVERIFY2(swapped > synced, qPrintable(calls.join('\n')));
+    const qsizetype parentSynced
+        = find(QRegularExpression("^fsync " + QRegularExpression::escape(parent) + "$"), swapped);
+    const qsizetype oldDeleted = find(QRegularExpression("^(unlink|rmdir) " + old + "(/|$)"), swapped);
+    QVERIFY2(parentSynced > swapped && oldDeleted > parentSynced, qPrintable(calls.join('\n')));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestUpdaterProgram)
