@@ -86,6 +86,7 @@ bool downloadInto(UnsyncedSaveFile &file, const PackageDefinition &package, cons
         errorText = downloadTimedOutText(url);
         return false;
     case StreamDownloadResult::Failed:
+    case StreamDownloadResult::Refused:
         errorText = downloadFailureText(
             QStringLiteral("%1 from %2").arg(label, url.toString(QUrl::FullyEncoded)), result.reason);
         return false;
