@@ -149,6 +149,8 @@ try:
             time.sleep(0.1)
     curl_file = os.path.join(work, 'curl.zip')
     cache = os.path.join(work, 'cache')
+    # The archive cache lives inside the folder removed before every run, so each run downloads.
+    os.environ['XDG_CACHE_HOME'] = os.path.join(cache, 'xdg')
     compare(f'download + verify of {download_mb} MiB from loopback', 0.85,
             ('curl -o', lambda n: ['curl', '-s', '-o', curl_file, url], partial(remove, curl_file)),
             ours('acquireArchive', lambda program, n: [program, 'download', url, cache, digest, str(size)],

@@ -61,7 +61,7 @@ echo "archive: $size bytes"
 best_engine=
 for run in $(seq "$runs"); do
     rm -rf "$work/cache"; sync
-    seconds=$("$bench_archive" download "$base/packages/bench.zip" "$work/cache" "$digest" "$size" | sed -n 's/.*seconds=\([^ ]*\).*/\1/p')
+    seconds=$(XDG_CACHE_HOME="$work/cache/xdg" "$bench_archive" download "$base/packages/bench.zip" "$work/cache" "$digest" "$size" | sed -n 's/.*seconds=\([^ ]*\).*/\1/p')
     echo "acquireArchive run $run: $seconds s"
     if [[ -z $best_engine ]] || python3 -c "import sys; sys.exit(0 if $seconds < $best_engine else 1)"; then best_engine=$seconds; fi
 done
@@ -69,8 +69,9 @@ rm -rf "$work/cache"
 
 best_window=
 for run in $(seq "$runs"); do
-    rm -rf "$work/root" "$work/tmp"; mkdir -p "$work/tmp"; sync
-    report=$(env TMPDIR="$work/tmp" XDG_CONFIG_HOME="$work/config" VEXA_SKIP_ENV_UPDATE=1 QT_QPA_PLATFORM=offscreen \
+    # A fresh archive cache each time, so every run downloads.
+    rm -rf "$work/root" "$work/tmp" "$work/xdg-cache"; mkdir -p "$work/tmp"; sync
+    report=$(env TMPDIR="$work/tmp" XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/xdg-cache" VEXA_SKIP_ENV_UPDATE=1 QT_QPA_PLATFORM=offscreen \
         "$bench_apply" "$base/catalog.json" "$work/root")
     echo "window apply run $run:"
     sed 's/^/  /' <<< "$report"

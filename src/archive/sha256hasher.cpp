@@ -3,7 +3,12 @@
 #include <QFile>
 
 #if defined(VEXA_HAVE_OPENSSL_CRYPTO)
-#include <openssl/evp.h>
+// The one-call digest functions are deprecated in favour of EVP, whose state cannot be exported; the
+// state of these is a plain structure, and they run the same machine code.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
+
+#include <cstring>
 #else
 #include "platform/systemsha256.h"
 #endif
@@ -21,29 +26,39 @@ constexpr qint64 FileHashBlockSize = 2 * 1024 * 1024;
 
 struct Sha256Hasher::Backend
 {
-    Backend()
-        : context(EVP_MD_CTX_new())
-    {
-        start();
-    }
-    ~Backend() { EVP_MD_CTX_free(context); }
-    void start() { EVP_DigestInit_ex(context, EVP_sha256(), nullptr); }
+    Backend() { SHA256_Init(&context); }
     void add(QByteArrayView data)
     {
         if (!data.isEmpty())
-            EVP_DigestUpdate(context, data.data(), size_t(data.size()));
+            SHA256_Update(&context, data.data(), size_t(data.size()));
     }
     QByteArray finish()
     {
-        QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
-        unsigned int length = 0;
-        EVP_DigestFinal_ex(context, reinterpret_cast<unsigned char *>(digest.data()), &length);
-        digest.truncate(int(length));
-        start();
+        QByteArray digest(SHA256_DIGEST_LENGTH, Qt::Uninitialized);
+        SHA256_Final(reinterpret_cast<unsigned char *>(digest.data()), &context);
+        SHA256_Init(&context);
         return digest;
     }
+    // Tagged with the structure's size, so that a state from a build with another layout is refused.
+    QByteArray save() const
+    {
+        return stateTag() + QByteArray(reinterpret_cast<const char *>(&context), sizeof context);
+    }
+    bool restore(const QByteArray &state)
+    {
+        const QByteArray tag = stateTag();
+        if (state.size() != tag.size() + qsizetype(sizeof context) || !state.startsWith(tag))
+            return false;
+        SHA256_CTX restored;
+        std::memcpy(&restored, state.constData() + tag.size(), sizeof restored);
+        if (restored.md_len != SHA256_DIGEST_LENGTH || restored.num >= SHA256_CBLOCK)
+            return false;
+        context = restored;
+        return true;
+    }
+    static QByteArray stateTag() { return "openssl-sha256/" + QByteArray::number(sizeof(SHA256_CTX)) + '/'; }
 
-    EVP_MD_CTX *context;
+    SHA256_CTX context;
 };
 
 #else
@@ -52,6 +67,8 @@ struct Sha256Hasher::Backend
 {
     void add(QByteArrayView data) { hash.addData(data); }
     QByteArray finish() { return hash.result(); }
+    QByteArray save() const { return {}; }
+    bool restore(const QByteArray &) { return false; }
 
     SystemSha256 hash;
 };
@@ -77,6 +94,16 @@ QByteArray Sha256Hasher::result()
 QString Sha256Hasher::hexResult()
 {
     return QString::fromLatin1(result().toHex());
+}
+
+QByteArray Sha256Hasher::saveState() const
+{
+    return m_backend->save();
+}
+
+bool Sha256Hasher::restoreState(const QByteArray &state)
+{
+    return m_backend->restore(state);
 }
 
 QString sha256OfFile(const QString &path, QString &errorText)

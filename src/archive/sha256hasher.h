@@ -25,6 +25,13 @@ public:
     // The digest as 64 lowercase hex characters; the hasher starts over afterwards.
     QString hexResult();
 
+    // The running state, so that a hash over a file that grows across runs of the program need not
+    // read the bytes it has seen again. Empty where the implementation cannot export it (the
+    // platform's own); restoreState() takes only what saveState() of this build gave and is false
+    // for anything else, leaving the hasher as it was.
+    QByteArray saveState() const;
+    bool restoreState(const QByteArray &state);
+
 private:
     struct Backend;
     std::unique_ptr<Backend> m_backend;

@@ -4,6 +4,7 @@
 #include "archive/directorycopy.h"
 #include "archive/pathcontainment.h"
 #include "engine/archiveacquisition.h"
+#include "engine/archivecache.h"
 #include "engine/manifestfiles.h"
 #include "engine/packagesinprogress.h"
 #include "engine/packageverification.h"
@@ -179,8 +180,8 @@ bool deletePackage(
 }
 
 bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase, const QString &root,
-    const PackageDefinition &package, const QString &cacheDirectory, QString &errorText,
-    const ProgressCallback &progress)
+    const PackageDefinition &package, const QString &cacheDirectory, QSet<QString> &usedArchives,
+    QString &errorText, const ProgressCallback &progress)
 {
     const QString label = displayLabel(package);
     // The package only reads as present once its markers exist, so they are written last.
@@ -203,8 +204,10 @@ bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase
             report(progress, QStringLiteral("Downloading %1...").arg(label));
         QString archivePath;
         if (!acquireArchive(
-                catalog, repositoryBase, package, cacheDirectory, archivePath, errorText, progress)
-            || !extractArchive(archivePath, root, errorText, writeLast))
+                catalog, repositoryBase, package, cacheDirectory, archivePath, errorText, progress))
+            return false;
+        usedArchives.insert(QFileInfo(archivePath).absoluteFilePath());
+        if (!extractArchive(archivePath, root, errorText, writeLast))
             return false;
     }
     return verifyPackageState(root, package, true, errorText);
@@ -282,6 +285,27 @@ QStringList installSequence(const PackageCatalog &catalog, const QString &root, 
     return catalog.topologicalOrder(ids);
 }
 
+// Removes the apply's own download folder when the apply ends, whatever the outcome: its archives have
+// no digest to be found again by. Those with one stay in the archive cache.
+class DownloadFolderRemoval
+{
+public:
+    explicit DownloadFolderRemoval(const QString &path)
+        : m_path(path)
+    { }
+    ~DownloadFolderRemoval()
+    {
+        QString errorText;
+        if (!removePath(m_path, errorText))
+            qWarning().noquote() << errorText;
+    }
+    DownloadFolderRemoval(const DownloadFolderRemoval &) = delete;
+    DownloadFolderRemoval &operator=(const DownloadFolderRemoval &) = delete;
+
+private:
+    QString m_path;
+};
+
 } // namespace
 
 QString newDownloadCacheDirectory()
@@ -312,6 +336,8 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
         return false;
     }
     const QString cacheDirectory = newDownloadCacheDirectory();
+    const DownloadFolderRemoval removeDownloads(cacheDirectory);
+    QSet<QString> usedArchives;
 
     if (!checkPlanPaths(catalog, repositoryBase, root, plan, errorText))
         return false;
@@ -347,7 +373,8 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
             return false;
         report(progress, QStringLiteral("Installing %1...").arg(displayLabel(*package)));
         if (!record.add({ id }, errorText)
-            || !installPackage(catalog, repositoryBase, root, *package, cacheDirectory, errorText, progress))
+            || !installPackage(
+                catalog, repositoryBase, root, *package, cacheDirectory, usedArchives, errorText, progress))
             return false;
         record.complete(id, package->owned_paths);
     }
@@ -363,9 +390,8 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
     if (!publishRootVariable(root, plan.target.isEmpty(), errorText))
         return false;
 
-    QString cacheError;
-    if (!removePath(cacheDirectory, cacheError))
-        qWarning().noquote() << cacheError;
+    // Only after a success: a failed apply keeps everything it fetched for the next one.
+    trimArchiveCacheAfterApply(usedArchives);
     return true;
 }
 

@@ -8,11 +8,12 @@
 
 namespace vexa {
 
-// Downloads of one apply go to <temporary directory>/company-vexa-installer-cache/<uuid>.
+// Downloads of archives without a digest go to <temporary directory>/company-vexa-installer-cache/<uuid>,
+// one folder per apply; those with one go through the archive cache (archivecache.h).
 inline const QString DownloadCacheParentName = QStringLiteral("company-vexa-installer-cache");
 
-// A fresh download cache directory for one apply, so no two applies share downloads. The directory is
-// only named here; it is created when the first archive is downloaded.
+// A fresh download folder for one apply. It is only named here, created when the first archive is
+// downloaded into it and removed when the apply ends, successful or not.
 QString newDownloadCacheDirectory();
 
 // Carries the plan out on the root: removals (dependents first), deletion of the old versions of
@@ -20,7 +21,8 @@ QString newDownloadCacheDirectory();
 // each verified against the package's required files; then the manifest files, a final verification
 // and VEXA_ROOT. Progress lines: "Removing %1...", "Upgrading %1...", "Installing %1...",
 // "Downloading %1...", "Downloading %1 (%2%)", "Downloaded %1.". Stops at the first failure with one
-// message and undoes nothing; the download cache stays behind for inspection then.
+// message and undoes nothing; what it fetched into the archive cache stays there for the next apply.
+// After a success the archive cache is trimmed to its cap, sparing the archives this apply used.
 //
 // A package the plan keeps that was complete before the apply but lost files to the deletions (it
 // lives inside the directory of a package being upgraded or removed) is installed again in the

@@ -1,7 +1,9 @@
 #include "engine/archiveacquisition.h"
 
 #include "archive/pathcontainment.h"
-#include "net/httpreply.h"
+#include "engine/archivecache.h"
+#include "engine/archivedownload.h"
+#include "engine/cacheddownload.h"
 #include "net/remotesource.h"
 #include "net/streamdownload.h"
 #include "platform/savefile.h"
@@ -20,18 +22,6 @@ QString withForwardSlashes(QString path)
 {
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return path;
-}
-
-QString sizeMismatchMessage(const PackageDefinition &package, qint64 expected, qint64 actual)
-{
-    return QStringLiteral("Downloaded size mismatch for %1. Expected %2 bytes, got %3 bytes.")
-        .arg(displayLabel(package), QString::number(expected), QString::number(actual));
-}
-
-QString digestMismatchMessage(const PackageDefinition &package, const QString &actual)
-{
-    return QStringLiteral("SHA-256 mismatch for %1. Expected %2, got %3.")
-        .arg(displayLabel(package), package.sha256, actual);
 }
 
 QUrl downloadUrl(const PackageDefinition &package, const QString &repositoryBase)
@@ -64,47 +54,17 @@ bool downloadInto(UnsyncedSaveFile &file, const PackageDefinition &package, cons
             hasher->addData(block);
         return file.write(block) == block.size();
     };
-    const QString label = displayLabel(package);
-    PercentCallback percent;
-    if (progress) {
-        percent = [&](int percentage) {
-            progress(QStringLiteral("Downloading %1 (%2%)").arg(label, QString::number(percentage)));
-        };
-    }
     StreamDownloadOptions options;
     options.maxBytes = package.size_bytes;
     options.inactivityTimeoutMs = inactivityTimeoutMs;
-    const StreamDownloadResult result = streamDownload(url, sink, options, percent);
-
-    switch (result.outcome) {
-    case StreamDownloadResult::SinkFailed:
-        errorText = QStringLiteral("Failed to write the downloaded archive for %1.").arg(label);
-        return false;
-    case StreamDownloadResult::TooLarge:
-        errorText = sizeMismatchMessage(package, package.size_bytes, result.receivedBytes);
-        return false;
-    case StreamDownloadResult::TimedOut:
-        errorText = downloadTimedOutText(url);
-        return false;
-    case StreamDownloadResult::Failed:
-        errorText = downloadFailureText(
-            QStringLiteral("%1 from %2").arg(label, url.toString(QUrl::FullyEncoded)), result.reason);
-        return false;
-    case StreamDownloadResult::Completed:
-        break;
-    }
-    if (hasher) {
-        const QString digest = hasher->hexResult();
-        if (digest.compare(package.sha256, Qt::CaseInsensitive) != 0) {
-            errorText = digestMismatchMessage(package, digest);
-            return false;
-        }
-    }
-    if (package.size_bytes >= 1 && package.size_bytes != result.receivedBytes) {
-        errorText = sizeMismatchMessage(package, package.size_bytes, result.receivedBytes);
+    const StreamDownloadResult result
+        = streamDownload(url, sink, options, downloadPercentLines(package, progress));
+    if (result.outcome != StreamDownloadResult::Completed) {
+        errorText = transferFailureText(package, url, result);
         return false;
     }
-    return true;
+    return checkArchiveDigestAndSize(
+        package, hasher ? hasher->hexResult() : QString(), result.receivedBytes, errorText);
 }
 
 } // namespace
@@ -140,14 +100,14 @@ bool verifyArchive(const PackageDefinition &package, const QString &archivePath,
             return false;
         }
         if (digest.compare(package.sha256, Qt::CaseInsensitive) != 0) {
-            errorText = digestMismatchMessage(package, digest);
+            errorText = digestMismatchText(package, digest);
             return false;
         }
     }
     if (package.size_bytes > 0) {
         const qint64 actual = QFileInfo(archivePath).size();
         if (actual != package.size_bytes) {
-            errorText = sizeMismatchMessage(package, package.size_bytes, actual);
+            errorText = sizeMismatchText(package, actual);
             return false;
         }
     }
@@ -184,6 +144,19 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
         return verifyArchive(package, archivePath, errorText);
     }
 
+    if (isCacheableArchive(package)) {
+        switch (fetchThroughArchiveCache(
+            package, url, archiveCacheDirectory(), archivePath, errorText, progress, inactivityTimeoutMs)) {
+        case CachedFetch::Fetched:
+            return true;
+        case CachedFetch::Failed:
+            return false;
+        case CachedFetch::CacheUnavailable:
+            // Fetched as an archive without a digest is, into the apply's own folder.
+            break;
+        }
+    }
+
     QString targetPath;
     if (!prepareDownloadTarget(downloadCacheDirectory, package, targetPath, errorText))
         return false;
@@ -201,7 +174,7 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
     if (!ok) {
         file.cancelWriting();
     } else if (!file.commit()) {
-        errorText = QStringLiteral("Failed to commit the downloaded archive for %1.").arg(label);
+        errorText = archiveCommitFailureText(package);
         ok = false;
     }
     if (!ok) {
@@ -210,8 +183,7 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
         QFile::remove(targetPath);
         return false;
     }
-    if (progress)
-        progress(QStringLiteral("Downloaded %1.").arg(label));
+    reportDownloaded(package, progress);
     return true;
 }
 

@@ -10,9 +10,12 @@
 
 namespace vexa {
 
-// Finds the package's archive in the local repository or downloads it into the cache directory, and
-// checks it against the catalog's digest and size. On true `archivePath` names a verified archive; on
-// false the error text holds one message and no partial download is left at the archive path.
+// Finds the package's archive in the local repository (used where it is) or downloads it, and checks
+// it against the catalog's digest and size. An archive with a digest goes through the archive cache,
+// where it may already be and where a download that stopped is continued (cacheddownload.h); one
+// without, or one the cache cannot take, is downloaded into `downloadCacheDirectory`. On true
+// `archivePath` names a verified archive; on false the error text holds one message and no partial
+// download is left at the archive path.
 // Progress lines: "Downloading %1 (%2%)" once per whole percent when the size is known, then
 // "Downloaded %1.".
 bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase,

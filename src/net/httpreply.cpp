@@ -11,6 +11,16 @@ QNetworkRequest downloadRequest(const QUrl &url)
     return request;
 }
 
+ResponseHead responseHead(const QNetworkReply &reply)
+{
+    ResponseHead head;
+    head.status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    head.etag = reply.rawHeader("ETag").trimmed();
+    head.lastModified = reply.rawHeader("Last-Modified").trimmed();
+    head.contentRange = reply.rawHeader("Content-Range").trimmed();
+    return head;
+}
+
 bool downloadSucceeded(const QNetworkReply &reply, qint64 receivedBytes, QString &reason)
 {
     if (reply.error() != QNetworkReply::NoError) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QNetworkRequest>
 #include <QString>
 #include <QUrl>
@@ -12,6 +13,18 @@ namespace vexa {
 
 // A GET request for `url` that follows redirects, except one leading from https to http.
 QNetworkRequest downloadRequest(const QUrl &url);
+
+// The parts of an answer's head that say which bytes of which version of a resource it carries.
+struct ResponseHead
+{
+    int status = 0; // 0 when the reply carries no HTTP status
+    QByteArray etag;
+    QByteArray lastModified;
+    QByteArray contentRange;
+};
+
+// Read as soon as the reply's head has arrived, before its body is used.
+ResponseHead responseHead(const QNetworkReply &reply);
 
 // How a finished download went, decided the same way for every download: it fails on the reply's
 // network error, on a body that ended before its announced length (`receivedBytes` is what arrived),

@@ -33,6 +33,7 @@ public:
     StreamDownloadResult run(const QUrl &url);
 
 private:
+    bool acceptHead();
     void drain();
     void reportProgress(qint64 received, qint64 total);
     void stop(StreamDownloadResult::Outcome outcome);
@@ -46,6 +47,9 @@ private:
     // each time and cost a page fault per page, more than the copy itself.
     QByteArray m_block;
     qint64 m_received = 0;
+    // Where in the resource the body starts.
+    qint64 m_offset = 0;
+    enum { HeadPending, HeadAccepted } m_headState = HeadPending;
     int m_lastPercentage = -1;
     bool m_stopped = false;
     StreamDownloadResult::Outcome m_stopOutcome = StreamDownloadResult::Failed;
@@ -58,34 +62,62 @@ void StreamTransfer::stop(StreamDownloadResult::Outcome outcome)
     m_reply->abort();
 }
 
+bool StreamTransfer::acceptHead()
+{
+    if (m_headState == HeadAccepted)
+        return true;
+    if (m_stopped)
+        return false;
+    m_headState = HeadAccepted;
+    if (!m_options.headCheck)
+        return true;
+    m_offset = m_options.headCheck(responseHead(*m_reply));
+    if (m_offset < 0) {
+        m_offset = 0;
+        stop(StreamDownloadResult::Refused);
+        return false;
+    }
+    // The check may take a while (a hash brought up to date over the bytes held); the server was not
+    // silent meanwhile.
+    m_inactivity.start(m_options.inactivityTimeoutMs);
+    // A continued download shows where it stands before the first new byte arrives.
+    if (m_offset > 0)
+        reportProgress(0, m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong());
+    return true;
+}
+
 void StreamTransfer::drain()
 {
     while (!m_stopped && m_reply->isOpen() && m_reply->bytesAvailable() > 0) {
+        if (!acceptHead())
+            return;
         qint64 size = m_reply->read(m_block.data(), m_block.size());
         if (size <= 0)
             return;
         if (m_options.maxBytes > 0)
-            size = qMax(qint64(0), qMin(size, m_options.maxBytes + 1 - m_received));
+            size = qMax(qint64(0), qMin(size, m_options.maxBytes + 1 - m_offset - m_received));
         if (!m_sink(QByteArrayView(m_block.constData(), size))) {
             stop(StreamDownloadResult::SinkFailed);
             return;
         }
         m_received += size;
         m_inactivity.start(m_options.inactivityTimeoutMs);
-        if (m_options.maxBytes > 0 && m_received > m_options.maxBytes)
+        if (m_options.maxBytes > 0 && m_offset + m_received > m_options.maxBytes)
             stop(StreamDownloadResult::TooLarge);
     }
 }
 
 void StreamTransfer::reportProgress(qint64 received, qint64 total)
 {
-    if (!m_percent || total <= 0)
+    // Before the head is accepted it is not known where the body starts.
+    if (!m_percent || total <= 0 || m_headState != HeadAccepted)
         return;
     // Qt reports the received count as the total once a transfer of unknown size has ended; that is
     // no known total, and a lone "100%" would only look like a download that had one.
     if (!m_reply->header(QNetworkRequest::ContentLengthHeader).isValid())
         return;
-    const int percentage = int(qBound(qint64(0), received * 100 / total, qint64(100)));
+    const int percentage
+        = int(qBound(qint64(0), (m_offset + received) * 100 / (m_offset + total), qint64(100)));
     if (percentage == m_lastPercentage)
         return;
     m_lastPercentage = percentage;
@@ -97,7 +129,13 @@ StreamDownloadResult StreamTransfer::run(const QUrl &url)
     QNetworkAccessManager manager;
     QEventLoop loop;
     m_inactivity.setSingleShot(true);
-    m_reply = manager.get(downloadRequest(url));
+    m_offset = m_options.startOffset;
+    if (!m_options.headCheck)
+        m_headState = HeadAccepted;
+    QNetworkRequest request = downloadRequest(url);
+    for (const auto &[name, value] : m_options.requestHeaders)
+        request.setRawHeader(name, value);
+    m_reply = manager.get(request);
     m_reply->setReadBufferSize(DownloadReadBufferSize);
     QObject::connect(m_reply, &QIODevice::readyRead, m_reply, [this] { drain(); });
     QObject::connect(m_reply, &QNetworkReply::downloadProgress, m_reply,
@@ -111,6 +149,8 @@ StreamDownloadResult StreamTransfer::run(const QUrl &url)
     m_inactivity.stop();
 
     drain();
+    // An answer without a body still has its head checked.
+    acceptHead();
     StreamDownloadResult result;
     const bool succeeded = downloadSucceeded(*m_reply, m_received, result.reason);
     m_reply->disconnect();
@@ -118,6 +158,7 @@ StreamDownloadResult StreamTransfer::run(const QUrl &url)
     m_reply = nullptr;
 
     result.receivedBytes = m_received;
+    result.bodyOffset = m_offset;
     // A stop we made has already said what went wrong; the reply only knows it was aborted.
     if (m_stopped)
         result.outcome = m_stopOutcome;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "net/httpreply.h"
+#include "net/rangerequest.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QUrl>
@@ -16,22 +19,38 @@ constexpr int DownloadInactivityTimeoutMs = 120000;
 using BlockSink = std::function<bool(QByteArrayView block)>;
 // Receives the whole percentage of a transfer whose length the server announced, once per change.
 using PercentCallback = std::function<void(int percentage)>;
+// Sees the answer's head before the first byte of its body reaches the sink (or once the reply ends,
+// for an answer without one) and returns where in the resource the body starts: the start offset when
+// the server sent the rest, 0 when it sent the whole resource. Below 0 refuses the answer, which ends
+// the download as Refused.
+using HeadCheck = std::function<qint64(const ResponseHead &head)>;
 
 struct StreamDownloadOptions
 {
-    // Above 0: the body is cut one byte past this many bytes, enough to know it is too large, so a
-    // server that sends no length (or a wrong one) cannot fill the disk.
+    // Above 0: the resource is cut one byte past this many bytes (those held before the body count
+    // too), enough to know it is too large, so a server that sends no length (or a wrong one) cannot
+    // fill the disk.
     qint64 maxBytes = 0;
     int inactivityTimeoutMs = DownloadInactivityTimeoutMs;
+    // Sent with the request, such as those of resumableRequestHeaders().
+    RequestHeaders requestHeaders;
+    // Bytes of the resource held from an earlier download that the body is asked to continue. The
+    // percentages count them as received and add them to the announced length; the head check may
+    // set them back to 0.
+    qint64 startOffset = 0;
+    HeadCheck headCheck;
 };
 
 struct StreamDownloadResult
 {
-    enum Outcome { Completed, SinkFailed, TimedOut, TooLarge, Failed };
+    enum Outcome { Completed, SinkFailed, TimedOut, TooLarge, Failed, Refused };
     Outcome outcome = Failed;
     // For Failed: the text that follows "Failed to download <what>: ".
     QString reason;
+    // Body bytes handed to the sink.
     qint64 receivedBytes = 0;
+    // Where in the resource the body started (the start offset, or what the head check returned).
+    qint64 bodyOffset = 0;
 };
 
 // Streams the body of a GET for `url` into `sink` block by block, so a body of any size needs no memory

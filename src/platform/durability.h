@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDevice>
 #include <QString>
 #include <QStringList>
 
@@ -15,5 +16,10 @@ bool syncDirectory(const QString &directory);
 // Windows: FlushFileBuffers on each file below the paths; other systems: fsync of each file. Paths that
 // do not exist are skipped. False when the system reports that something could not be written.
 bool syncWrittenTrees(const QString &base, const QStringList &paths);
+
+// Waits until the bytes written to the open file are on the disk, so that a record naming them can
+// be trusted after a power cut. The file must be unbuffered or flushed. False when the system says
+// the bytes did not get there.
+bool syncFileData(QFileDevice &file);
 
 } // namespace vexa

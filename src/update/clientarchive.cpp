@@ -86,6 +86,7 @@ bool streamRemoteArchive(const ClientUpdateManifest &manifest, UnsyncedSaveFile 
         errorText = downloadTimedOutText(url);
         return false;
     case StreamDownloadResult::Failed:
+    case StreamDownloadResult::Refused:
         errorText = downloadFailureText(url.toString(QUrl::FullyEncoded), result.reason);
         return false;
     case StreamDownloadResult::TooLarge:

@@ -199,6 +199,7 @@ std::unique_ptr<InstallerController> standardController(
 
 ServedSampleRepository::ServedSampleRepository(TestHttpServer::Scheme scheme)
     : m_server(m_dir.path(), scheme)
+    , m_cacheHome("XDG_CACHE_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("xdg-cache"))))
 { }
 
 QString ServedSampleRepository::archive(const QString &fileName) const

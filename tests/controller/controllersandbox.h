@@ -3,6 +3,7 @@
 #include "catalog/packagecatalog.h"
 #include "controller/installercontroller.h"
 #include "engine/installedstate.h"
+#include "support/testenvironment.h"
 #include "support/testhttpserver.h"
 
 #include <QJsonObject>
@@ -83,7 +84,8 @@ private:
 
 // The sample repository of examples/ served by the loopback test server: its catalog, whose
 // repository_base_url sends every archive through the server's drip path (1 KiB every 100 ms, so an
-// apply can be watched while it downloads), and its archives, which a test may replace.
+// apply can be watched while it downloads), and its archives, which a test may replace. While it
+// exists, the archive cache (XDG_CACHE_HOME) is a fresh folder of its own.
 class ServedSampleRepository
 {
 public:
@@ -94,10 +96,12 @@ public:
     QString archive(const QString &fileName) const;
     // A controller over the served catalog, as start-up creates it, moved to `root` and refreshed.
     std::unique_ptr<InstallerController> makeController(const QString &root) const;
+    TestHttpServer &server() { return m_server; }
 
 private:
     QTemporaryDir m_dir;
     TestHttpServer m_server;
+    ScopedEnvironmentVariable m_cacheHome;
 };
 
 // A controller over standardPackages() in `sandbox`, whose root holds the `installed` packages with

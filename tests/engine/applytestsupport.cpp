@@ -31,6 +31,7 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as archive:
 EnvironmentSandbox::EnvironmentSandbox(bool skipEnvironmentUpdate)
     : m_tmp("TMPDIR", QFile::encodeName(tempDirectory()))
     , m_config("XDG_CONFIG_HOME", QFile::encodeName(configDirectory()))
+    , m_cache("XDG_CACHE_HOME", QFile::encodeName(m_base.filePath(QStringLiteral("cache"))))
     , m_skip("VEXA_SKIP_ENV_UPDATE", skipEnvironmentUpdate ? std::optional<QByteArray>("1") : std::nullopt)
 {
     QDir().mkpath(tempDirectory());

@@ -12,8 +12,9 @@
 
 namespace vexa {
 
-// Points TMPDIR and XDG_CONFIG_HOME at fresh temporary directories for one test function and sets
-// VEXA_SKIP_ENV_UPDATE as asked; everything is restored when the object goes away.
+// Points TMPDIR, XDG_CONFIG_HOME and XDG_CACHE_HOME (the archive cache) at fresh temporary directories
+// for one test function and sets VEXA_SKIP_ENV_UPDATE as asked; everything is restored when the object
+// goes away.
 class EnvironmentSandbox
 {
 public:
@@ -31,6 +32,7 @@ private:
     QTemporaryDir m_base;
     ScopedEnvironmentVariable m_tmp;
     ScopedEnvironmentVariable m_config;
+    ScopedEnvironmentVariable m_cache;
     ScopedEnvironmentVariable m_skip;
 };
 

@@ -278,7 +278,7 @@ void tst_ApplyCrash::packageLeavesTheRecordOnceOnDisk()
 #endif
 }
 
-// A small tmpfs holds the root, the download cache and the environment file. For every amount of free
+// A small tmpfs holds the root, the archive cache and the environment file. For every amount of free
 // space from nothing up to enough, the apply either succeeds or fails with the message of the write
 // that did not fit, never leaves a short manifest, and an apply with space again completes the root.
 void tst_ApplyCrash::fullDisk()
@@ -304,6 +304,7 @@ void tst_ApplyCrash::fullDisk()
     const ScopedEnvironmentVariable tmp("TMPDIR", QFile::encodeName(fs + QStringLiteral("/tmp")));
     const ScopedEnvironmentVariable config(
         "XDG_CONFIG_HOME", QFile::encodeName(fs + QStringLiteral("/config")));
+    const ScopedEnvironmentVariable cache("XDG_CACHE_HOME", QFile::encodeName(fs + QStringLiteral("/cache")));
     const ScopedEnvironmentVariable skip("VEXA_SKIP_ENV_UPDATE", std::nullopt);
 
     const QString root = fs + QStringLiteral("/root");

@@ -1,6 +1,7 @@
 #include "applytestsupport.h"
 #include "catalog/packagecatalog.h"
 #include "engine/applytransaction.h"
+#include "engine/archivecache.h"
 #include "engine/changeplan.h"
 #include "engine/manifestfiles.h"
 #include "engine/packageverification.h"
@@ -94,7 +95,7 @@ private Q_SLOTS:
     void installBase_data();
     void installBase();
     void installFromHttp();
-    void failedDownloadKeepsCache();
+    void failedApplyKeepsWhatItFetched();
     void installOrderAndRemovalOrder();
     void upgradeUsesRecordedOwnedPaths();
     void upgradeWithSurvivingMarkerFails();
@@ -270,30 +271,49 @@ void tst_ApplyTransaction::installFromHttp()
     QVERIFY(!inspectRoot(catalog, root()).needsRepair);
 }
 
-void tst_ApplyTransaction::failedDownloadKeepsCache()
+void tst_ApplyTransaction::failedApplyKeepsWhatItFetched()
 {
     EnvironmentSandbox sandbox;
     TestRepository repository(repositoryDirectory());
-    QJsonObject entry = baseEntry();
-    entry.insert(QStringLiteral("sha256"), QString(64, QLatin1Char('a')));
-    QVERIFY(repository.addArchivePackage(entry, baseFiles()));
-    QVERIFY(repository.addArchivePackage(appEntry(), appFiles()));
+    // Base has no digest, so it is fetched into the apply's own folder; App's archive goes through the
+    // archive cache, and the server cuts every body after `cut` bytes, which only App's exceeds.
+    QJsonObject withoutDigest = baseEntry();
+    withoutDigest.insert(QStringLiteral("sha256"), QString());
+    QVERIFY(repository.addArchivePackage(withoutDigest, baseFiles()));
+    FileMap files = appFiles();
+    files.insert(QStringLiteral("app/blob.bin"), seededRandomBytes(200000, 5));
+    QVERIFY(repository.addArchivePackage(appEntry(), files));
     PackageCatalog catalog;
     QVERIFY(repository.load(catalog));
+    const qint64 appSize = catalog.findPackage(AppId)->size_bytes;
+    const qint64 cut = 100000;
+    QVERIFY(appSize > cut && catalog.findPackage(BaseId)->size_bytes < cut);
 
     TestHttpServer server(repositoryDirectory());
     QVERIFY2(server.start(), qPrintable(server.errorString()));
+    const QString base = server.baseUrl() + QLatin1Char('/');
+    server.setCutAfter(cut);
     QStringList lines;
     QString error;
-    QVERIFY(!applyAndCollect(
-        catalog, server.baseUrl() + QLatin1Char('/'), planFor(catalog, root(), { AppId }), lines, error));
-    QVERIFY2(error.startsWith(QStringLiteral("SHA-256 mismatch for Base [iv1]. Expected aaaa")),
-        qPrintable(error));
-    QCOMPARE(lines.first(), QStringLiteral("Installing Base [iv1]..."));
-    QVERIFY(!lines.contains(QStringLiteral("Installing App [iv1]...")));
-    QCOMPARE(cacheDirectories(sandbox).size(), 1);
-    // Nothing was written for a failed apply.
-    QVERIFY(!QFileInfo::exists(root() + QLatin1Char('/') + StateFileRelativePath));
+    QVERIFY(!applyAndCollect(catalog, base, planFor(catalog, root(), { AppId }), lines, error));
+    QVERIFY2(error.startsWith(QStringLiteral("Failed to download App [iv1] from ")), qPrintable(error));
+    QVERIFY2(cacheDirectories(sandbox).isEmpty(), "a failed apply removes its own download folder too");
+    const QString part = QDir(archiveCacheDirectory()).filePath(partName(catalog.findPackage(AppId)->sha256));
+    // What had arrived when the connection closed stays for the next apply.
+    const qint64 held = QFileInfo(part).size();
+    QVERIFY(held > 0 && held <= cut);
+
+    // Base was installed; the next apply fetches only the rest of App's archive.
+    server.setCutAfter(-1);
+    const qint64 sentBefore = server.bytesSent();
+    QVERIFY2(
+        applyAndCollect(catalog, base, planFor(catalog, root(), { AppId }), lines, error), qPrintable(error));
+    QCOMPARE(server.bytesSent() - sentBefore, appSize - held);
+    QCOMPARE(
+        readTestFile(root() + QStringLiteral("/app/blob.bin")), files.value(QStringLiteral("app/blob.bin")));
+    QVERIFY(cacheDirectories(sandbox).isEmpty());
+    QCOMPARE(QDir(archiveCacheDirectory()).entryList(QDir::Files | QDir::Hidden),
+        QStringList { cachedArchiveName(catalog.findPackage(AppId)->sha256) });
 }
 
 void tst_ApplyTransaction::installOrderAndRemovalOrder()

@@ -1,4 +1,7 @@
 #include "engine/archiveacquisition.h"
+#include "engine/archivecache.h"
+#include "engine/partrecord.h"
+#include "support/testenvironment.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
@@ -8,6 +11,8 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 using namespace vexa;
 
@@ -87,11 +92,16 @@ private Q_SLOTS:
     void failureRemovesEarlierFileOfSameName();
     void labelWithPercentSigns();
 
+    void resumeAndCache_data();
+    void resumeAndCache();
+    void cacheCapEvictsTheOldest();
+
 private:
     QByteArray m_payload;
     QTemporaryDir *m_serverRoot = nullptr;
     TestHttpServer *m_server = nullptr;
     QTemporaryDir *m_work = nullptr;
+    std::unique_ptr<ScopedEnvironmentVariable> m_cacheHome;
     QString cacheDirectory() const { return m_work->filePath(QStringLiteral("cache/0f0e")); }
     QString expand(QString text) const;
 };
@@ -106,6 +116,9 @@ void TestArchiveAcquisition::init()
 {
     m_serverRoot = new QTemporaryDir;
     m_work = new QTemporaryDir;
+    // Each test function starts with an empty archive cache of its own.
+    m_cacheHome = std::make_unique<ScopedEnvironmentVariable>(
+        "XDG_CACHE_HOME", QFile::encodeName(m_work->filePath(QStringLiteral("xdg-cache"))));
     QVERIFY(writeTestFile(
         QDir(m_serverRoot->path()).filePath(QStringLiteral("repo/archives/pkg.zip")), m_payload));
     QVERIFY(
@@ -122,6 +135,7 @@ void TestArchiveAcquisition::cleanup()
     m_server = nullptr;
     delete m_serverRoot;
     m_serverRoot = nullptr;
+    m_cacheHome.reset();
     delete m_work;
     m_work = nullptr;
 }
@@ -284,6 +298,7 @@ void TestArchiveAcquisition::downloads_data()
     QTest::addColumn<bool>("withSize");
     QTest::addColumn<int>("inactivityMs");
     QTest::addColumn<QStringList>("requests");
+    // In the archive cache for an archive with a digest, in the apply's folder otherwise.
     QTest::addColumn<QString>("cacheFile");
     // 0: no percentages, only the closing line; otherwise percentages up to 100 and at least this
     // many lines in all.
@@ -292,37 +307,38 @@ void TestArchiveAcquisition::downloads_data()
     const QString digest = sha256HexOf(m_payload);
     const QByteArray small = seededRandomBytes(8 * 1024, 3);
     const int normal = DownloadInactivityTimeoutMs;
+    const QString inCache = cachedArchiveName(digest);
     const QString noUrl;
     const QString usualId;
     QTest::newRow("base with trailing slash")
         << "  {server}/repo/ "
         << "archives/pkg.zip" << noUrl << usualId << m_payload << digest.toUpper() << true << normal
-        << QStringList { "/repo/archives/pkg.zip" } << ArchiveName << 1;
+        << QStringList { "/repo/archives/pkg.zip" } << inCache << 1;
     QTest::newRow("base without trailing slash replaces its last segment")
         << "  {server}/repo "
         << "archives/pkg.zip" << noUrl << usualId << m_payload << digest.toUpper() << true << normal
-        << QStringList { "/archives/pkg.zip" } << ArchiveName << 1;
+        << QStringList { "/archives/pkg.zip" } << inCache << 1;
     QTest::newRow("backslashes in the archive path")
         << "  {server}/repo/ "
         << "archives\\pkg.zip" << noUrl << usualId << m_payload << digest.toUpper() << true << normal
-        << QStringList { "/repo/archives/pkg.zip" } << ArchiveName << 1;
+        << QStringList { "/repo/archives/pkg.zip" } << inCache << 1;
     // A local repository does not matter once the package names its own URL.
     QTest::newRow("payload url under the sanitised id")
         << "{work}" << QString() << " {server}/archives/pkg.zip "
-        << "com.company/qt 6" << m_payload << digest << false << normal << QStringList { "/archives/pkg.zip" }
-        << "com.company_qt_6.zip" << 1;
+        << "com.company/qt 6" << m_payload << QString() << false << normal
+        << QStringList { "/archives/pkg.zip" } << "com.company_qt_6.zip" << 1;
     QTest::newRow("no content length sends no percentages")
         << QString() << "archives/pkg.zip"
         << "{server}/nolength/archives/pkg.zip" << usualId << m_payload << digest << true << normal
-        << QStringList { "/nolength/archives/pkg.zip" } << ArchiveName << 0;
+        << QStringList { "/nolength/archives/pkg.zip" } << inCache << 0;
     // Ten pieces 100 ms apart take far longer than the inactivity limit, but data keeps arriving.
     QTest::newRow("slow drip never times out")
         << QString() << QString() << "{server}/drip/small.bin?chunk=820&interval_ms=100" << usualId << small
         << sha256HexOf(small) << true << 300 << QStringList { "/drip/small.bin?chunk=820&interval_ms=100" }
-        << "com.company.vexa.pkg.zip" << 5;
+        << cachedArchiveName(sha256HexOf(small)) << 5;
     QTest::newRow("redirect followed")
         << QString() << "x/pkg.zip"
-        << "{server}/redirect?to={server}/archives/pkg.zip&code=302" << usualId << m_payload << digest
+        << "{server}/redirect?to={server}/archives/pkg.zip&code=302" << usualId << m_payload << QString()
         << false << normal
         << QStringList { "/redirect?to={server}/archives/pkg.zip&code=302", "/archives/pkg.zip" }
         << ArchiveName << 1;
@@ -358,9 +374,10 @@ void TestArchiveAcquisition::downloads()
                  [&](const QString &line) { lines << line; }, inactivityMs),
         qPrintable(errorText));
     QCOMPARE(m_server->requestLog(), requests);
-    QCOMPARE(archivePath, QDir(cacheDirectory()).filePath(cacheFile));
+    const QString folder = sha256.isEmpty() ? cacheDirectory() : archiveCacheDirectory();
+    QCOMPARE(archivePath, QDir(folder).filePath(cacheFile));
     QCOMPARE(readTestFile(archivePath), served);
-    QCOMPARE(filesBelow(cacheDirectory()), QStringList { cacheFile });
+    QCOMPARE(filesBelow(folder), QStringList { cacheFile });
     checkProgressLines(lines, QStringLiteral("Pkg [iv3]"), progressLines > 0);
     QVERIFY2(lines.size() >= progressLines, qPrintable(lines.join(QLatin1Char('\n'))));
 }
@@ -371,27 +388,33 @@ void TestArchiveAcquisition::remoteFailures_data()
     QTest::addColumn<QString>("sha256");
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("expected"); // %1: the URL
+    // Bytes left in the archive cache for the next attempt to continue; wrong bytes are never kept.
+    QTest::addColumn<qint64>("kept");
 
     const QString digest = sha256HexOf(m_payload);
     const QString wrong = QString(64, QLatin1Char('0'));
     QTest::newRow("digest mismatch") << QStringLiteral("/archives/pkg.zip") << wrong << qint64(0)
                                      << QStringLiteral("SHA-256 mismatch for Pkg [iv3]. Expected %1, got %2.")
                                             .arg(wrong, digest)
-                                            .replace(QStringLiteral("%1"), QStringLiteral("%%1"));
+                                            .replace(QStringLiteral("%1"), QStringLiteral("%%1"))
+                                     << qint64(0);
     QTest::newRow("size mismatch")
         << QStringLiteral("/archives/pkg.zip") << digest << qint64(m_payload.size() + 1)
         << QStringLiteral("Downloaded size mismatch for Pkg [iv3]. Expected %1 bytes, got %2 bytes.")
                .arg(m_payload.size() + 1)
-               .arg(m_payload.size());
+               .arg(m_payload.size())
+        << qint64(0);
     // Stopped one byte past the catalog's size: without a length the transfer would otherwise run on.
     QTest::newRow("more than the catalog's size, no length")
         << QStringLiteral("/nolength/archives/pkg.zip") << digest << qint64(1000)
-        << QStringLiteral("Downloaded size mismatch for Pkg [iv3]. Expected 1000 bytes, got 1001 bytes.");
+        << QStringLiteral("Downloaded size mismatch for Pkg [iv3]. Expected 1000 bytes, got 1001 bytes.")
+        << qint64(0);
     QTest::newRow("stall after some data")
         << QStringLiteral("/stall/archives/pkg.zip?after=1000&max_s=20") << digest << qint64(0)
-        << QStringLiteral("Timed out while downloading %1");
-    QTest::newRow("stall before any data") << QStringLiteral("/delay/archives/pkg.zip?ms=20000") << digest
-                                           << qint64(0) << QStringLiteral("Timed out while downloading %1");
+        << QStringLiteral("Timed out while downloading %1") << qint64(1000);
+    QTest::newRow("stall before any data")
+        << QStringLiteral("/delay/archives/pkg.zip?ms=20000") << digest << qint64(0)
+        << QStringLiteral("Timed out while downloading %1") << qint64(0);
 }
 
 void TestArchiveAcquisition::remoteFailures()
@@ -400,6 +423,7 @@ void TestArchiveAcquisition::remoteFailures()
     QFETCH(QString, sha256);
     QFETCH(qint64, size);
     QFETCH(QString, expected);
+    QFETCH(qint64, kept);
     const QString url = m_server->url(target).toString(QUrl::FullyEncoded);
     PackageDefinition package = makePackage(QStringLiteral("archives/pkg.zip"), url);
     package.sha256 = sha256;
@@ -418,6 +442,13 @@ void TestArchiveAcquisition::remoteFailures()
     QVERIFY(!lines.contains(QStringLiteral("Downloaded Pkg [iv3].")));
     QVERIFY(!QFileInfo::exists(QDir(cacheDirectory()).filePath(ArchiveName)));
     QCOMPARE(filesBelow(cacheDirectory()), QStringList());
+    const QDir archives(archiveCacheDirectory());
+    if (kept > 0) {
+        QCOMPARE(filesBelow(archives.path()), (QStringList { partName(sha256), partRecordName(sha256) }));
+        QCOMPARE(QFileInfo(archives.filePath(partName(sha256))).size(), kept);
+    } else {
+        QCOMPARE(filesBelow(archives.path()), QStringList());
+    }
 }
 
 void TestArchiveAcquisition::failureRemovesEarlierFileOfSameName()
@@ -462,6 +493,143 @@ void TestArchiveAcquisition::labelWithPercentSigns()
     QVERIFY(!lines.isEmpty());
     for (const QString &line : std::as_const(lines))
         QVERIFY2(line.startsWith(QLatin1String("Downloading Pkg %3 [iv3] (")), qPrintable(line));
+}
+
+void TestArchiveAcquisition::resumeAndCache_data()
+{
+    // What the first attempt leaves: "cut" a part, the server having closed the connection half-way;
+    // "whole" the archive in the cache; "wrong part" and "long part" a part with a record naming its URL,
+    // as a killed attempt leaves them, of other bytes or longer than the archive.
+    QTest::addColumn<QString>("first");
+    // What changes before the next attempt.
+    QTest::addColumn<QString>("change");
+    // What the server sends for the next attempt: the rest after the part, the whole archive, as often
+    // as given. Sending nothing means the progress lines of a download that completes at once.
+    QTest::addColumn<int>("rests");
+    QTest::addColumn<int>("wholes");
+    // The first progress line is the percentage where the part ended.
+    QTest::addColumn<bool>("goesOn");
+
+    QTest::newRow("cut half-way: the next attempt fetches the rest") << "cut" << QString() << 1 << 0 << true;
+    QTest::newRow("a server without ranges: starts over") << "cut"
+                                                          << "ignore ranges" << 0 << 1 << false;
+    // The server sends the rest of its new version anyway; its ETag gives it away.
+    QTest::newRow("a new ETag: the part is discarded") << "cut"
+                                                       << "new version" << 1 << 1 << false;
+    QTest::newRow("416: the part is discarded") << "cut"
+                                                << "refuse ranges" << 0 << 1 << false;
+    QTest::newRow("wrong bytes in the part: one restart") << "wrong part" << QString() << 1 << 1 << true;
+    QTest::newRow("a part longer than the archive: not continued")
+        << "long part" << QString() << 0 << 1 << false;
+    QTest::newRow("a cached archive needs no server") << "whole"
+                                                      << "stop server" << 0 << 0 << false;
+    QTest::newRow("a cached archive with a flipped byte: fetched again") << "whole"
+                                                                         << "flip byte" << 0 << 1 << false;
+}
+
+void TestArchiveAcquisition::resumeAndCache()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, change);
+    QFETCH(int, rests);
+    QFETCH(int, wholes);
+    QFETCH(bool, goesOn);
+    const QString url = m_server->baseUrl() + QStringLiteral("/archives/pkg.zip");
+    PackageDefinition package = makePackage(QStringLiteral("archives/pkg.zip"), url);
+    package.sha256 = sha256HexOf(m_payload);
+    package.size_bytes = m_payload.size();
+    const QDir archives(archiveCacheDirectory());
+    const QString part = archives.filePath(partName(package.sha256));
+    const qint64 half = m_payload.size() / 2;
+    QStringList lines;
+    QString archivePath;
+    QString errorText;
+    const auto acquire = [&] {
+        lines.clear();
+        return acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
+            [&](const QString &line) { lines << line; });
+    };
+
+    if (first == QLatin1String("cut")) {
+        m_server->setCutAfter(half);
+        QVERIFY(!acquire());
+        QVERIFY2(errorText.startsWith(QStringLiteral("Failed to download Pkg [iv3] from %1: ").arg(url)),
+            qPrintable(errorText));
+        m_server->setCutAfter(-1);
+    } else if (first == QLatin1String("whole")) {
+        QVERIFY2(acquire(), qPrintable(errorText));
+    } else {
+        const qint64 length = first == QLatin1String("long part") ? m_payload.size() + 10 : half;
+        QVERIFY(writeTestFile(part, seededRandomBytes(length, 99)));
+        QVERIFY(writePartRecord(
+            archives.filePath(partRecordName(package.sha256)), PartRecord { url, {}, 0, {}, 0 }));
+    }
+    // What arrived before the cut, as far as the client had read it when the connection closed.
+    const qint64 held = QFileInfo(part).size();
+    QVERIFY(first == QLatin1String("whole") || (held > 0 && held <= m_payload.size() + 10));
+
+    const QString served = QDir(m_serverRoot->path()).filePath(QStringLiteral("archives/pkg.zip"));
+    const QString cached = archives.filePath(cachedArchiveName(package.sha256));
+    if (change == QLatin1String("ignore ranges")) {
+        m_server->setRangeHandling(TestHttpServer::IgnoreRanges);
+    } else if (change == QLatin1String("new version")) {
+        m_server->setRangeHandling(TestHttpServer::IgnoreIfRange);
+        QFile file(served);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(
+            QDateTime::currentDateTimeUtc().addSecs(3600), QFileDevice::FileModificationTime));
+    } else if (change == QLatin1String("refuse ranges")) {
+        m_server->setRangeHandling(TestHttpServer::RefuseRanges);
+    } else if (change == QLatin1String("stop server")) {
+        m_server->stop();
+    } else if (change == QLatin1String("flip byte")) {
+        QByteArray bytes = readTestFile(cached);
+        bytes[bytes.size() / 3] = char(bytes.at(bytes.size() / 3) ^ 1);
+        QVERIFY(writeTestFile(cached, bytes));
+    }
+
+    const qint64 sentBefore = m_server->bytesSent();
+    QVERIFY2(acquire(), qPrintable(errorText));
+    QCOMPARE(
+        m_server->bytesSent() - sentBefore, rests * (m_payload.size() - held) + wholes * m_payload.size());
+    QCOMPARE(archivePath, cached);
+    QCOMPARE(readTestFile(archivePath), m_payload);
+    QCOMPARE(filesBelow(archives.path()), QStringList { cachedArchiveName(package.sha256) });
+    QCOMPARE(lines.last(), QStringLiteral("Downloaded Pkg [iv3]."));
+    if (goesOn)
+        QCOMPARE(
+            lines.first(), QStringLiteral("Downloading Pkg [iv3] (%1%)").arg(held * 100 / m_payload.size()));
+    if (rests + wholes == 0)
+        QCOMPARE(lines, (QStringList { QStringLiteral("Downloading Pkg [iv3] (100%)"), lines.last() }));
+}
+
+void TestArchiveAcquisition::cacheCapEvictsTheOldest()
+{
+    const QDir cache(m_work->filePath(QStringLiteral("trim")));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const auto place = [&](const QString &name, int ageDays) {
+        QFile file(cache.filePath(name));
+        return writeTestFile(file.fileName(), QByteArray(100, 'x')) && file.open(QIODevice::ReadWrite)
+            && file.setFileTime(now.addDays(-ageDays), QFileDevice::FileModificationTime);
+    };
+    const auto name = [](char digit, const char *suffix) -> QString {
+        return QString(64, QLatin1Char(digit)) + QLatin1String(suffix);
+    };
+    // Four archives of 100 bytes, the first the oldest but used by the apply; parts and records older
+    // than two weeks go; files the cache did not name stay whatever their age.
+    QVERIFY(place(name('a', ".zip"), 30));
+    QVERIFY(place(name('b', ".zip"), 20));
+    QVERIFY(place(name('c', ".zip"), 10));
+    QVERIFY(place(name('d', ".zip"), 1));
+    QVERIFY(place(name('e', ".part"), StalePartDays + 1));
+    QVERIFY(place(name('e', ".part.json"), StalePartDays + 1));
+    QVERIFY(place(name('f', ".part"), StalePartDays - 1));
+    QVERIFY(place(QStringLiteral("notes.txt"), 100));
+
+    trimArchiveCache(cache.path(), { cache.absoluteFilePath(name('a', ".zip")) }, 250, now);
+    QCOMPARE(filesBelow(cache.path()),
+        (QStringList {
+            name('a', ".zip"), name('d', ".zip"), name('f', ".part"), QStringLiteral("notes.txt") }));
 }
 
 QTEST_GUILESS_MAIN(TestArchiveAcquisition)

@@ -188,6 +188,7 @@ private Q_SLOTS:
     void busyOverlay();
     void installBuildAndRemoveThroughTheWindow();
     void failedApplyThenRetry();
+    void cutDownloadGoesOnFromItsPercentage();
 };
 
 void TestMainWindow::initTestCase()
@@ -596,6 +597,50 @@ void TestMainWindow::failedApplyThenRetry()
     QVERIFY(!ui.awaitMessage(QStringLiteral("Vexa ready")).startsWith(QLatin1Char('<')));
     QCOMPARE(statusOf("com.company.vexa.nlohmann_json"), QStringLiteral("installed"));
     QVERIFY(!controller->hasChanges());
+}
+
+void TestMainWindow::cutDownloadGoesOnFromItsPercentage()
+{
+    QTemporaryDir root;
+    ServedSampleRepository served;
+    QVERIFY(served.start());
+    const qint64 supportSize
+        = QFileInfo(served.archive(QStringLiteral("vexa-cmake-support-1.4.0-iv1.zip"))).size();
+    const qint64 jsonSize = QFileInfo(served.archive(QStringLiteral("nlohmann_json-3.11.3-iv1.zip"))).size();
+    const auto controller = served.makeController(root.path());
+    QVERIFY(controller);
+    WindowUnderTest ui(controller.get());
+    QVERIFY(ui.exposed());
+    QVERIFY(ui.tickOnlyJson());
+    // The statuses the first row (the support package, fetched first) showed, in order.
+    QStringList shown;
+    connect(controller.get(), &InstallerController::downloadEntriesChanged, [&] {
+        const QVariantList rows = controller->downloadEntries();
+        const QString status = rows.value(0).toMap().value(QStringLiteral("statusText")).toString();
+        if (!rows.isEmpty() && shown.value(shown.size() - 1) != status)
+            shown.append(status);
+    });
+
+    // The connection breaks after two of the archive's three 1 KiB pieces.
+    const qint64 cut = 2048;
+    served.server().setCutAfter(cut);
+    ui.click(QStringLiteral("applyButton"));
+    const QString failure = ui.awaitMessage(QStringLiteral("Apply failed"));
+    QVERIFY2(failure.startsWith(QStringLiteral("Failed to download Vexa CMake Support [iv1] from ")),
+        qPrintable(failure));
+    QVERIFY(ui.closeMessage());
+    const QString reached = QStringLiteral("%1%").arg(cut * 100 / supportSize);
+    QCOMPARE(shown.constLast(), reached);
+
+    served.server().setCutAfter(-1);
+    shown.clear();
+    const qint64 sentBefore = served.server().bytesSent();
+    ui.click(QStringLiteral("applyButton"));
+    QVERIFY(!ui.awaitMessage(QStringLiteral("Vexa ready")).startsWith(QLatin1Char('<')));
+    QCOMPARE(shown,
+        (QStringList { QStringLiteral("Queued"), QStringLiteral("Starting..."), reached,
+            QStringLiteral("100%"), QStringLiteral("Completed") }));
+    QCOMPARE(served.server().bytesSent() - sentBefore, supportSize - cut + jsonSize);
 }
 
 QTEST_MAIN(TestMainWindow)

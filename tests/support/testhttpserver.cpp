@@ -5,7 +5,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
+#include <QSaveFile>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
@@ -136,7 +139,9 @@ bool TestHttpServer::start(int timeoutMs)
     }
     QStringList arguments = { QStringLiteral(VEXA_TEST_HTTP_SERVER_SCRIPT), QStringLiteral("--root"),
         m_rootDirectory, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
-        m_workDirectory.filePath(QStringLiteral("requests.log")) };
+        m_workDirectory.filePath(QStringLiteral("requests.log")), QStringLiteral("--control"),
+        m_workDirectory.filePath(QStringLiteral("control.json")), QStringLiteral("--sent"),
+        m_workDirectory.filePath(QStringLiteral("sent")) };
     if (m_scheme == Https) {
         const TestTlsFiles *tls = trustedTestTlsFiles(m_errorString);
         if (!tls)
@@ -145,6 +150,7 @@ bool TestHttpServer::start(int timeoutMs)
                   << tls->key;
     }
     clearRequestLog();
+    writeControl();
 
     // Python tracebacks reach the test's own output; stdout carries the port.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -216,6 +222,36 @@ QStringList TestHttpServer::requestLog() const
 void TestHttpServer::clearRequestLog()
 {
     QFile::remove(m_workDirectory.filePath(QStringLiteral("requests.log")));
+}
+
+void TestHttpServer::setCutAfter(qint64 bytes)
+{
+    m_cutAfter = bytes;
+    writeControl();
+}
+
+void TestHttpServer::setRangeHandling(RangeHandling handling)
+{
+    m_rangeHandling = handling;
+    writeControl();
+}
+
+void TestHttpServer::writeControl()
+{
+    static const char *const names[] = { "honour", "ignore", "ignore-if-range", "refuse" };
+    QJsonObject control { { QStringLiteral("ranges"), QLatin1String(names[m_rangeHandling]) } };
+    if (m_cutAfter >= 0)
+        control.insert(QStringLiteral("cut_after"), m_cutAfter);
+    // Renamed into place, so the server never reads half a file.
+    QSaveFile file(m_workDirectory.filePath(QStringLiteral("control.json")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(control).toJson()) < 0 || !file.commit())
+        qWarning("Cannot write the test HTTP server's control file.");
+}
+
+qint64 TestHttpServer::bytesSent() const
+{
+    QFile file(m_workDirectory.filePath(QStringLiteral("sent")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong() : 0;
 }
 
 } // namespace vexa
