@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/catalogsourceoptions.h"
+#include "release/updatecommandline.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,7 +11,6 @@ class QCommandLineParser;
 namespace vexa {
 
 inline const QString ClientUpdateUrlOption = QStringLiteral("client-update-url");
-inline const QString SkipSelfUpdateOption = QStringLiteral("skip-self-update");
 
 // What the installer's command line asked for. Values are kept as given; an option that was not
 // given reads as empty (or false for the flag).
