@@ -5,6 +5,10 @@
 
 namespace vexa {
 
+namespace {
+
+// A string gives a one-element list of the trimmed text (none when blank); an array gives the trimmed
+// texts of its string elements, blanks dropped; anything else gives an empty list. Duplicates stay.
 QStringList stringList(const QJsonValue &value)
 {
     QStringList result;
@@ -23,8 +27,6 @@ QStringList stringList(const QJsonValue &value)
     return result;
 }
 
-namespace {
-
 // True when the string-list rule would give back exactly this array, so it can stay as it is; most
 // catalogs are written that way, and rebuilding every list dominated loading time.
 bool isNormalStringArray(const QJsonValue &value)
@@ -42,8 +44,7 @@ bool isNormalStringArray(const QJsonValue &value)
     return true;
 }
 
-} // namespace
-
+// The cmake object with its list keys normalised; unknown keys are kept.
 QJsonObject normalizedCmake(const QJsonObject &cmake)
 {
     QJsonObject result = cmake;
@@ -66,6 +67,8 @@ QJsonObject normalizedCmake(const QJsonObject &cmake)
         result.insert(QStringLiteral("variables"), QJsonObject());
     return result;
 }
+
+} // namespace
 
 PackageDefinition readPackageDefinition(const QJsonObject &entry)
 {

@@ -1,8 +1,10 @@
 #include "update/clientmanifest.h"
 
+#include "archive/printabletext.h"
 #include "catalog/catalogsource.h"
 #include "catalog/signeddocument.h"
 #include "net/httpget.h"
+#include "net/remotesource.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,6 +32,37 @@ QString cleanPath(const QString &path)
 QString encoded(const QUrl &url)
 {
     return url.toString(QUrl::FullyEncoded);
+}
+
+// The repository directory a local source stands for: a missing path gives its parent, a directory
+// itself, a file the directory holding it, or that directory's parent when it is named "catalog".
+QString clientRepositoryDirectory(const QString &localSource)
+{
+    const QFileInfo info(localSource);
+    QString directory;
+    if (!info.exists())
+        directory = info.absolutePath();
+    else if (info.isDir())
+        directory = info.absoluteFilePath();
+    else if (info.absoluteDir().dirName().compare(QLatin1String("catalog"), Qt::CaseInsensitive) == 0)
+        directory = QFileInfo(info.absolutePath()).absolutePath();
+    else
+        directory = info.absolutePath();
+    return cleanPath(directory);
+}
+
+// "client-manifest.json" in the program directory or in its parent, whichever exists first; empty when
+// neither does.
+QString findClientManifestBesideProgram(const QString &programDirectory)
+{
+    const QDir program(cleanPath(programDirectory));
+    for (const QString &candidate :
+        { ClientManifestFileName, QString(QStringLiteral("../") + ClientManifestFileName) }) {
+        const QString path = cleanPath(program.absoluteFilePath(candidate));
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return {};
 }
 
 QString localRepositoryCandidate(const QString &repositorySource)
@@ -74,7 +107,8 @@ bool readManifestBytes(const QString &location, const ReleaseKeys &trustedKeys, 
         const QString path = cleanPath(location);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            errorText = QStringLiteral("Failed to open client update manifest at %1").arg(path);
+            errorText
+                = QStringLiteral("Failed to open client update manifest at %1").arg(printableName(path));
             return false;
         }
         data = file.readAll();
@@ -96,33 +130,6 @@ bool ClientUpdateManifest::isComplete() const
 QString defaultClientManifestUrl()
 {
     return QStringLiteral(VEXA_DEFAULT_CLIENT_MANIFEST_URL);
-}
-
-QString clientRepositoryDirectory(const QString &localSource)
-{
-    const QFileInfo info(localSource);
-    QString directory;
-    if (!info.exists())
-        directory = info.absolutePath();
-    else if (info.isDir())
-        directory = info.absoluteFilePath();
-    else if (info.absoluteDir().dirName().compare(QLatin1String("catalog"), Qt::CaseInsensitive) == 0)
-        directory = QFileInfo(info.absolutePath()).absolutePath();
-    else
-        directory = info.absolutePath();
-    return cleanPath(directory);
-}
-
-QString findClientManifestBesideProgram(const QString &programDirectory)
-{
-    const QDir program(cleanPath(programDirectory));
-    for (const QString &candidate :
-        { ClientManifestFileName, QString(QStringLiteral("../") + ClientManifestFileName) }) {
-        const QString path = cleanPath(program.absoluteFilePath(candidate));
-        if (QFileInfo::exists(path))
-            return path;
-    }
-    return {};
 }
 
 QString resolveClientManifestLocation(const QString &repositorySource, const QString &programDirectory)
