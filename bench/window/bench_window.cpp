@@ -163,7 +163,7 @@ private:
 void clickRounds(QQuickWindow *window, int rounds)
 {
     QQuickItem *list = shownItems(window->contentItem(), QStringLiteral("packageList")).value(0);
-    QQuickItem *summary = shownItems(window->contentItem(), QStringLiteral("summaryTextEdit")).value(0);
+    QQuickItem *summary = shownItems(window->contentItem(), QStringLiteral("summaryText")).value(0);
     if (!list || !summary) {
         out << "window items not found\n";
         return;

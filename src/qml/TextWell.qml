@@ -1,0 +1,158 @@
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls
+import CompanyVexaInstaller
+
+// A read-only, selectable text well: the plan summary, the CMake help and the message popup's body.
+// Only the lines in view exist as items, so a summary of thousands of lines lays out a screenful when
+// it changes. It is read and copied as a read-only text edit is: drag to select, double-click for a
+// word, Shift+click to extend, Ctrl+A for all and Ctrl+C to copy; the selection goes when the well
+// loses the focus or its text changes. "Consolas" keeps the summary's and the guidance's columns
+// aligned; where it is missing, start-up substitutes the system's fixed-pitch family.
+ScrollView {
+    id: well
+
+    property string text
+    property string accessibleName
+    property color textColor: Theme.textPrimary
+    property int wrapMode: TextEdit.Wrap
+    property alias textObjectName: lines.objectName
+
+    clip: true
+    ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+    background: Rectangle {
+        radius: Theme.radiusPanel
+        color: Theme.panelAlt
+        border.width: 1
+        border.color: Theme.edge
+    }
+
+    ListView {
+        id: lines
+
+        // What the well shows, as a text edit would tell it.
+        readonly property string text: lineModel.text
+        readonly property font font: Qt.font({ family: "Consolas", pixelSize: 12 })
+        readonly property int lineCount: count
+
+        // The selection runs from where the press began (the anchor) to the pointer (the cursor), as
+        // line and column; there is none while both are the same.
+        property int anchorLine: 0
+        property int anchorColumn: 0
+        property int cursorLine: 0
+        property int cursorColumn: 0
+        readonly property bool cursorFirst: cursorLine < anchorLine
+                                            || (cursorLine === anchorLine && cursorColumn < anchorColumn)
+        readonly property int startLine: cursorFirst ? cursorLine : anchorLine
+        readonly property int startColumn: cursorFirst ? cursorColumn : anchorColumn
+        readonly property int endLine: cursorFirst ? anchorLine : cursorLine
+        readonly property int endColumn: cursorFirst ? anchorColumn : cursorColumn
+
+        function selectRange(fromLine: int, fromColumn: int, toLine: int, toColumn: int) {
+            anchorLine = fromLine
+            anchorColumn = fromColumn
+            cursorLine = toLine
+            cursorColumn = toColumn
+        }
+
+        function moveCursor(at: point) {
+            cursorLine = at.y
+            cursorColumn = at.x
+        }
+
+        // The column (x) and line (y) under a point of the view.
+        function positionAt(x: real, y: real): point {
+            let line = indexAt(0, y + contentY)
+            if (line < 0)
+                line = y + contentY < 0 ? 0 : count - 1
+            const item = itemAtIndex(line) as TextEdit
+            if (!item)
+                return Qt.point(0, line)
+            const local = mapToItem(item, x, y)
+            return Qt.point(item.positionAt(local.x, local.y), line)
+        }
+
+        topMargin: 12
+        bottomMargin: 12
+        leftMargin: 12
+        rightMargin: 12
+        boundsBehavior: Flickable.StopAtBounds
+        keyNavigationEnabled: false
+        Accessible.role: Accessible.List
+        Accessible.name: well.accessibleName
+        model: TextLinesModel {
+            id: lineModel
+
+            text: well.text
+            onTextChanged: lines.selectRange(0, 0, 0, 0)
+        }
+        delegate: TextEdit {
+            required property string line
+            required property int index
+            // This line's part of the selection: from a column (or -1 for none) to a column (or -1 for
+            // the line's end).
+            readonly property int selectedFrom: index < lines.startLine || index > lines.endLine ? -1
+                                                : index === lines.startLine ? lines.startColumn : 0
+            readonly property int selectedTo: index === lines.endLine ? lines.endColumn : -1
+
+            function showSelection() {
+                const to = selectedTo < 0 ? length : Math.min(selectedTo, length)
+                if (selectedFrom < 0 || selectedFrom >= to)
+                    deselect()
+                else
+                    select(selectedFrom, to)
+            }
+
+            width: lines.width - lines.leftMargin - lines.rightMargin
+            text: line
+            readOnly: true
+            activeFocusOnPress: false
+            persistentSelection: true
+            textFormat: TextEdit.PlainText
+            wrapMode: well.wrapMode
+            font: lines.font
+            color: well.textColor
+            selectionColor: Theme.accent
+            selectedTextColor: Theme.pageTop
+            onSelectedFromChanged: showSelection()
+            onSelectedToChanged: showSelection()
+            Component.onCompleted: showSelection()
+        }
+
+        // Above the lines: selection by the mouse; wheel events pass on to the view.
+        MouseArea {
+            anchors.fill: parent
+            z: 1
+            preventStealing: true
+            cursorShape: Qt.IBeamCursor
+            Keys.onPressed: event => {
+                if (event.matches(StandardKey.Copy)) {
+                    lineModel.copy(lines.startLine, lines.startColumn, lines.endLine, lines.endColumn)
+                    event.accepted = true
+                } else if (event.matches(StandardKey.SelectAll)) {
+                    lines.selectRange(0, 0, lines.count - 1, lineModel.lineLength(lines.count - 1))
+                    event.accepted = true
+                }
+            }
+            onActiveFocusChanged: {
+                if (!activeFocus)
+                    lines.selectRange(0, 0, 0, 0)
+            }
+            onPressed: mouse => {
+                forceActiveFocus(Qt.MouseFocusReason)
+                const at = lines.positionAt(mouse.x, mouse.y)
+                if (mouse.modifiers & Qt.ShiftModifier)
+                    lines.moveCursor(at)
+                else
+                    lines.selectRange(at.y, at.x, at.y, at.x)
+            }
+            onPositionChanged: mouse => lines.moveCursor(lines.positionAt(mouse.x, mouse.y))
+            onDoubleClicked: mouse => {
+                const at = lines.positionAt(mouse.x, mouse.y)
+                const word = lineModel.wordAt(at.y, at.x)
+                lines.selectRange(at.y, word.x, at.y, word.y)
+            }
+        }
+    }
+}
