@@ -27,7 +27,6 @@ Rectangle {
             font.pixelSize: 13
             font.bold: true
             elide: Text.ElideRight
-            Accessible.ignored: true
         }
 
         Item {
@@ -39,7 +38,6 @@ Rectangle {
                 padding: 0
                 visible: running
                 running: downloadRow.entry.active ?? false
-                Accessible.ignored: true
             }
             Text {
                 anchors.centerIn: parent
@@ -48,7 +46,6 @@ Rectangle {
                 color: Theme.successText
                 font.pixelSize: 14
                 font.bold: true
-                Accessible.ignored: true
             }
         }
 
@@ -66,7 +63,6 @@ Rectangle {
             font.pixelSize: 12
             font.bold: downloadRow.entry.active || downloadRow.entry.completed
             elide: Text.ElideRight
-            Accessible.ignored: true
         }
     }
 

@@ -22,7 +22,6 @@ Item {
             font.pixelSize: 12
             font.bold: true
             font.letterSpacing: 0.8
-            Accessible.ignored: true
         }
         Rectangle {
             y: 10

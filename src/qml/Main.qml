@@ -1,3 +1,5 @@
+pragma ComponentBehavior: Bound
+
 // The installer's main window: the page, the panels and the popups. Every datum it shows comes from
 // the installer controller, which start-up hands to the window as its required property `installer`
 // (and publishes as the context property "installer"); the window passes it on to the panels, opens
@@ -13,15 +15,29 @@ ApplicationWindow {
 
     required property InstallerController installer
 
+    // The popups are made the first time they are needed, which keeps them out of start-up.
+    property MessagePopup messagePopup: null
+    property ConfirmPopup confirmPopup: null
+
     // Asks before an apply that removes packages; applies at once otherwise.
     function requestApply() {
         const confirmation = installer.removalConfirmationText()
         if (confirmation.length > 0) {
+            if (!confirmPopup)
+                confirmPopup = confirmPopupComponent.createObject(window) as ConfirmPopup
             confirmPopup.bodyText = confirmation
             confirmPopup.open()
         } else {
             installer.apply()
         }
+    }
+
+    function showMessage(title: string, message: string) {
+        if (!messagePopup)
+            messagePopup = messagePopupComponent.createObject(window) as MessagePopup
+        messagePopup.titleText = title
+        messagePopup.bodyText = message
+        messagePopup.open()
     }
 
     objectName: "mainWindow"
@@ -118,28 +134,30 @@ ApplicationWindow {
         installer: window.installer
     }
 
-    MessagePopup {
-        id: messagePopup
+    Component {
+        id: messagePopupComponent
 
-        objectName: "messagePopup"
-        z: 90
+        MessagePopup {
+            objectName: "messagePopup"
+            z: 90
+        }
     }
 
-    ConfirmPopup {
-        id: confirmPopup
+    Component {
+        id: confirmPopupComponent
 
-        objectName: "confirmPopup"
-        z: 91
-        onConfirmed: window.installer.apply()
+        ConfirmPopup {
+            objectName: "confirmPopup"
+            z: 91
+            onConfirmed: window.installer.apply()
+        }
     }
 
     Connections {
         target: window.installer
 
         function onMessageRequested(title: string, message: string) {
-            messagePopup.titleText = title
-            messagePopup.bodyText = message
-            messagePopup.open()
+            window.showMessage(title, message)
         }
     }
 }

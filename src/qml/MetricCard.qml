@@ -13,8 +13,6 @@ Rectangle {
     color: Theme.panelAlt
     border.width: 1
     border.color: Theme.edge
-    Accessible.role: Accessible.StaticText
-    Accessible.name: label + ": " + value
 
     ColumnLayout {
         anchors.fill: parent
@@ -26,13 +24,11 @@ Rectangle {
             color: Theme.textPrimary
             font.pixelSize: 30
             font.bold: true
-            Accessible.ignored: true
         }
         Text {
             text: metric.label
             color: Theme.textSecondary
             font.pixelSize: 13
-            Accessible.ignored: true
         }
     }
 }

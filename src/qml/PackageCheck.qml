@@ -30,7 +30,6 @@ Item {
         color: Theme.pageTop
         font.pixelSize: 13
         font.bold: true
-        Accessible.ignored: true
     }
     MouseArea {
         anchors.fill: parent

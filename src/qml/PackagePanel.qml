@@ -137,6 +137,12 @@ Surface {
                         panel.installer.togglePackage(entry.packageId, !entry.checked)
                     }
 
+                    function selectCurrent() {
+                        const row = currentItem as PackageRow
+                        if (row)
+                            panel.installer.selectPackage(row.entry.packageId)
+                    }
+
                     objectName: "packageList"
                     Layout.fillWidth: true
                     Layout.fillHeight: true
@@ -184,11 +190,8 @@ Surface {
                         if (row)
                             toggle(row.entry)
                     }
-                    Keys.onReturnPressed: {
-                        const row = currentItem as PackageRow
-                        if (row)
-                            panel.installer.selectPackage(row.entry.packageId)
-                    }
+                    Keys.onReturnPressed: selectCurrent()
+                    Keys.onEnterPressed: selectCurrent()
                 }
             }
         }

@@ -33,8 +33,10 @@ Item {
         height: implicitHeight
         radius: 2
         color: packageRow.entry.active ? Theme.activeRowFill : Theme.clear
-        border.width: 1
-        border.color: packageRow.entry.active ? Theme.activeRowEdge : Theme.clear
+        // The keyboard's ring is the card's own edge, drawn wider.
+        border.width: packageRow.keyboardCurrent ? Theme.focusRingWidth : 1
+        border.color: packageRow.keyboardCurrent ? Theme.focusRing
+                                                 : packageRow.entry.active ? Theme.activeRowEdge : Theme.clear
 
         MouseArea {
             anchors.fill: parent
@@ -80,7 +82,6 @@ Item {
                 font.pixelSize: 13
                 font.bold: true
                 elide: Text.ElideRight
-                Accessible.ignored: true
             }
             Text {
                 objectName: "versionCell"
@@ -90,7 +91,6 @@ Item {
                 color: Theme.textSecondary
                 font.pixelSize: 12
                 elide: Text.ElideRight
-                Accessible.ignored: true
             }
             Text {
                 objectName: "internalVersionCell"
@@ -101,7 +101,6 @@ Item {
                 color: Theme.textSecondary
                 font.pixelSize: 12
                 elide: Text.ElideRight
-                Accessible.ignored: true
             }
             Text {
                 objectName: "toolchainCell"
@@ -110,7 +109,6 @@ Item {
                 color: Theme.textMuted
                 font.pixelSize: 12
                 elide: Text.ElideRight
-                Accessible.ignored: true
             }
             Row {
                 spacing: 6
@@ -138,12 +136,6 @@ Item {
             anchors.rightMargin: 8
             height: 1
             color: Theme.rowDivider
-        }
-
-        FocusRing {
-            anchors.margins: 1
-            radius: card.radius
-            visible: packageRow.keyboardCurrent
         }
     }
 }

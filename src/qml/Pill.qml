@@ -15,8 +15,6 @@ Rectangle {
     implicitHeight: 26
     radius: Theme.radiusControl
     color: fill
-    Accessible.role: Accessible.StaticText
-    Accessible.name: label
 
     Text {
         id: pillText
@@ -29,6 +27,5 @@ Rectangle {
         font.bold: true
         elide: Text.ElideRight
         horizontalAlignment: Text.AlignHCenter
-        Accessible.ignored: true
     }
 }

@@ -57,7 +57,6 @@ Surface {
                 color: Theme.textSecondary
                 font.pixelSize: 13
                 font.bold: true
-                Accessible.ignored: true
             }
 
             ThemeTextField {

@@ -5,8 +5,8 @@ import QtQuick.Controls
 import CompanyVexaInstaller
 
 // A read-only, selectable text well: the plan summary, the CMake help and the message popup's body.
-// Only the lines in view exist as items, so a summary of thousands of lines lays out a screenful when
-// it changes. It is read and copied as a read-only text edit is: drag to select, double-click for a
+// Only the lines in view exist as items (WellLine), so a summary of thousands of lines lays out a
+// screenful when it changes. It is read and copied as a read-only text edit is: drag to select, double-click for a
 // word, Shift+click to extend, Ctrl+A for all and Ctrl+C to copy; the selection goes when the well
 // loses the focus or its text changes. "Consolas" keeps the summary's and the guidance's columns
 // aligned; where it is missing, start-up substitutes the system's fixed-pitch family.
@@ -66,13 +66,16 @@ ScrollView {
             let line = indexAt(0, y + contentY)
             if (line < 0)
                 line = y + contentY < 0 ? 0 : count - 1
-            const item = itemAtIndex(line) as TextEdit
+            const item = itemAtIndex(line) as Text
             if (!item)
                 return Qt.point(0, line)
             const local = mapToItem(item, x, y)
-            return Qt.point(item.positionAt(local.x, local.y), line)
+            probe.text = item.text
+            return Qt.point(probe.positionAt(local.x, local.y), line)
         }
 
+        // Lines are cheap to make as they scroll into view; none is made ahead of it.
+        cacheBuffer: 0
         topMargin: 12
         bottomMargin: 12
         leftMargin: 12
@@ -87,43 +90,34 @@ ScrollView {
             text: well.text
             onTextChanged: lines.selectRange(0, 0, 0, 0)
         }
-        delegate: TextEdit {
-            required property string line
-            required property int index
-            // This line's part of the selection: from a column (or -1 for none) to a column (or -1 for
-            // the line's end).
-            readonly property int selectedFrom: index < lines.startLine || index > lines.endLine ? -1
-                                                : index === lines.startLine ? lines.startColumn : 0
-            readonly property int selectedTo: index === lines.endLine ? lines.endColumn : -1
-
-            function showSelection() {
-                const to = selectedTo < 0 ? length : Math.min(selectedTo, length)
-                if (selectedFrom < 0 || selectedFrom >= to)
-                    deselect()
-                else
-                    select(selectedFrom, to)
-            }
-
+        delegate: WellLine {
             width: lines.width - lines.leftMargin - lines.rightMargin
-            text: line
-            readOnly: true
-            activeFocusOnPress: false
-            persistentSelection: true
+            wrapMode: well.wrapMode
+            font: lines.font
+            textColor: well.textColor
+            selectedFrom: index < lines.startLine || index > lines.endLine ? -1
+                          : index === lines.startLine ? lines.startColumn : 0
+            selectedTo: index === lines.endLine ? Math.min(lines.endColumn, line.length) : line.length
+        }
+
+        // Finds the column under a point of a line, which is a plain text.
+        TextEdit {
+            id: probe
+
+            parent: lines
+            visible: false
+            width: lines.width - lines.leftMargin - lines.rightMargin
             textFormat: TextEdit.PlainText
             wrapMode: well.wrapMode
             font: lines.font
-            color: well.textColor
-            selectionColor: Theme.accent
-            selectedTextColor: Theme.pageTop
-            onSelectedFromChanged: showSelection()
-            onSelectedToChanged: showSelection()
-            Component.onCompleted: showSelection()
         }
 
-        // Above the lines: selection by the mouse; wheel events pass on to the view.
+        // Over the view (not its content) and above the lines: selection by the mouse; wheel events pass
+        // on to the view.
         MouseArea {
+            parent: lines
             anchors.fill: parent
-            z: 1
+            z: 2
             preventStealing: true
             cursorShape: Qt.IBeamCursor
             Keys.onPressed: event => {

@@ -65,8 +65,13 @@ public:
         return found;
     }
     QQuickItem *item(const QString &name) const { return items(name).value(0); }
+    // A popup, once the window has made it (it does so when first needed).
     QObject *popup(const QString &name) const { return window->findChild<QObject *>(name); }
-    bool isOpen(const QString &popupName) const { return popup(popupName)->property("opened").toBool(); }
+    bool isOpen(const QString &popupName) const
+    {
+        const QObject *shown = popup(popupName);
+        return shown && shown->property("opened").toBool();
+    }
 
     void click(QQuickItem *target, QPointF at = QPointF(-1, -1)) const
     {
@@ -140,9 +145,9 @@ public:
     // Waits for the message popup to open with `title`; its body, or a note on what showed instead.
     QString awaitMessage(const QString &title, int timeoutMs = 30000) const
     {
-        QObject *message = popup(QStringLiteral("messagePopup"));
         if (!QTest::qWaitFor([&] { return isOpen(QStringLiteral("messagePopup")); }, timeoutMs))
             return QStringLiteral("<no message>");
+        const QObject *message = popup(QStringLiteral("messagePopup"));
         const QString shown = message->property("titleText").toString();
         const QString body = message->property("bodyText").toString();
         return shown == title ? body : QStringLiteral("<%1: %2>").arg(shown, body);
@@ -616,14 +621,16 @@ void TestMainWindow::keyboardReachesEveryControlInReadingOrder()
 
 void TestMainWindow::everyControlHasAnAccessibleName()
 {
-    QTemporaryDir root;
-    const auto controller = sampleController(root);
+    ControllerSandbox sandbox;
+    const auto controller = standardController(sandbox, { ids::Ninja });
     QVERIFY(controller);
     WindowUnderTest ui(controller.get());
     QVERIFY(ui.exposed());
     // Both popups open, so that their buttons count too.
+    ui.click(ui.boxOf(QStringLiteral("Ninja")));
+    QTRY_VERIFY(controller->hasChanges());
+    ui.click(QStringLiteral("applyButton"));
     Q_EMIT controller->messageRequested(QStringLiteral("Title"), QStringLiteral("Body"));
-    QMetaObject::invokeMethod(ui.popup(QStringLiteral("confirmPopup")), "open");
     QTRY_VERIFY(ui.isOpen(QStringLiteral("messagePopup")) && ui.isOpen(QStringLiteral("confirmPopup")));
 
     QList<QQuickItem *> controls;
@@ -644,18 +651,28 @@ void TestMainWindow::textWellsAreReadAndCopiedAsText()
     WindowUnderTest ui(controller.get());
     QVERIFY(ui.exposed());
     const QStringList summary = controller->summaryText().split(QLatin1Char('\n'));
-    // The lines in view, by line number.
-    QMap<int, QQuickItem *> lines;
     QQuickItem *well = ui.item(QStringLiteral("summaryText"));
-    for (QQuickItem *line : well->property("contentItem").value<QQuickItem *>()->childItems()) {
-        if (line->property("line").isValid())
-            lines.insert(line->property("index").toInt(), line);
-    }
-    // A point in line `line`: at its start, or past its end (in the last of its wrapped rows).
-    const auto point = [&](int line, bool end) {
-        QQuickItem *item = lines.value(line);
+    // The item of line `index`, while it is in view.
+    const auto line = [well](int index) -> QQuickItem * {
+        for (QQuickItem *item : well->property("contentItem").value<QQuickItem *>()->childItems()) {
+            if (item->property("line").isValid() && item->property("index").toInt() == index)
+                return item;
+        }
+        return nullptr;
+    };
+    // A point in line `index`: at its start, or past its end (in the last of its wrapped rows).
+    const auto point = [&](int index, bool end) {
+        QQuickItem *item = line(index);
         return item->mapToScene(end ? QPointF(item->width() - 2, item->height() - 2) : QPointF(0, 4))
             .toPoint();
+    };
+    // What a line shows selected (drawn by the text edit the line gets while it holds a selection).
+    const auto selectedIn = [](QQuickItem *item) {
+        for (const QQuickItem *edit : item->findChildren<QQuickItem *>()) {
+            if (edit->property("selectedText").isValid())
+                return edit->property("selectedText").toString();
+        }
+        return QString();
     };
     const auto copied = [&] {
         QTest::keyClick(ui.window, Qt::Key_C, Qt::ControlModifier);
@@ -666,7 +683,7 @@ void TestMainWindow::textWellsAreReadAndCopiedAsText()
     QTest::mousePress(ui.window, Qt::LeftButton, Qt::NoModifier, point(0, false));
     QTest::mouseMove(ui.window, point(1, true));
     QTest::mouseRelease(ui.window, Qt::LeftButton, Qt::NoModifier, point(1, true));
-    QCOMPARE(lines.value(0)->property("selectedText").toString(), summary.at(0));
+    QCOMPARE(selectedIn(line(0)), summary.at(0));
     QCOMPARE(copied(), summary.first(2).join(QLatin1Char('\n')));
     // A double click takes a word; Shift+click extends from there.
     QTest::mouseDClick(ui.window, Qt::LeftButton, Qt::NoModifier, point(0, false) + QPoint(12, 0));
@@ -675,9 +692,15 @@ void TestMainWindow::textWellsAreReadAndCopiedAsText()
     QCOMPARE(copied(), summary.at(0));
     QTest::keyClick(ui.window, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(copied(), controller->summaryText());
+    // Scrolled to the end, a double click still takes the word under the pointer.
+    QMetaObject::invokeMethod(well, "positionViewAtEnd");
+    QTRY_VERIFY(line(int(summary.size()) - 1) && well->property("contentY").toReal() > 100);
+    QTest::mouseDClick(
+        ui.window, Qt::LeftButton, Qt::NoModifier, point(int(summary.size()) - 1, false) + QPoint(12, 0));
+    QCOMPARE(copied(), summary.constLast().section(QLatin1Char(' '), 0, 0));
     // Focus elsewhere takes the selection away.
     ui.click(QStringLiteral("searchField"));
-    QVERIFY(lines.value(0)->property("selectedText").toString().isEmpty());
+    QVERIFY(selectedIn(line(int(summary.size()) - 1)).isEmpty());
 }
 
 void TestMainWindow::busyOverlay()
