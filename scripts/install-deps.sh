@@ -11,6 +11,8 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-templates qml6-module-qtquick-window qml6-module-qtqml-workerscript
   qml6-module-qtquick-dialogs
+  # The package list chooses its row delegates with Qt.labs.qmlmodels' DelegateChooser.
+  qml6-module-qt-labs-qmlmodels
   # qmllint needs QtQml's type information; xvfb-run (with xauth) shows the window without a display.
   qml6-module-qtqml qml6-module-qtqml-models xvfb xauth
   libssl-dev zlib1g-dev openssl python3 fontconfig fonts-dejavu-core

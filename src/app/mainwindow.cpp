@@ -15,7 +15,8 @@
 
 #include <utility>
 
-// Generated with the QML module: registers the window's own C++ types (the row model).
+// Generated with the QML module: registers the window's own C++ types (the row model, the controller's
+// type).
 void qml_register_types_CompanyVexaInstaller();
 
 namespace vexa {
@@ -37,12 +38,16 @@ void substituteFixedPitchForConsolas()
 
 } // namespace
 
-QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine, QObject *installer, const QUrl &url)
+QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine, InstallerController *installer, const QUrl &url)
 {
     static const bool registered = (qml_register_types_CompanyVexaInstaller(), true);
     Q_UNUSED(registered);
     substituteFixedPitchForConsolas();
+    // The module's own documents (the window's components) are found through its directory file in
+    // the resources, at ":/CompanyVexaInstaller/qmldir".
+    engine.addImportPath(QStringLiteral("qrc:/"));
     engine.rootContext()->setContextProperty(QStringLiteral("installer"), installer);
+    engine.setInitialProperties({ { QStringLiteral("installer"), QVariant::fromValue(installer) } });
     engine.load(url);
     const QList<QObject *> roots = engine.rootObjects();
     return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.constFirst());

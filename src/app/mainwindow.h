@@ -6,12 +6,13 @@
 #include <QUrl>
 
 class QApplication;
-class QObject;
 class QQmlApplicationEngine;
 class QQuickWindow;
 class QSplashScreen;
 
 namespace vexa {
+
+class InstallerController;
 
 inline const QString MainWindowUrlText = QStringLiteral("qrc:/CompanyVexaInstaller/src/qml/Main.qml");
 constexpr int MainWindowLoadExitCode = 1;
@@ -20,11 +21,12 @@ constexpr int MainWindowLoadExitCode = 1;
 // benchmark ends a whole-process run.
 inline const char *const ScreenshotVariable = "VEXA_SCREENSHOT";
 
-// Publishes `installer` to `engine` as the context property "installer" and loads the window
-// document at `url`. Returns the window, or null when the document produced no window (the engine
-// reports why on Qt's message log).
+// Publishes `installer` to `engine` as the context property "installer", loads the window document at
+// `url` and hands it `installer` as its required property of that name as well, which is how the
+// window passes the controller on to its panels. Returns the window, or null when the document
+// produced no window (the engine reports why on Qt's message log).
 QQuickWindow *loadMainWindow(
-    QQmlApplicationEngine &engine, QObject *installer, const QUrl &url = QUrl(MainWindowUrlText));
+    QQmlApplicationEngine &engine, InstallerController *installer, const QUrl &url = QUrl(MainWindowUrlText));
 
 // The end of start-up: creates the installer controller from the loaded catalog, opens the main
 // window, closes the start-up window and runs the event loop until the user closes the window.

@@ -61,6 +61,10 @@ InstallerController::InstallerController(
     , m_rootPath(cleanRootPath(DefaultRootPath()))
     , m_rowBuilder(m_catalog)
 {
+    // The apply button's rule follows each of its inputs.
+    for (const auto changed : { &InstallerController::planChanged, &InstallerController::busyChanged,
+             &InstallerController::rootPathChanged })
+        connect(this, changed, this, &InstallerController::updateCanApply);
     refresh();
 }
 
@@ -139,8 +143,24 @@ void InstallerController::refresh()
 
     // Every refresh starts over from what the root holds; unapplied edits of the selection are dropped.
     m_installedState = inspectRoot(m_catalog, m_rootPath);
+    m_inspectedRootPath = m_rootPath;
     m_selection = initialSelection(m_catalog, m_installedState);
     recomputePlan();
+}
+
+void InstallerController::finishRootEditing()
+{
+    if (m_rootPath != m_inspectedRootPath)
+        refresh();
+}
+
+void InstallerController::updateCanApply()
+{
+    const bool canApply = hasChanges() && !m_busy && !m_rootPath.isEmpty();
+    if (canApply == m_canApply)
+        return;
+    m_canApply = canApply;
+    Q_EMIT canApplyChanged();
 }
 
 void InstallerController::recomputePlan()
@@ -429,6 +449,7 @@ void InstallerController::finishApply(
                 "Changes applied successfully. Restart terminals and VS Code so VEXA_ROOT is refreshed."));
         setStatusText(QStringLiteral("Changes applied successfully."));
         m_installedState = inspectRoot(m_catalog, root);
+        m_inspectedRootPath = root;
         m_selection = plan.target;
     } else {
         // The root may be partly changed; the next refresh reads it as it is.

@@ -42,6 +42,7 @@ class InstallerController : public QObject
     Q_PROPERTY(int installCount READ installCount NOTIFY planChanged)
     Q_PROPERTY(int upgradeCount READ upgradeCount NOTIFY planChanged)
     Q_PROPERTY(int removeCount READ removeCount NOTIFY planChanged)
+    Q_PROPERTY(bool canApply READ canApply NOTIFY canApplyChanged)
 
 public:
     // Takes over the catalog start-up has loaded, then refreshes: the catalog is reloaded from
@@ -65,6 +66,8 @@ public:
     int installCount() const;
     int upgradeCount() const { return static_cast<int>(m_plan.toUpgrade.size()); }
     int removeCount() const { return static_cast<int>(m_plan.toRemove.size()); }
+    // The apply button's rule: changes to apply, no apply running and a root to apply them to.
+    bool canApply() const { return m_canApply; }
 
     // Stored cleaned: trimmed, with "/" separators and no "." or ".." segments. Writing the root does not
     // inspect it; the window calls refresh() when editing ends.
@@ -73,6 +76,10 @@ public:
 
     Q_INVOKABLE void browseRoot();
     Q_INVOKABLE void refresh();
+    // The root field's editing has finished: refreshes when the root differs from the one last
+    // inspected. Focus leaving the field (for "Apply Changes", say) finishes its editing too, and
+    // inspecting the same root again would drop the ticks just made.
+    Q_INVOKABLE void finishRootEditing();
     Q_INVOKABLE void togglePackage(const QString &packageId, bool checked);
     Q_INVOKABLE void selectPackage(const QString &packageId);
     Q_INVOKABLE QString removalConfirmationText() const;
@@ -88,6 +95,7 @@ Q_SIGNALS:
     void downloadEntriesChanged();
     void busyChanged();
     void planChanged();
+    void canApplyChanged();
     // The only way the controller reports an error or a result to the user.
     void messageRequested(const QString &title, const QString &message);
 
@@ -102,6 +110,7 @@ private:
     void rebuildPackageEntries();
     void updateCmakeHelp();
     void updateSummary();
+    void updateCanApply();
 
     // The apply run: the worker thread works on copies and reaches the controller only through calls
     // queued to the controller's thread.
@@ -117,6 +126,8 @@ private:
     QString m_repositoryBase;
     QString m_catalogSource;
     QString m_rootPath;
+    // The root m_installedState was read from.
+    QString m_inspectedRootPath;
     QString m_searchText;
     QString m_statusText;
     QString m_summaryText;
@@ -132,6 +143,7 @@ private:
     QHash<QString, QString> m_downloadIdByLabel;
     QString m_selectedPackageId;
     bool m_busy = false;
+    bool m_canApply = false;
     QPointer<QThread> m_workerThread;
     // Built for m_catalog, and built anew whenever the catalog is replaced.
     PackageRowBuilder m_rowBuilder;

@@ -33,11 +33,33 @@ void EntryListModel::setEntries(const QVariantList &entries)
             m_entries.insert(at, entries.at(at));
         endInsertRows();
     }
-    for (qsizetype at = head; at < head + shared; ++at) {
-        if (m_entries.at(at) == entries.at(at))
+    // A row whose kind changes is replaced rather than updated: a view chooses a row's delegate by its
+    // kind only when it creates the row.
+    const auto kindChanged = [&](qsizetype at) {
+        const QString key = QStringLiteral("kind");
+        return m_entries.at(at) != entries.at(at)
+            && m_entries.at(at).toMap().value(key) != entries.at(at).toMap().value(key);
+    };
+    for (qsizetype at = head; at < head + shared;) {
+        qsizetype end = at;
+        while (end < head + shared && kindChanged(end))
+            ++end;
+        if (end > at) {
+            beginRemoveRows(QModelIndex(), int(at), int(end - 1));
+            m_entries.remove(at, end - at);
+            endRemoveRows();
+            beginInsertRows(QModelIndex(), int(at), int(end - 1));
+            for (qsizetype row = at; row < end; ++row)
+                m_entries.insert(row, entries.at(row));
+            endInsertRows();
+            at = end;
             continue;
-        m_entries[at] = entries.at(at);
-        Q_EMIT dataChanged(index(int(at)), index(int(at)), { EntryRole });
+        }
+        if (m_entries.at(at) != entries.at(at)) {
+            m_entries[at] = entries.at(at);
+            Q_EMIT dataChanged(index(int(at)), index(int(at)), { EntryRole });
+        }
+        ++at;
     }
     // Same rows by now; taking the new list shares its data for the next comparison.
     m_entries = entries;
@@ -51,15 +73,18 @@ int EntryListModel::rowCount(const QModelIndex &parent) const
 
 QVariant EntryListModel::data(const QModelIndex &index, int role) const
 {
-    if (role != EntryRole
-        || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return QVariant();
-    return m_entries.at(index.row());
+    if (role == EntryRole)
+        return m_entries.at(index.row());
+    if (role == KindRole)
+        return m_entries.at(index.row()).toMap().value(QStringLiteral("kind"));
+    return QVariant();
 }
 
 QHash<int, QByteArray> EntryListModel::roleNames() const
 {
-    return { { EntryRole, "entry" } };
+    return { { EntryRole, "entry" }, { KindRole, "kind" } };
 }
 
 } // namespace vexa

@@ -46,6 +46,10 @@ private Q_SLOTS:
     void reloadedCatalogRebuildsRows();
     void selectPackageSignals();
     void applyChecks();
+    void canApply_data();
+    void canApply();
+    void finishRootEditing_data();
+    void finishRootEditing();
     void browseRootCancelled();
     void browseRootChosen();
     void sampleRepository();
@@ -581,6 +585,78 @@ void TestInstallerController::applyChecks()
     QCOMPARE(recorder.messages.constFirst(),
         qMakePair(QStringLiteral("Missing install root"),
             QStringLiteral("Select an install root before applying changes.")));
+}
+
+void TestInstallerController::canApply_data()
+{
+    QTest::addColumn<QStringList>("toggles");
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<bool>("applying");
+    QTest::addColumn<bool>("canApply");
+    QTest::addColumn<int>("emissions");
+
+    QTest::newRow("changes and a root")
+        << QStringList { "+" + ids::Ninja } << QString() << false << true << 1;
+    QTest::newRow("no changes") << QStringList() << QString() << false << false << 0;
+    QTest::newRow("changes, a root of blanks")
+        << QStringList { "+" + ids::Ninja } << "   " << false << false << 2;
+    QTest::newRow("changes while applying")
+        << QStringList { "+" + ids::Ninja } << QString() << true << false << 2;
+}
+
+void TestInstallerController::canApply()
+{
+    QFETCH(QStringList, toggles);
+    QFETCH(QString, root);
+    QFETCH(bool, applying);
+    QFETCH(bool, canApply);
+    QFETCH(int, emissions);
+
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox, { ids::Json });
+    QVERIFY(controller);
+    QVERIFY(!controller->canApply());
+    QSignalSpy changed(controller.get(), &InstallerController::canApplyChanged);
+    applyToggles(*controller, toggles);
+    if (!root.isNull())
+        controller->setRootPath(root);
+    if (applying)
+        controller->apply();
+    QCOMPARE(controller->canApply(), canApply);
+    QCOMPARE(changed.size(), emissions);
+    // The sandbox holds no archives: an apply ends at once, in failure.
+    QTRY_VERIFY(!controller->busy());
+}
+
+void TestInstallerController::finishRootEditing_data()
+{
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<bool>("refreshed");
+
+    QTest::newRow("the inspected root: the ticks stay") << QStringList() << false;
+    QTest::newRow("another root: inspected") << QStringList { "other" } << true;
+    QTest::newRow("typed back to the inspected root") << QStringList { "other", "root" } << false;
+}
+
+void TestInstallerController::finishRootEditing()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(bool, refreshed);
+
+    ControllerSandbox sandbox;
+    auto controller = standardController(sandbox, { ids::Json });
+    QVERIFY(controller);
+    controller->togglePackage(ids::Ninja, true);
+    for (const QString &name : typed)
+        controller->setRootPath(sandbox.repository() + QStringLiteral("/../") + name);
+    QSignalSpy plans(controller.get(), &InstallerController::planChanged);
+
+    controller->finishRootEditing();
+    QCOMPARE(plans.size(), refreshed ? 1 : 0);
+    if (!refreshed)
+        QVERIFY(packageRowById(controller->packageEntries(), ids::Ninja)
+                    .value(QStringLiteral("checked"))
+                    .toBool());
 }
 
 void TestInstallerController::browseRootCancelled()

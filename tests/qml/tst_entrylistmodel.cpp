@@ -7,7 +7,8 @@ using namespace vexa;
 
 namespace {
 
-// Rows named by letters; "A*" is row A with a changed value.
+// Rows named by letters, capitals of kind "package" and small letters of kind "group" ("a" and "A"
+// are the same row in two kinds); "A*" is row A with a changed value.
 QVariantList rows(const QString &letters)
 {
     QVariantList list;
@@ -15,7 +16,8 @@ QVariantList rows(const QString &letters)
         if (letters.at(i) == QLatin1Char('*'))
             continue;
         const bool changed = i + 1 < letters.size() && letters.at(i + 1) == QLatin1Char('*');
-        list << QVariantMap { { QStringLiteral("id"), QString(letters.at(i)) },
+        list << QVariantMap { { QStringLiteral("id"), QString(letters.at(i).toUpper()) },
+            { QStringLiteral("kind"), letters.at(i).isUpper() ? "package" : "group" },
             { QStringLiteral("checked"), changed } };
     }
     return list;
@@ -52,6 +54,8 @@ void TestEntryListModel::updatesOnlyWhatChanged_data()
                                          << "ABCDEFG" << 0 << 3 << 0;
     QTest::newRow("changed and shorter") << "ABCDE"
                                          << "XE" << 1 << 0 << 3;
+    QTest::newRow("a header turned package is replaced") << "aBcD"
+                                                         << "aBCD" << 0 << 1 << 1;
     QTest::newRow("from nothing") << ""
                                   << "ABC" << 0 << 3 << 0;
     QTest::newRow("to nothing") << "ABC"
