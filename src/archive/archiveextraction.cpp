@@ -4,6 +4,7 @@
 #include "archive/pathcontainment.h"
 #include "archive/printabletext.h"
 #include "archive/zipdirectory.h"
+#include "archive/zipformat.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,9 +15,7 @@ namespace vexa {
 
 namespace {
 
-constexpr quint16 StoredMethod = 0;
-constexpr quint16 DeflatedMethod = 8;
-constexpr quint16 EncryptedFlag = 0x0001;
+using namespace zipformat;
 
 // The reader's status in brackets after a message: an archive that cannot be opened, one that may not
 // be read, and one whose content is damaged.
@@ -70,7 +69,7 @@ bool checkEntries(const QString &archivePath, const QString &destination,
                             .arg(printableName(entry.storedPath), archivePath);
             return false;
         }
-        if (entry.method != StoredMethod && entry.method != DeflatedMethod) {
+        if (!isSupportedMethod(entry.method)) {
             errorText
                 = QStringLiteral("Cannot extract archive entry %1 from %2: compression method %3 is not "
                                  "supported.")
