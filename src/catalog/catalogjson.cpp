@@ -1,6 +1,8 @@
 #include "catalog/catalogjson.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QVariant>
 
 namespace vexa {
@@ -69,6 +71,23 @@ QJsonObject normalizedCmake(const QJsonObject &cmake)
 }
 
 } // namespace
+
+bool readJsonObject(
+    const QByteArray &data, QJsonObject &object, const QString &notAnObjectText, QString &errorText)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        errorText = parseError.errorString();
+        return false;
+    }
+    if (!document.isObject()) {
+        errorText = notAnObjectText;
+        return false;
+    }
+    object = document.object();
+    return true;
+}
 
 PackageDefinition readPackageDefinition(const QJsonObject &entry)
 {

@@ -1,6 +1,7 @@
 #include "catalog/catalogsource.h"
 
 #include "archive/printabletext.h"
+#include "catalog/catalogjson.h"
 #include "catalog/signeddocument.h"
 #include "net/httpget.h"
 
@@ -10,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -400,15 +400,10 @@ bool mergeSidecars(const QList<QByteArray> &documents, QByteArray &merged, QStri
 {
     QJsonArray packages;
     for (const QByteArray &document : documents) {
-        QJsonParseError parseError;
-        const QJsonDocument json = QJsonDocument::fromJson(document, &parseError);
-        if (json.isNull() || !json.isObject()) {
-            errorText = parseError.error != QJsonParseError::NoError
-                ? parseError.errorString()
-                : QStringLiteral("Sidecar JSON is not an object.");
+        QJsonObject sidecar;
+        if (!readJsonObject(document, sidecar, QStringLiteral("Sidecar JSON is not an object."), errorText))
             return false;
-        }
-        packages.append(json.object());
+        packages.append(sidecar);
     }
     QJsonObject root;
     root.insert(QStringLiteral("schema_version"), 1);

@@ -4,9 +4,7 @@
 #include "catalog/catalogjson.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 
 #include <algorithm>
 
@@ -238,15 +236,9 @@ bool loadFromJson(const QByteArray &data, PackageCatalog &catalog, QString &erro
         ~IndexOnReturn() { catalog.indexDependencies(); }
     } indexOnReturn { catalog };
 
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
-    if (document.isNull() || !document.isObject()) {
-        errorText = parseError.error != QJsonParseError::NoError
-            ? parseError.errorString()
-            : QStringLiteral("Catalog JSON is not an object.");
+    QJsonObject root;
+    if (!readJsonObject(data, root, QStringLiteral("Catalog JSON is not an object."), errorText))
         return false;
-    }
-    const QJsonObject root = document.object();
     const QJsonArray entries = root.value(QLatin1String("packages")).toArray();
     if (entries.isEmpty()) {
         errorText = QStringLiteral("Catalog JSON does not contain any packages.");

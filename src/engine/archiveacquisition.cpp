@@ -44,12 +44,6 @@ QUrl downloadUrl(const PackageDefinition &package, const QString &repositoryBase
     return {};
 }
 
-bool isHttpUrl(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-}
-
 // A payload_url names where the archive is downloaded from; one of another scheme ("file:///etc/...")
 // must neither be read from this machine nor quietly stand back for payload_archive.
 bool checkPayloadUrl(const PackageDefinition &package, const QUrl &url, QString &errorText)

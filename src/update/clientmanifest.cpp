@@ -1,6 +1,7 @@
 #include "update/clientmanifest.h"
 
 #include "archive/printabletext.h"
+#include "catalog/catalogjson.h"
 #include "catalog/catalogsource.h"
 #include "catalog/signeddocument.h"
 #include "net/httpget.h"
@@ -9,9 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 #include <QUrl>
 #include <QVariant>
 
@@ -80,14 +79,6 @@ qint64 readSizeBytes(const QJsonValue &value)
     if (!(std::abs(number) < 9.2e18))
         return number > 0 ? std::numeric_limits<qint64>::max() : 0;
     return qint64(number);
-}
-
-// Only an explicit http or https address is one: the user-input rules would take a bare "client.zip"
-// for a host name and fetch the archive from there instead of from beside the manifest.
-bool isExplicitHttpUrl(const QString &text)
-{
-    const QString scheme = QUrl(text).scheme().toLower();
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
 // Reads the manifest and, for a build with keys, checks its signature before a byte of it is parsed.
@@ -167,17 +158,10 @@ bool loadClientManifest(const QString &location, ClientUpdateManifest &manifest,
     if (!readManifestBytes(trimmed, trustedKeys, data, remoteBase, localBase, errorText, timeoutMs))
         return false;
 
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        errorText = parseError.errorString();
+    QJsonObject object;
+    if (!readJsonObject(
+            data, object, QStringLiteral("Client update manifest is not a JSON object."), errorText))
         return false;
-    }
-    if (!document.isObject()) {
-        errorText = QStringLiteral("Client update manifest is not a JSON object.");
-        return false;
-    }
-    const QJsonObject object = document.object();
     // Only a whole number counts; a string, a fraction or null reads as the first schema.
     const int schemaVersion = object.value(QLatin1String("schema_version")).toInt(1);
     if (schemaVersion != 1) {
@@ -206,7 +190,9 @@ bool loadClientManifest(const QString &location, ClientUpdateManifest &manifest,
 
     if (remoteBase.isValid())
         manifest.archiveUrl = encoded(remoteBase.resolved(QUrl(archiveUrl)));
-    else if (isExplicitHttpUrl(archiveUrl))
+    // Read as written, not by the user-input rules, which would take a bare "client.zip" for a host name
+    // and fetch the archive from there instead of from beside the manifest.
+    else if (isHttpUrl(QUrl(archiveUrl)))
         manifest.archiveUrl = encoded(QUrl::fromUserInput(archiveUrl));
     else
         manifest.archiveUrl = cleanPath(QDir(localBase).filePath(QDir::fromNativeSeparators(archiveUrl)));
