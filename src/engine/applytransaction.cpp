@@ -56,9 +56,11 @@ bool usesPayloadDirectory(const PackageDefinition &package)
     return package.payload_archive.isEmpty() && package.payload_url.isEmpty();
 }
 
+// The repository base was cleaned where the apply came in, and a payload_source_dir is used only once
+// its placement is Inside, which its clean form keeps free of "." and "..".
 QString payloadSourcePath(const QString &repositoryBase, const QString &payloadSourceDir)
 {
-    return QDir::cleanPath(repositoryBase + QLatin1Char('/') + cleanRelativePath(payloadSourceDir));
+    return resolveRootPath(repositoryBase, cleanRelativePath(payloadSourceDir));
 }
 
 // A path the root is written through (install_subdir, marker) must lead below the root; install_subdir
