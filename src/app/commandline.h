@@ -32,7 +32,7 @@ StartupOptions readStartupOptions(const QCommandLineParser &parser);
 // asked for, or an option is wrong. Neither needs a display, so both are answered before the GUI
 // application exists. Qt's own GUI options (-platform, -style, ...) are removed by the GUI application
 // before the parser reads the rest; with one of them given, or with --help-all (which lists them),
-// the answer waits for the GUI application as it always did.
+// the answer waits for the GUI application.
 bool answeredWithoutDisplay(QCommandLineParser &parser, const QStringList &arguments);
 // The command line's catalog source (see catalogSourceString in catalog/catalogsourceoptions.h).
 QString catalogSourceString(const StartupOptions &options);
