@@ -12,7 +12,7 @@ Q_DECLARE_METATYPE(vexa::PathPlacement)
 
 // The one placement rule for archive entries, owned paths, install_subdir, markers and payload
 // directories; the entry points' own tables show each use of it once.
-class tst_PathContainment : public QObject
+class TestPathContainment : public QObject
 {
     Q_OBJECT
 
@@ -24,7 +24,7 @@ private Q_SLOTS:
     void linksOnTheWay();
 };
 
-void tst_PathContainment::placement_data()
+void TestPathContainment::placement_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<PathPlacement>("expected");
@@ -66,7 +66,7 @@ void tst_PathContainment::placement_data()
         PathPlacement::NotAName);
 }
 
-void tst_PathContainment::placement()
+void TestPathContainment::placement()
 {
     QFETCH(QString, path);
     QFETCH(PathPlacement, expected);
@@ -74,7 +74,7 @@ void tst_PathContainment::placement()
 }
 
 // The one rule for a file name taken from a URL or a catalog path; "-" stands for the fallback kept.
-void tst_PathContainment::downloadFileNames_data()
+void TestPathContainment::downloadFileNames_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("fallback");
@@ -109,7 +109,7 @@ void tst_PathContainment::downloadFileNames_data()
     row("fallback naming a device", QString(), QStringLiteral("_aux.zip"), QStringLiteral("aux.zip"));
 }
 
-void tst_PathContainment::downloadFileNames()
+void TestPathContainment::downloadFileNames()
 {
     QFETCH(QString, path);
     QFETCH(QString, fallback);
@@ -117,7 +117,7 @@ void tst_PathContainment::downloadFileNames()
     QCOMPARE(downloadFileName(path, fallback), expected);
 }
 
-void tst_PathContainment::linksOnTheWay()
+void TestPathContainment::linksOnTheWay()
 {
     QTemporaryDir work;
     const QString base = work.filePath(QStringLiteral("base"));
@@ -135,5 +135,5 @@ void tst_PathContainment::linksOnTheWay()
     QVERIFY(!staysInsideThroughLinks(base, work.filePath(QStringLiteral("outside"))));
 }
 
-QTEST_GUILESS_MAIN(tst_PathContainment)
+QTEST_GUILESS_MAIN(TestPathContainment)
 #include "tst_pathcontainment.moc"

@@ -11,7 +11,7 @@ using namespace vexa;
 
 // Deleting owned paths is the one place where a bad catalog or a hand-edited state file could destroy
 // user data, so these tests build real trees with sentinel files outside the root and check they live.
-class tst_RootRemoval : public QObject
+class TestRootRemoval : public QObject
 {
     Q_OBJECT
 
@@ -39,7 +39,7 @@ private:
     QTemporaryDir *m_dir = nullptr;
 };
 
-void tst_RootRemoval::init()
+void TestRootRemoval::init()
 {
     m_dir = new QTemporaryDir;
     QVERIFY(m_dir->isValid());
@@ -47,13 +47,13 @@ void tst_RootRemoval::init()
     QVERIFY(writeTestFile(outside() + QStringLiteral("/sentinel.txt"), "keep me"));
 }
 
-void tst_RootRemoval::cleanup()
+void TestRootRemoval::cleanup()
 {
     delete m_dir;
     m_dir = nullptr;
 }
 
-void tst_RootRemoval::checkOwnedPathMessages_data()
+void TestRootRemoval::checkOwnedPathMessages_data()
 {
     QTest::addColumn<QString>("ownedPath");
     QTest::addColumn<QString>("reason");
@@ -67,7 +67,7 @@ void tst_RootRemoval::checkOwnedPathMessages_data()
         << QStringLiteral("a\x1b[2Jb") << QStringLiteral("it is not a valid file name");
 }
 
-void tst_RootRemoval::checkOwnedPathMessages()
+void TestRootRemoval::checkOwnedPathMessages()
 {
     QFETCH(QString, ownedPath);
     QFETCH(QString, reason);
@@ -82,7 +82,7 @@ void tst_RootRemoval::checkOwnedPathMessages()
     }
 }
 
-void tst_RootRemoval::removePathKinds()
+void TestRootRemoval::removePathKinds()
 {
     QString error;
     QVERIFY2(removePath(inRoot(QStringLiteral("nothing-here")), error), qPrintable(error));
@@ -102,7 +102,7 @@ void tst_RootRemoval::removePathKinds()
     QVERIFY(!QFileInfo(inRoot(QStringLiteral("dangling"))).isSymLink());
 }
 
-void tst_RootRemoval::removePathLeavesLinkTargets()
+void TestRootRemoval::removePathLeavesLinkTargets()
 {
     // A link to a directory outside the root, both as the path itself and inside a removed tree.
     QVERIFY(QFile::link(outside(), inRoot(QStringLiteral("linked"))));
@@ -117,7 +117,7 @@ void tst_RootRemoval::removePathLeavesLinkTargets()
     QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
 }
 
-void tst_RootRemoval::removalPrunesEmptyParents_data()
+void TestRootRemoval::removalPrunesEmptyParents_data()
 {
     // Besides the owned path "a/b/c/file.txt", the root holds this entry; "" for nothing.
     QTest::addColumn<QString>("keptEntry");
@@ -139,7 +139,7 @@ void tst_RootRemoval::removalPrunesEmptyParents_data()
                                    << "a";
 }
 
-void tst_RootRemoval::removalPrunesEmptyParents()
+void TestRootRemoval::removalPrunesEmptyParents()
 {
     QFETCH(QString, keptEntry);
     QFETCH(QString, gone);
@@ -159,7 +159,7 @@ void tst_RootRemoval::removalPrunesEmptyParents()
     QVERIFY(QFileInfo(left.isEmpty() ? root() : inRoot(left)).isDir());
 }
 
-void tst_RootRemoval::removeOwnedPathRefusesLinkedParent()
+void TestRootRemoval::removeOwnedPathRefusesLinkedParent()
 {
     // "lib" inside the root was replaced by a link leading out; "lib/sentinel.txt" is not the root's.
     QVERIFY(QFile::link(outside(), inRoot(QStringLiteral("lib"))));
@@ -178,7 +178,7 @@ void tst_RootRemoval::removeOwnedPathRefusesLinkedParent()
     QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
 }
 
-void tst_RootRemoval::removeOwnedPathDeletesAndPrunes()
+void TestRootRemoval::removeOwnedPathDeletesAndPrunes()
 {
     QVERIFY(writeTestFile(inRoot(QStringLiteral("pkg/share/only.txt")), "x"));
     QVERIFY(writeTestFile(inRoot(QStringLiteral("other/keep.txt")), "x"));
@@ -196,5 +196,5 @@ void tst_RootRemoval::removeOwnedPathDeletesAndPrunes()
     QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
 }
 
-QTEST_GUILESS_MAIN(tst_RootRemoval)
+QTEST_GUILESS_MAIN(TestRootRemoval)
 #include "tst_rootremoval.moc"
