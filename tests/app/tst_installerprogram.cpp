@@ -36,8 +36,8 @@ struct Finished
 enum class Session { Offscreen, OverSsh };
 
 // With a `screenshot` path the program saves its main window's first frame there and quits.
-Finished runProgram(const QString &program, const QStringList &arguments, Session session = Session::Offscreen,
-    const QString &screenshot = QString())
+Finished runProgram(const QString &program, const QStringList &arguments,
+    Session session = Session::Offscreen, const QString &screenshot = QString())
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
