@@ -11,7 +11,7 @@ constexpr int CliSchemaVersion = 1;
 
 // Where a command's output goes. Results go to standard output. With --json, standard output carries
 // exactly one JSON document and every line of text goes to standard error instead, so that
-// `vexa <command> --json | jq` always reads one document. Every line passes through terminalSafe.
+// `vexa <command> --json | jq` always reads one document. Every line passes through printableText.
 class Console
 {
 public:

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Publishes the sample repository examples/repository from the payload directories in
-# examples/payloads with `vexa publish`, in the catalog order below.
+# examples/payloads with `vexa publish`, in the catalog order below, and adds a client update manifest
+# offering the version of the build (client/client-manifest.json).
 #
 #   scripts/publish-sample.sh [--check] [build directory]
 #
 # Without --check the committed repository is replaced by a fresh publish. With --check (CI) a fresh
 # publish goes to a temporary directory and the script fails unless it is byte-identical to what is
-# committed. The build directory (default: build) must hold bin/vexa.
+# committed. The build directory (default: build) must hold bin/vexa and bin/vexa-release.json.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -15,8 +16,11 @@ if [[ ${1:-} == --check ]]; then
     check=true
     shift
 fi
-vexa="${1:-build}/bin/vexa"
+build="${1:-build}"
+vexa="$build/bin/vexa"
+release_record="$build/bin/vexa-release.json"
 [[ -x $vexa ]] || { echo "$vexa is not built" >&2; exit 1; }
+[[ -f $release_record ]] || { echo "$release_record is not built" >&2; exit 1; }
 
 # The window lists groups and packages in catalog order, so the order is part of the sample.
 payloads=(
@@ -46,6 +50,18 @@ if ! "$vexa" publish "${payloads[@]/#/examples/payloads/}" --out "$work/reposito
     cat "$work/log" >&2
     exit 1
 fi
+# An installer started on the sample checks for a client update; offered its own version, it finds
+# nothing newer and starts quietly. The archive named is never fetched, so none is shipped.
+version=$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p' "$release_record")
+[[ -n $version ]] || { echo "$release_record names no version" >&2; exit 1; }
+mkdir "$work/repository/client"
+cat >"$work/repository/client/client-manifest.json" <<JSON
+{
+    "schema_version": 1,
+    "version": "$version",
+    "archive_url": "vexa-installer-$version.zip"
+}
+JSON
 
 if $check; then
     if ! diff -r "$work/repository" examples/repository; then

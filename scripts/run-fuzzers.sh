@@ -2,8 +2,8 @@
 # Runs each libFuzzer target of build-asan/ (scripts/build-and-test-sanitized.sh builds them), seeded
 # from the tests' and examples' data, and prints executions and crashes per target.
 #   scripts/run-fuzzers.sh [-t SECONDS | -r RUNS] [-b BUILD_DIR] [TARGET...]
-# Default: 60 seconds per target. Exit code 1 when any target found a crash (kept in the printed
-# directory), 0 otherwise.
+# Default: 60 seconds per target, every target tests/fuzz/CMakeLists.txt declares. Exit code 1 when
+# any target found a crash (kept in the printed directory), 0 otherwise.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -18,15 +18,18 @@ while getopts "t:r:b:" option; do
   esac
 done
 shift $((OPTIND - 1))
+list="$build/tests/fuzz/fuzzers.txt"
+[ -f "$list" ] || { echo "$list is missing: configure $build with -DVEXA_BUILD_FUZZERS=ON" >&2; exit 2; }
+mapfile -t fuzzers <"$list"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_catalog fuzz_packageindex fuzz_statefile fuzz_zipdirectory)
+[ ${#targets[@]} -gt 0 ] || targets=("${fuzzers[@]}")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vexa-fuzz.XXXXXX")
 # The state file target writes its input to a file on every run; memory-backed files keep that cheap.
 scratch="$work"
 [ -d /dev/shm ] && [ -w /dev/shm ] && scratch=$(mktemp -d /dev/shm/vexa-fuzz.XXXXXX)
 
-mkdir -p "$work"/{fuzz_catalog,fuzz_packageindex,fuzz_statefile,fuzz_zipdirectory}
+for fuzzer in "${fuzzers[@]}"; do mkdir -p "$work/$fuzzer"; done
 cp tests/engine/state-data/catalog.json "$work/fuzz_catalog/state-data-catalog.json"
 cp examples/repository/catalog.json "$work/fuzz_catalog/example-catalog.json"
 cp tests/engine/state-data/*-state.json "$work/fuzz_statefile/"

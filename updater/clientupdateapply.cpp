@@ -7,6 +7,7 @@
 #include "platform/processwait.h"
 #include "release/failedupdate.h"
 #include "release/releaserecord.h"
+#include "release/updatecommandline.h"
 #include "updater/installswap.h"
 
 #include <QCoreApplication>
@@ -14,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QUuid>
 
 namespace vexa {
 
@@ -74,9 +74,7 @@ bool applyClientUpdate(const UpdaterOptions &options, QString &errorText, int ex
     if (!waitForInstaller(options.waitProcessId, exitWaitMs, errorText))
         return false;
 
-    const QString workspace = QDir(QDir::tempPath())
-                                  .filePath(QStringLiteral("vexa-installer-update-%1")
-                                                .arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    const QString workspace = QDir(QDir::tempPath()).filePath(newUpdateWorkspaceName());
     const QString extracted = QDir(workspace).filePath(QStringLiteral("extracted"));
     const QString staged = uniqueSiblingPath(
         QFileInfo(options.installDirectory).absolutePath(), QStringLiteral(".vexa-installer-staged"));

@@ -1,4 +1,5 @@
 #include "platform/failurereport.h"
+#include "release/releaseidentity.h"
 #include "updater/clientupdateapply.h"
 #include "updater/updateroptions.h"
 
@@ -8,7 +9,7 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Kestrow"));
+    QCoreApplication::setOrganizationName(vexa::OrganizationName);
     QCoreApplication::setApplicationName(QStringLiteral("Vexa Updater"));
 
     QCommandLineParser parser;

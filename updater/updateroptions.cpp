@@ -1,5 +1,7 @@
 #include "updater/updateroptions.h"
 
+#include "release/updatecommandline.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
@@ -7,13 +9,6 @@
 namespace vexa {
 
 namespace {
-
-const QString InstallDirOption = QStringLiteral("install-dir");
-const QString ArchiveOption = QStringLiteral("archive");
-const QString RelaunchExeOption = QStringLiteral("relaunch-exe");
-const QString WaitPidOption = QStringLiteral("wait-pid");
-const QString RelaunchArgOption = QStringLiteral("relaunch-arg");
-const QString SkipSelfUpdateArgument = QStringLiteral("--skip-self-update");
 
 QString cleanedPath(const QCommandLineParser &parser, const QString &option)
 {
@@ -53,8 +48,9 @@ UpdaterOptions readUpdaterOptions(const QCommandLineParser &parser)
     options.waitProcessId = parser.value(WaitPidOption).trimmed().toLongLong();
     options.relaunchArguments = parser.values(RelaunchArgOption);
     // The relaunched installer must not find the update it was just given and start over.
-    if (!options.relaunchArguments.contains(SkipSelfUpdateArgument))
-        options.relaunchArguments.prepend(SkipSelfUpdateArgument);
+    const QString skipSelfUpdate = commandLineOption(SkipSelfUpdateOption);
+    if (!options.relaunchArguments.contains(skipSelfUpdate))
+        options.relaunchArguments.prepend(skipSelfUpdate);
     return options;
 }
 

@@ -1,5 +1,7 @@
 #include "app/appidentity.h"
 
+#include "release/releaseidentity.h"
+
 #include <QCoreApplication>
 #include <QQuickStyle>
 
@@ -14,7 +16,7 @@ void applyApplicationIdentity()
 {
     QCoreApplication::setOrganizationName(OrganizationName);
     QCoreApplication::setApplicationName(ApplicationName);
-    QCoreApplication::setApplicationVersion(ApplicationVersion);
+    QCoreApplication::setApplicationVersion(releaseVersion());
 }
 
 } // namespace vexa

@@ -4,9 +4,7 @@
 
 namespace vexa {
 
-inline const QString OrganizationName = QStringLiteral("Kestrow");
 inline const QString ApplicationName = QStringLiteral("Kestrow Vexa Installer");
-inline const QString ApplicationVersion = QStringLiteral("1.0.0");
 inline const QString QuickControlsStyleName = QStringLiteral("Basic");
 
 // Must run before the application object exists: Qt Quick Controls fixes its style on first use.

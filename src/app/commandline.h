@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalog/catalogsourceoptions.h"
+#include "release/updatecommandline.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,7 +11,6 @@ class QCommandLineParser;
 namespace vexa {
 
 inline const QString ClientUpdateUrlOption = QStringLiteral("client-update-url");
-inline const QString SkipSelfUpdateOption = QStringLiteral("skip-self-update");
 
 // What the installer's command line asked for. Values are kept as given; an option that was not
 // given reads as empty (or false for the flag).
@@ -32,7 +32,7 @@ StartupOptions readStartupOptions(const QCommandLineParser &parser);
 // asked for, or an option is wrong. Neither needs a display, so both are answered before the GUI
 // application exists. Qt's own GUI options (-platform, -style, ...) are removed by the GUI application
 // before the parser reads the rest; with one of them given, or with --help-all (which lists them),
-// the answer waits for the GUI application as it always did.
+// the answer waits for the GUI application.
 bool answeredWithoutDisplay(QCommandLineParser &parser, const QStringList &arguments);
 // The command line's catalog source (see catalogSourceString in catalog/catalogsourceoptions.h).
 QString catalogSourceString(const StartupOptions &options);

@@ -1,5 +1,7 @@
 #include "archive/zipdirectory.h"
 
+#include "archive/zipformat.h"
+
 #include <QFile>
 #include <QtEndian>
 
@@ -12,10 +14,8 @@ namespace vexa {
 
 namespace {
 
-constexpr quint32 EndOfDirectorySignature = 0x06054b50;
-constexpr quint32 Zip64LocatorSignature = 0x07064b50;
-constexpr quint32 Zip64EndOfDirectorySignature = 0x06064b50;
-constexpr quint32 CentralHeaderSignature = 0x02014b50;
+using namespace zipformat;
+
 constexpr qint64 EndOfDirectorySize = 22;
 constexpr qint64 Zip64LocatorSize = 20;
 constexpr qint64 Zip64EndOfDirectorySize = 56;
@@ -23,8 +23,6 @@ constexpr qint64 CentralHeaderSize = 46;
 constexpr qint64 MaxCommentSize = 0xffff;
 // Far above any real package (a million entries of 100 bytes), yet a bound for a hostile header.
 constexpr quint64 MaxCentralDirectorySize = 512ull * 1024 * 1024;
-constexpr quint16 Utf8NamesFlag = 0x0800;
-constexpr int UnixHost = 3;
 constexpr quint32 UnixTypeMask = 0170000;
 constexpr quint32 UnixSymLink = 0120000;
 constexpr quint32 UnixDirectory = 0040000;
@@ -173,7 +171,6 @@ void applyZip64Extra(const char *extra, int extraLength, quint32 uncompressed32,
 }
 
 constexpr qint64 LocalHeaderSize = 30;
-constexpr quint32 LocalHeaderSignature = 0x04034b50;
 
 // Reads the local header of an entry: where its data starts, after checking that the header repeats
 // the entry's name.
@@ -282,16 +279,13 @@ bool readZipDirectory(QIODevice &file, QList<ZipDirectoryEntry> &entries)
 ZipEntryRead copyZipEntryData(
     QIODevice &archive, const ZipDirectoryEntry &entry, QIODevice &output, quint64 &size, quint32 &crc)
 {
-    constexpr quint16 Stored = 0;
-    constexpr quint16 Deflated = 8;
-    constexpr quint16 EncryptedFlag = 0x0001;
     constexpr qint64 BlockSize = 1024 * 1024;
 
     size = 0;
     crc = 0;
     if (!archive.isOpen() || (entry.flags & EncryptedFlag))
         return ZipEntryRead::Unsupported;
-    if (entry.method != Stored && entry.method != Deflated)
+    if (!isSupportedMethod(entry.method))
         return ZipEntryRead::Unsupported;
     quint64 dataStart = 0;
     if (!readLocalHeader(archive, entry, dataStart) || !archive.seek(qint64(dataStart)))
@@ -310,7 +304,7 @@ ZipEntryRead copyZipEntryData(
 
     QByteArray input;
     quint64 inputLeft = entry.compressedSize;
-    if (entry.method == Stored) {
+    if (entry.method == StoredMethod) {
         while (inputLeft > 0 && size < limit) {
             input = archive.read(qint64(qMin<quint64>(inputLeft, BlockSize)));
             if (input.isEmpty())

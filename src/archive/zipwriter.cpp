@@ -1,6 +1,7 @@
 #include "archive/zipwriter.h"
 
-#include "archive/sha256hasher.h"
+#include "archive/zipformat.h"
+#include "platform/sha256hasher.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,23 +20,16 @@ namespace vexa {
 
 namespace {
 
-constexpr quint32 LocalHeaderSignature = 0x04034b50;
+using namespace zipformat;
+
 constexpr quint32 DataDescriptorSignature = 0x08074b50;
-constexpr quint32 CentralHeaderSignature = 0x02014b50;
-constexpr quint32 Zip64EndOfDirectorySignature = 0x06064b50;
-constexpr quint32 Zip64LocatorSignature = 0x07064b50;
-constexpr quint32 EndOfDirectorySignature = 0x06054b50;
-constexpr quint16 StoredMethod = 0;
-constexpr quint16 DeflatedMethod = 8;
 constexpr quint16 DataDescriptorFlag = 0x0008;
-constexpr quint16 Utf8NamesFlag = 0x0800;
 constexpr quint16 Zip64ExtraTag = 0x0001;
 // MS-DOS date of 1980-01-01 (the earliest a zip can hold) and time 00:00.
 constexpr quint16 FixedDate = (0 << 9) | (1 << 5) | 1;
 constexpr quint16 FixedTime = 0;
 constexpr quint16 DefaultVersion = 20;
 constexpr quint16 Zip64Version = 45;
-constexpr quint16 UnixHost = 3;
 constexpr quint32 FileAttributes = 0100644u << 16;
 constexpr quint32 DirectoryAttributes = (040755u << 16) | 0x10;
 constexpr quint32 Max32 = 0xffffffffu;

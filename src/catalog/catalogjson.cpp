@@ -1,10 +1,16 @@
 #include "catalog/catalogjson.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QVariant>
 
 namespace vexa {
 
+namespace {
+
+// A string gives a one-element list of the trimmed text (none when blank); an array gives the trimmed
+// texts of its string elements, blanks dropped; anything else gives an empty list. Duplicates stay.
 QStringList stringList(const QJsonValue &value)
 {
     QStringList result;
@@ -23,8 +29,6 @@ QStringList stringList(const QJsonValue &value)
     return result;
 }
 
-namespace {
-
 // True when the string-list rule would give back exactly this array, so it can stay as it is; most
 // catalogs are written that way, and rebuilding every list dominated loading time.
 bool isNormalStringArray(const QJsonValue &value)
@@ -42,8 +46,7 @@ bool isNormalStringArray(const QJsonValue &value)
     return true;
 }
 
-} // namespace
-
+// The cmake object with its list keys normalised; unknown keys are kept.
 QJsonObject normalizedCmake(const QJsonObject &cmake)
 {
     QJsonObject result = cmake;
@@ -65,6 +68,25 @@ QJsonObject normalizedCmake(const QJsonObject &cmake)
     if (!cmake.value(QLatin1String("variables")).isObject())
         result.insert(QStringLiteral("variables"), QJsonObject());
     return result;
+}
+
+} // namespace
+
+bool readJsonObject(
+    const QByteArray &data, QJsonObject &object, const QString &notAnObjectText, QString &errorText)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        errorText = parseError.errorString();
+        return false;
+    }
+    if (!document.isObject()) {
+        errorText = notAnObjectText;
+        return false;
+    }
+    object = document.object();
+    return true;
 }
 
 PackageDefinition readPackageDefinition(const QJsonObject &entry)

@@ -2,20 +2,20 @@
 
 #include "catalog/packagedefinition.h"
 
+#include <QByteArray>
 #include <QJsonObject>
-#include <QJsonValue>
-#include <QStringList>
+#include <QString>
 
 namespace vexa {
 
-// A string gives a one-element list of the trimmed text (none when blank); an array gives the trimmed
-// texts of its string elements, blanks dropped; anything else gives an empty list. Duplicates stay.
-QStringList stringList(const QJsonValue &value);
+// The JSON object `data` holds. False with Qt's parse error, or with `notAnObjectText` when the text
+// parses to something other than an object.
+bool readJsonObject(
+    const QByteArray &data, QJsonObject &object, const QString &notAnObjectText, QString &errorText);
 
-// The cmake object with its list keys normalised; unknown keys are kept.
-QJsonObject normalizedCmake(const QJsonObject &cmake);
-
-// Reads one package entry leniently: a missing key or a value of the wrong type reads as the default.
+// Reads one package entry leniently: a missing key or a value of the wrong type reads as the default. A
+// list key takes a string as a one-element list and an array's string elements; texts are trimmed and
+// blanks dropped. The cmake object's list keys are normalised alike; its unknown keys are kept.
 PackageDefinition readPackageDefinition(const QJsonObject &entry);
 
 } // namespace vexa

@@ -1,5 +1,7 @@
 #include "catalog/catalogsource.h"
 
+#include "archive/printabletext.h"
+#include "catalog/catalogjson.h"
 #include "catalog/signeddocument.h"
 #include "net/httpget.h"
 
@@ -9,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -254,8 +255,8 @@ bool resolvePackageIndex(const QUrl &indexUrl, CatalogPayload &payload, Resoluti
         QUrl finalSidecarUrl;
         QString sidecarError;
         if (!httpGet(sidecarUrl, document, finalSidecarUrl, sidecarError, resolution.timeoutMs)) {
-            resolution.lastError
-                = QStringLiteral("Failed to download package sidecar %1: %2").arg(name, sidecarError);
+            resolution.lastError = QStringLiteral("Failed to download package sidecar %1: %2")
+                                       .arg(printableName(name), sidecarError);
             return false;
         }
         if (!resolution.trusts(sidecarUrl, document))
@@ -379,8 +380,8 @@ QStringList parsePackageIndex(const QByteArray &indexData, QString &errorText)
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         if (line.contains(QLatin1Char('/')) || line.contains(QLatin1Char('\\'))) {
-            errorText
-                = QStringLiteral("Package index entry '%1' must not contain path separators.").arg(line);
+            errorText = QStringLiteral("Package index entry '%1' must not contain path separators.")
+                            .arg(printableName(line));
             return {};
         }
         const QString name
@@ -399,15 +400,10 @@ bool mergeSidecars(const QList<QByteArray> &documents, QByteArray &merged, QStri
 {
     QJsonArray packages;
     for (const QByteArray &document : documents) {
-        QJsonParseError parseError;
-        const QJsonDocument json = QJsonDocument::fromJson(document, &parseError);
-        if (json.isNull() || !json.isObject()) {
-            errorText = parseError.error != QJsonParseError::NoError
-                ? parseError.errorString()
-                : QStringLiteral("Sidecar JSON is not an object.");
+        QJsonObject sidecar;
+        if (!readJsonObject(document, sidecar, QStringLiteral("Sidecar JSON is not an object."), errorText))
             return false;
-        }
-        packages.append(json.object());
+        packages.append(sidecar);
     }
     QJsonObject root;
     root.insert(QStringLiteral("schema_version"), 1);

@@ -207,11 +207,7 @@ void InstallerController::browseRoot()
     if (chosen.isEmpty())
         return;
 
-    const QString cleaned = cleanRootPath(chosen);
-    if (cleaned != m_rootPath) {
-        m_rootPath = cleaned;
-        Q_EMIT rootPathChanged();
-    }
+    setRootPath(chosen);
     // Choosing the same folder again is how the user asks for a rescan.
     refresh();
 }

@@ -67,24 +67,11 @@ QSet<QString> initialSelection(const PackageCatalog &catalog, const InstalledSta
     return catalog.dependencyClosure(defaults);
 }
 
-QString actionName(const ChangePlan &plan, const QString &packageId)
-{
-    if (plan.toUpgrade.contains(packageId))
-        return QStringLiteral("Upgrade");
-    if (plan.toInstall.contains(packageId))
-        return QStringLiteral("Install");
-    if (plan.toRemove.contains(packageId))
-        return QStringLiteral("Remove");
-    if (plan.target.contains(packageId))
-        return QStringLiteral("Keep");
-    return QStringLiteral("Skip");
-}
-
 QStringList actionNamesByPosition(const PackageCatalog &catalog, const ChangePlan &plan)
 {
     QStringList names(catalog.packages().size(), QStringLiteral("Skip"));
-    // Marked from the weakest action to the strongest, so each package ends with the first match of
-    // actionName's order.
+    // Marked from the weakest action to the strongest, so that an upgrade (also an install) reads as
+    // one.
     const auto mark = [&](const QSet<QString> &ids, const QString &name) {
         for (const QString &id : ids) {
             const qsizetype position = catalog.positionOf(id);

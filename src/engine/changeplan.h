@@ -46,11 +46,9 @@ ChangePlan computePlan(const PackageCatalog &catalog, const InstalledState &stat
 // packages when it holds nothing; with dependencies either way.
 QSet<QString> initialSelection(const PackageCatalog &catalog, const InstalledState &state);
 
-// "Upgrade", "Install", "Remove", "Keep" or "Skip": the word shown for a package under the plan.
-QString actionName(const ChangePlan &plan, const QString &packageId);
-
-// actionName of every catalog package, indexed by catalog position: one pass over the plan's sets
-// rather than four lookups per package.
+// The word shown for each catalog package under the plan, indexed by catalog position: "Upgrade" for
+// an upgrade, else "Install", "Remove" or "Keep" as the plan installs, removes or keeps it, else
+// "Skip". One pass over the plan's sets rather than four lookups per package.
 QStringList actionNamesByPosition(const PackageCatalog &catalog, const ChangePlan &plan);
 
 // True when applying the plan would change the root (installs, upgrades, removals or a manifest repair).

@@ -7,17 +7,6 @@
 
 namespace vexa {
 
-QString lockRootPolicyName(LockRootPolicy policy)
-{
-    switch (policy) {
-    case LockRootPolicy::Isolated:
-        return QStringLiteral("isolated");
-    case LockRootPolicy::Shared:
-        break;
-    }
-    return QStringLiteral("shared");
-}
-
 namespace {
 
 // `value` as a JSON string, escaped exactly as QJsonDocument escapes it. Package ids are nearly always
@@ -45,7 +34,7 @@ void appendJsonString(QByteArray &text, const QString &value)
 // The document for a package list without duplicates, in the layout QJsonDocument gives it (keys
 // sorted, four spaces per level, a final line feed). Written directly: building a QJsonArray of a few
 // thousand ids and serialising it costs more than the rest of a click together.
-QByteArray lockDocumentText(LockRootPolicy policy, const QStringList &packageIds)
+QByteArray lockDocumentText(const QStringList &packageIds)
 {
     QByteArray text;
     text.reserve(96 + packageIds.size() * 48);
@@ -55,35 +44,11 @@ QByteArray lockDocumentText(LockRootPolicy policy, const QStringList &packageIds
         appendJsonString(text, packageIds.at(i));
         text += i + 1 < packageIds.size() ? ",\n" : "\n";
     }
-    text += "    ],\n    \"root_policy\": ";
-    appendJsonString(text, lockRootPolicyName(policy));
-    text += ",\n    \"schema_version\": 1\n}\n";
+    text += "    ],\n    \"root_policy\": \"shared\",\n    \"schema_version\": 1\n}\n";
     return text;
 }
 
 } // namespace
-
-QByteArray buildLockDocument(
-    LockRootPolicy policy, const QSet<QString> &packageIds, const QStringList &orderedIds)
-{
-    // The set's extra ids are sorted in both cases so the same input always gives the same text;
-    // hash-set iteration order would otherwise change the document between runs.
-    QStringList extras(packageIds.cbegin(), packageIds.cend());
-    extras.sort(Qt::CaseSensitive);
-
-    QStringList packages;
-    QSet<QString> listed;
-    const QStringList *const candidateLists[] = { &orderedIds, &extras };
-    for (const QStringList *candidates : candidateLists) {
-        for (const QString &id : *candidates) {
-            if (listed.contains(id))
-                continue;
-            listed.insert(id);
-            packages.append(id);
-        }
-    }
-    return lockDocumentText(policy, packages);
-}
 
 QByteArray buildPlanLockDocument(const PackageCatalog &catalog, const ChangePlan &plan)
 {
@@ -91,7 +56,7 @@ QByteArray buildPlanLockDocument(const PackageCatalog &catalog, const ChangePlan
     // list goes straight into the document.
     QStringList ordered = catalog.topologicalOrder(plan.target);
     ordered.removeIf([&catalog](const QString &id) { return isSupportPackage(id) || !catalog.contains(id); });
-    return lockDocumentText(LockRootPolicy::Shared, ordered);
+    return lockDocumentText(ordered);
 }
 
 } // namespace vexa

@@ -1,6 +1,7 @@
 #include "release/failedupdate.h"
 
 #include "platform/savefile.h"
+#include "release/releaseidentity.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,7 @@ namespace {
 
 // The installer and its helper carry different application names, so the record lives in the
 // configuration location common to both, under the organisation's folder.
-const QString RecordRelativePath = QStringLiteral("Kestrow/vexa-failed-client-update.json");
+const QString RecordFileName = QStringLiteral("vexa-failed-client-update.json");
 const QString VersionKey = QStringLiteral("version");
 const QString ProgramDirectoryKey = QStringLiteral("program_directory");
 
@@ -42,7 +43,7 @@ bool recordNames(const QJsonObject &record, const QString &programDirectory)
 QString failedUpdateRecordPath()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
-        .filePath(RecordRelativePath);
+        .filePath(OrganizationName + QLatin1Char('/') + RecordFileName);
 }
 
 bool recordFailedUpdate(const QString &programDirectory, const QString &version)

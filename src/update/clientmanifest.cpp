@@ -1,15 +1,16 @@
 #include "update/clientmanifest.h"
 
+#include "archive/printabletext.h"
+#include "catalog/catalogjson.h"
 #include "catalog/catalogsource.h"
 #include "catalog/signeddocument.h"
 #include "net/httpget.h"
+#include "net/remotesource.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 #include <QUrl>
 #include <QVariant>
 
@@ -32,6 +33,37 @@ QString encoded(const QUrl &url)
     return url.toString(QUrl::FullyEncoded);
 }
 
+// The repository directory a local source stands for: a missing path gives its parent, a directory
+// itself, a file the directory holding it, or that directory's parent when it is named "catalog".
+QString clientRepositoryDirectory(const QString &localSource)
+{
+    const QFileInfo info(localSource);
+    QString directory;
+    if (!info.exists())
+        directory = info.absolutePath();
+    else if (info.isDir())
+        directory = info.absoluteFilePath();
+    else if (info.absoluteDir().dirName().compare(QLatin1String("catalog"), Qt::CaseInsensitive) == 0)
+        directory = QFileInfo(info.absolutePath()).absolutePath();
+    else
+        directory = info.absolutePath();
+    return cleanPath(directory);
+}
+
+// "client-manifest.json" in the program directory or in its parent, whichever exists first; empty when
+// neither does.
+QString findClientManifestBesideProgram(const QString &programDirectory)
+{
+    const QDir program(cleanPath(programDirectory));
+    for (const QString &candidate :
+        { ClientManifestFileName, QString(QStringLiteral("../") + ClientManifestFileName) }) {
+        const QString path = cleanPath(program.absoluteFilePath(candidate));
+        if (QFileInfo::exists(path))
+            return path;
+    }
+    return {};
+}
+
 QString localRepositoryCandidate(const QString &repositorySource)
 {
     return cleanPath(clientRepositoryDirectory(repositorySource) + QLatin1Char('/') + ManifestInRepository);
@@ -47,14 +79,6 @@ qint64 readSizeBytes(const QJsonValue &value)
     if (!(std::abs(number) < 9.2e18))
         return number > 0 ? std::numeric_limits<qint64>::max() : 0;
     return qint64(number);
-}
-
-// Only an explicit http or https address is one: the user-input rules would take a bare "client.zip"
-// for a host name and fetch the archive from there instead of from beside the manifest.
-bool isExplicitHttpUrl(const QString &text)
-{
-    const QString scheme = QUrl(text).scheme().toLower();
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https");
 }
 
 // Reads the manifest and, for a build with keys, checks its signature before a byte of it is parsed.
@@ -74,7 +98,8 @@ bool readManifestBytes(const QString &location, const ReleaseKeys &trustedKeys, 
         const QString path = cleanPath(location);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            errorText = QStringLiteral("Failed to open client update manifest at %1").arg(path);
+            errorText
+                = QStringLiteral("Failed to open client update manifest at %1").arg(printableName(path));
             return false;
         }
         data = file.readAll();
@@ -96,33 +121,6 @@ bool ClientUpdateManifest::isComplete() const
 QString defaultClientManifestUrl()
 {
     return QStringLiteral(VEXA_DEFAULT_CLIENT_MANIFEST_URL);
-}
-
-QString clientRepositoryDirectory(const QString &localSource)
-{
-    const QFileInfo info(localSource);
-    QString directory;
-    if (!info.exists())
-        directory = info.absolutePath();
-    else if (info.isDir())
-        directory = info.absoluteFilePath();
-    else if (info.absoluteDir().dirName().compare(QLatin1String("catalog"), Qt::CaseInsensitive) == 0)
-        directory = QFileInfo(info.absolutePath()).absolutePath();
-    else
-        directory = info.absolutePath();
-    return cleanPath(directory);
-}
-
-QString findClientManifestBesideProgram(const QString &programDirectory)
-{
-    const QDir program(cleanPath(programDirectory));
-    for (const QString &candidate :
-        { ClientManifestFileName, QString(QStringLiteral("../") + ClientManifestFileName) }) {
-        const QString path = cleanPath(program.absoluteFilePath(candidate));
-        if (QFileInfo::exists(path))
-            return path;
-    }
-    return {};
 }
 
 QString resolveClientManifestLocation(const QString &repositorySource, const QString &programDirectory)
@@ -160,17 +158,10 @@ bool loadClientManifest(const QString &location, ClientUpdateManifest &manifest,
     if (!readManifestBytes(trimmed, trustedKeys, data, remoteBase, localBase, errorText, timeoutMs))
         return false;
 
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        errorText = parseError.errorString();
+    QJsonObject object;
+    if (!readJsonObject(
+            data, object, QStringLiteral("Client update manifest is not a JSON object."), errorText))
         return false;
-    }
-    if (!document.isObject()) {
-        errorText = QStringLiteral("Client update manifest is not a JSON object.");
-        return false;
-    }
-    const QJsonObject object = document.object();
     // Only a whole number counts; a string, a fraction or null reads as the first schema.
     const int schemaVersion = object.value(QLatin1String("schema_version")).toInt(1);
     if (schemaVersion != 1) {
@@ -199,7 +190,9 @@ bool loadClientManifest(const QString &location, ClientUpdateManifest &manifest,
 
     if (remoteBase.isValid())
         manifest.archiveUrl = encoded(remoteBase.resolved(QUrl(archiveUrl)));
-    else if (isExplicitHttpUrl(archiveUrl))
+    // Read as written, not by the user-input rules, which would take a bare "client.zip" for a host name
+    // and fetch the archive from there instead of from beside the manifest.
+    else if (isHttpUrl(QUrl(archiveUrl)))
         manifest.archiveUrl = encoded(QUrl::fromUserInput(archiveUrl));
     else
         manifest.archiveUrl = cleanPath(QDir(localBase).filePath(QDir::fromNativeSeparators(archiveUrl)));

@@ -27,17 +27,10 @@ QString defaultClientManifestUrl();
 
 // Where the manifest is looked for: VEXA_CLIENT_UPDATE_URL; the default endpoint for a blank
 // repository source; "client/client-manifest.json" beside a remote catalog or package index, or in a
-// local repository; then "client-manifest.json" in or above the program directory; and finally the
-// local repository's candidate even though it does not exist, so that loading names it.
+// local repository (the directory itself, the directory holding a catalog file, or the parent of a
+// "catalog" directory holding it); then "client-manifest.json" in or above the program directory; and
+// finally the local repository's candidate even though it does not exist, so that loading names it.
 QString resolveClientManifestLocation(const QString &repositorySource, const QString &programDirectory);
-
-// The repository directory a local source stands for: a missing path gives its parent, a directory
-// itself, a file the directory holding it, or that directory's parent when it is named "catalog".
-QString clientRepositoryDirectory(const QString &localSource);
-
-// "client-manifest.json" in the program directory or in its parent, whichever exists first; empty when
-// neither does.
-QString findClientManifestBesideProgram(const QString &programDirectory);
 
 // Reads the manifest at a URL or path. A relative "archive_url" is taken beside the manifest (for a
 // download, beside the address finally reached after redirects). With `trustedKeys`, the manifest is

@@ -1,8 +1,11 @@
 #include "update/clientupdatehandoff.h"
 
+#include "archive/printabletext.h"
 #include "platform/executablename.h"
 #include "release/failedupdate.h"
+#include "release/releaseidentity.h"
 #include "release/releaserecord.h"
+#include "release/updatecommandline.h"
 #include "update/clientarchive.h"
 #include "update/clientmanifest.h"
 #include "update/clientversion.h"
@@ -13,7 +16,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QUuid>
 
 namespace vexa {
 
@@ -36,8 +38,7 @@ bool createClientUpdateWorkspace(QString &workspace, QString &errorText)
         errorText = QStringLiteral("No writable temp directory is available for client updates.");
         return false;
     }
-    workspace = QDir(temporary).filePath(
-        QStringLiteral("vexa-installer-update-%1").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)));
+    workspace = QDir(temporary).filePath(newUpdateWorkspaceName());
     if (!QDir().mkpath(workspace)) {
         errorText = QStringLiteral("Failed to create the client update workspace at %1").arg(workspace);
         return false;
@@ -79,13 +80,15 @@ bool stageUpdaterFiles(
 QStringList updaterArguments(
     const ClientUpdateContext &context, const QString &archivePath, const QStringList &launchArguments)
 {
-    QStringList arguments { QStringLiteral("--install-dir"), QDir::cleanPath(context.programDirectory),
-        QStringLiteral("--archive"), QDir::cleanPath(archivePath), QStringLiteral("--relaunch-exe"),
-        relaunchExecutablePath(context), QStringLiteral("--wait-pid"), QString::number(context.processId) };
+    QStringList arguments { commandLineOption(InstallDirOption), QDir::cleanPath(context.programDirectory),
+        commandLineOption(ArchiveOption), QDir::cleanPath(archivePath), commandLineOption(RelaunchExeOption),
+        relaunchExecutablePath(context), commandLineOption(WaitPidOption),
+        QString::number(context.processId) };
     // The helper puts the skip flag back in front itself; passing it on as well would double it.
+    const QString skipSelfUpdate = commandLineOption(SkipSelfUpdateOption);
     for (const QString &argument : launchArguments) {
-        if (argument != SkipSelfUpdateArgument)
-            arguments << QStringLiteral("--relaunch-arg") << argument;
+        if (argument != skipSelfUpdate)
+            arguments << commandLineOption(RelaunchArgOption) << argument;
     }
     return arguments;
 }
@@ -109,7 +112,7 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
     if (!loadClientManifest(
             manifestLocation, manifest, errorText, context.manifestTimeoutMs, context.trustedKeys))
         return false;
-    if (compareClientVersions(installerClientVersion(), manifest.version) >= 0) {
+    if (compareClientVersions(releaseVersion(), manifest.version) >= 0) {
         errorText.clear();
         return false;
     }
@@ -117,18 +120,18 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
     if (!failedVersion.isEmpty() && compareClientVersions(failedVersion, manifest.version) == 0) {
         errorText = QStringLiteral("Client update %1 failed on an earlier start and is not offered again; a "
                                    "newer version will be.")
-                        .arg(manifest.version);
+                        .arg(printableName(manifest.version));
         return false;
     }
 
     const QString updaterPath = updaterExecutablePath(context);
     if (!QFileInfo::exists(updaterPath)) {
         errorText = QStringLiteral("Client update %1 is available, but %2 is missing.")
-                        .arg(manifest.version, updaterPath);
+                        .arg(printableName(manifest.version), updaterPath);
         return false;
     }
     showStatus(QStringLiteral("Client update available..."),
-        QStringLiteral("Updating from %1 to %2.").arg(installerClientVersion(), manifest.version));
+        QStringLiteral("Updating from %1 to %2.").arg(releaseVersion(), printableName(manifest.version)));
 
     QString workspace;
     if (!createClientUpdateWorkspace(workspace, errorText))
@@ -152,7 +155,7 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
     const QStringList arguments = updaterArguments(context, archivePath, launchArguments);
     showStatus(QStringLiteral("Applying client update..."),
         QStringLiteral("The installer will restart automatically when version %1 is ready.")
-            .arg(manifest.version));
+            .arg(printableName(manifest.version)));
     // Recorded as failed until the helper has the new directory in place: a helper that fails, is
     // killed or loses power can record nothing itself.
     recordFailedUpdate(context.programDirectory, manifest.version);

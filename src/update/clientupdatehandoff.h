@@ -11,8 +11,6 @@
 
 namespace vexa {
 
-inline const QString SkipSelfUpdateArgument = QStringLiteral("--skip-self-update");
-
 // The running installer as the hand-off sees it.
 struct ClientUpdateContext
 {

@@ -4,11 +4,6 @@
 
 namespace vexa {
 
-QString installerClientVersion()
-{
-    return QStringLiteral(VEXA_CLIENT_VERSION);
-}
-
 int compareClientVersions(const QString &a, const QString &b)
 {
     const QString left = a.trimmed();

@@ -4,9 +4,6 @@
 
 namespace vexa {
 
-// The client version this build reports ("1.0.0", the application version).
-QString installerClientVersion();
-
 // Negative, zero or positive as `a` is older than, equal to or newer than `b`. Both are read as
 // dotted numbers with any suffix ignored ("1.0.0-rc1" is 1.0.0), and a version that extends another
 // is newer (1.0 < 1.0.0). When either yields no number at all, the trimmed texts are compared without

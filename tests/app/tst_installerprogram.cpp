@@ -36,12 +36,15 @@ struct Finished
 enum class Session { Offscreen, OverSsh };
 
 // With a `screenshot` path the program saves its main window's first frame there and quits.
-Finished runProgram(const QString &program, const QStringList &arguments, Session session = Session::Offscreen,
-    const QString &screenshot = QString())
+Finished runProgram(const QString &program, const QStringList &arguments,
+    Session session = Session::Offscreen, const QString &screenshot = QString())
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // A desktop session provides a private runtime directory; without one Qt warns on standard error.
+    const QTemporaryDir runtime;
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     for (const char *name : { "VEXA_CATALOG_URL", "VEXA_REPOSITORY_DIR", "VEXA_CLIENT_UPDATE_URL" })
         environment.remove(QLatin1String(name));
     if (!screenshot.isEmpty())
@@ -133,8 +136,9 @@ void TestInstallerProgram::startsOnTheSampleRepository()
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.standardOutput.contains(screenshot), qPrintable(run.standardOutput));
     QCOMPARE(QImage(screenshot).size(), QSize(1500, 920));
-    // A clean start reports nothing; Qt's warnings would land here.
-    QVERIFY2(!run.standardError.contains(QStringLiteral("Catalog")), qPrintable(run.standardError));
+    // A clean start reports nothing: the sample offers this very version as its client update, so the
+    // self-update check finds nothing newer and stays quiet. Qt's warnings would land here too.
+    QCOMPARE(run.standardError, QString());
 }
 
 QTEST_GUILESS_MAIN(TestInstallerProgram)

@@ -12,7 +12,7 @@ Q_DECLARE_METATYPE(vexa::PathPlacement)
 
 // The one placement rule for archive entries, owned paths, install_subdir, markers and payload
 // directories; the entry points' own tables show each use of it once.
-class tst_PathContainment : public QObject
+class TestPathContainment : public QObject
 {
     Q_OBJECT
 
@@ -24,7 +24,7 @@ private Q_SLOTS:
     void linksOnTheWay();
 };
 
-void tst_PathContainment::placement_data()
+void TestPathContainment::placement_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<PathPlacement>("expected");
@@ -59,12 +59,14 @@ void tst_PathContainment::placement_data()
     row("three dots (Windows reads as a parent)", QStringLiteral("a/.../b"), PathPlacement::NotAName);
     row("dot-dot and a blank", QStringLiteral("a/.. /b"), PathPlacement::NotAName);
     row("blank name", QStringLiteral("a/ /b"), PathPlacement::NotAName);
+    row("colon: an NTFS stream of the file before it", QStringLiteral("lib/a:b.dll"),
+        PathPlacement::NotAName);
     row("line break", QStringLiteral("a\nb"), PathPlacement::NotAName);
     row("NUL cuts the name short", QStringLiteral("x/..") + QChar(0) + QStringLiteral("y"),
         PathPlacement::NotAName);
 }
 
-void tst_PathContainment::placement()
+void TestPathContainment::placement()
 {
     QFETCH(QString, path);
     QFETCH(PathPlacement, expected);
@@ -72,7 +74,7 @@ void tst_PathContainment::placement()
 }
 
 // The one rule for a file name taken from a URL or a catalog path; "-" stands for the fallback kept.
-void tst_PathContainment::downloadFileNames_data()
+void TestPathContainment::downloadFileNames_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("fallback");
@@ -107,7 +109,7 @@ void tst_PathContainment::downloadFileNames_data()
     row("fallback naming a device", QString(), QStringLiteral("_aux.zip"), QStringLiteral("aux.zip"));
 }
 
-void tst_PathContainment::downloadFileNames()
+void TestPathContainment::downloadFileNames()
 {
     QFETCH(QString, path);
     QFETCH(QString, fallback);
@@ -115,7 +117,7 @@ void tst_PathContainment::downloadFileNames()
     QCOMPARE(downloadFileName(path, fallback), expected);
 }
 
-void tst_PathContainment::linksOnTheWay()
+void TestPathContainment::linksOnTheWay()
 {
     QTemporaryDir work;
     const QString base = work.filePath(QStringLiteral("base"));
@@ -133,5 +135,5 @@ void tst_PathContainment::linksOnTheWay()
     QVERIFY(!staysInsideThroughLinks(base, work.filePath(QStringLiteral("outside"))));
 }
 
-QTEST_GUILESS_MAIN(tst_PathContainment)
+QTEST_GUILESS_MAIN(TestPathContainment)
 #include "tst_pathcontainment.moc"

@@ -64,7 +64,7 @@ QStringList withoutImmediateRepeats(const QStringList &log)
 
 } // namespace
 
-class CatalogSourceTest : public QObject
+class TestCatalogSource : public QObject
 {
     Q_OBJECT
 
@@ -105,7 +105,7 @@ private:
     QString m_previousCurrentPath;
 };
 
-void CatalogSourceTest::initTestCase()
+void TestCatalogSource::initTestCase()
 {
     QVERIFY(m_serverRoot.isValid());
     const QList<QPair<QString, QByteArray>> files = {
@@ -135,13 +135,13 @@ void CatalogSourceTest::initTestCase()
     m_previousCurrentPath = QDir::currentPath();
 }
 
-void CatalogSourceTest::cleanupTestCase()
+void TestCatalogSource::cleanupTestCase()
 {
     m_https.reset();
     m_http.reset();
 }
 
-void CatalogSourceTest::init()
+void TestCatalogSource::init()
 {
     // Every test gets its own working directory, so relative sources never see the build tree.
     m_work = std::make_unique<QTemporaryDir>();
@@ -151,13 +151,13 @@ void CatalogSourceTest::init()
     m_https->clearRequestLog();
 }
 
-void CatalogSourceTest::cleanup()
+void TestCatalogSource::cleanup()
 {
     QDir::setCurrent(m_previousCurrentPath);
     m_work.reset();
 }
 
-QString CatalogSourceTest::expand(QString text) const
+QString TestCatalogSource::expand(QString text) const
 {
     text.replace(QLatin1String("{root}"), QDir(m_work->path()).canonicalPath());
     text.replace(QLatin1String("{http}"), m_http->baseUrl());
@@ -165,14 +165,14 @@ QString CatalogSourceTest::expand(QString text) const
     return text;
 }
 
-QStringList CatalogSourceTest::expand(QStringList texts) const
+QStringList TestCatalogSource::expand(QStringList texts) const
 {
     for (QString &text : texts)
         text = expand(text);
     return texts;
 }
 
-void CatalogSourceTest::parsePackageIndex_data()
+void TestCatalogSource::parsePackageIndex_data()
 {
     QTest::addColumn<QByteArray>("index");
     QTest::addColumn<QStringList>("names");
@@ -201,7 +201,7 @@ void CatalogSourceTest::parsePackageIndex_data()
     QTest::newRow("blank lines only") << QByteArray("\r\n  \n\t\n") << QStringList() << empty;
 }
 
-void CatalogSourceTest::parsePackageIndex()
+void TestCatalogSource::parsePackageIndex()
 {
     QFETCH(QByteArray, index);
     QFETCH(QStringList, names);
@@ -212,7 +212,7 @@ void CatalogSourceTest::parsePackageIndex()
     QCOMPARE(errorText, error);
 }
 
-void CatalogSourceTest::mergeSidecars_data()
+void TestCatalogSource::mergeSidecars_data()
 {
     QTest::addColumn<QList<QByteArray>>("documents");
     QTest::addColumn<bool>("ok");
@@ -233,7 +233,7 @@ void CatalogSourceTest::mergeSidecars_data()
         << QList<QByteArray> { "{\"a\":", "[]" } << false << QByteArray() << parseError.errorString();
 }
 
-void CatalogSourceTest::mergeSidecars()
+void TestCatalogSource::mergeSidecars()
 {
     QFETCH(QList<QByteArray>, documents);
     QFETCH(bool, ok);
@@ -248,7 +248,7 @@ void CatalogSourceTest::mergeSidecars()
         QCOMPARE(output, merged);
 }
 
-void CatalogSourceTest::isRemoteSource_data()
+void TestCatalogSource::isRemoteSource_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<bool>("remote");
@@ -266,7 +266,7 @@ void CatalogSourceTest::isRemoteSource_data()
     QTest::newRow("drive path") << "C:/Vexa/repository" << false;
 }
 
-void CatalogSourceTest::isRemoteSource()
+void TestCatalogSource::isRemoteSource()
 {
     QFETCH(QString, source);
     QFETCH(bool, remote);
@@ -276,7 +276,7 @@ void CatalogSourceTest::isRemoteSource()
     QCOMPARE(vexa::isRemoteSource(source), remote);
 }
 
-void CatalogSourceTest::catalogBaseUrl_data()
+void TestCatalogSource::catalogBaseUrl_data()
 {
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("base");
@@ -299,7 +299,7 @@ void CatalogSourceTest::catalogBaseUrl_data()
                                      << "http://h/a/index.html";
 }
 
-void CatalogSourceTest::catalogBaseUrl()
+void TestCatalogSource::catalogBaseUrl()
 {
     QFETCH(QString, url);
     QFETCH(QString, base);
@@ -307,7 +307,7 @@ void CatalogSourceTest::catalogBaseUrl()
     QCOMPARE(vexa::catalogBaseUrl(QUrl(url)).toString(QUrl::FullyEncoded), base);
 }
 
-void CatalogSourceTest::resolvesLocally_data()
+void TestCatalogSource::resolvesLocally_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("source");
@@ -387,7 +387,7 @@ void CatalogSourceTest::resolvesLocally_data()
         << "{root}/repo/catalog.json" << QStringList { "{root}/repo/catalog.json" };
 }
 
-void CatalogSourceTest::resolvesLocally()
+void TestCatalogSource::resolvesLocally()
 {
     QFETCH(QStringList, files);
     QFETCH(QString, source);
@@ -434,7 +434,7 @@ void CatalogSourceTest::resolvesLocally()
     QCOMPARE(m_http->requestLog(), QStringList());
 }
 
-void CatalogSourceTest::resolvesRemotely_data()
+void TestCatalogSource::resolvesRemotely_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<int>("timeoutMs");
@@ -556,7 +556,7 @@ void CatalogSourceTest::resolvesRemotely_data()
         << notFound(QStringLiteral("{https}/redirect/vexa-package-names.txt")) << QStringList();
 }
 
-void CatalogSourceTest::resolvesRemotely()
+void TestCatalogSource::resolvesRemotely()
 {
     QFETCH(QString, source);
     QFETCH(int, timeoutMs);
@@ -590,7 +590,7 @@ void CatalogSourceTest::resolvesRemotely()
         expand(requests).join(QLatin1Char('|')));
 }
 
-void CatalogSourceTest::reportsProgress_data()
+void TestCatalogSource::reportsProgress_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("messages");
@@ -608,7 +608,7 @@ void CatalogSourceTest::reportsProgress_data()
                "Downloading package sidecar {http}/idx/a.json..." };
 }
 
-void CatalogSourceTest::reportsProgress()
+void TestCatalogSource::reportsProgress()
 {
     QFETCH(QString, source);
     QFETCH(QStringList, messages);
@@ -623,7 +623,7 @@ void CatalogSourceTest::reportsProgress()
     QCOMPARE(reported, expand(messages));
 }
 
-void CatalogSourceTest::failureLeavesPayloadAlone()
+void TestCatalogSource::failureLeavesPayloadAlone()
 {
     CatalogPayload payload;
     payload.data = "previous";
@@ -636,7 +636,7 @@ void CatalogSourceTest::failureLeavesPayloadAlone()
     QCOMPARE(payload.repositoryBase, QStringLiteral("/previous"));
 }
 
-void CatalogSourceTest::fallsBackToEnvironment_data()
+void TestCatalogSource::fallsBackToEnvironment_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("catalogUrl");
@@ -665,7 +665,7 @@ void CatalogSourceTest::fallsBackToEnvironment_data()
                                          << "{root}/local/catalog.json";
 }
 
-void CatalogSourceTest::fallsBackToEnvironment()
+void TestCatalogSource::fallsBackToEnvironment()
 {
     QFETCH(QString, source);
     QFETCH(QString, catalogUrl);
@@ -683,7 +683,7 @@ void CatalogSourceTest::fallsBackToEnvironment()
     QCOMPARE(payload.resolvedSource, expand(resolvedSource));
 }
 
-void CatalogSourceTest::defaultEndpointIsTheRemoteIndex()
+void TestCatalogSource::defaultEndpointIsTheRemoteIndex()
 {
     const QUrl endpoint(DefaultPackageIndexUrl());
     QCOMPARE(endpoint.scheme(), QStringLiteral("https"));
@@ -713,5 +713,5 @@ void CatalogSourceTest::defaultEndpointIsTheRemoteIndex()
     QCOMPARE(m_http->requestLog(), QStringList { QStringLiteral("CONNECT %1:443").arg(endpoint.host()) });
 }
 
-QTEST_GUILESS_MAIN(CatalogSourceTest)
+QTEST_GUILESS_MAIN(TestCatalogSource)
 #include "tst_catalogsource.moc"

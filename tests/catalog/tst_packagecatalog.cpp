@@ -71,7 +71,7 @@ QByteArray compactJson(const char *text)
 
 } // namespace
 
-class PackageCatalogTest : public QObject
+class TestPackageCatalog : public QObject
 {
     Q_OBJECT
 
@@ -92,7 +92,7 @@ private Q_SLOTS:
     void labels();
 };
 
-void PackageCatalogTest::rejectsBadDocuments_data()
+void TestPackageCatalog::rejectsBadDocuments_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("message");
@@ -171,7 +171,7 @@ void PackageCatalogTest::rejectsBadDocuments_data()
         << QStringLiteral("Catalog parent_package_id chain forms a cycle at b.");
 }
 
-void PackageCatalogTest::rejectsBadDocuments()
+void TestPackageCatalog::rejectsBadDocuments()
 {
     QFETCH(QByteArray, data);
     QFETCH(QString, message);
@@ -182,7 +182,7 @@ void PackageCatalogTest::rejectsBadDocuments()
     QCOMPARE(errorText, message);
 }
 
-void PackageCatalogTest::readsPackageKeysLeniently_data()
+void TestPackageCatalog::readsPackageKeysLeniently_data()
 {
     QTest::addColumn<QByteArray>("extraKeys");
     QTest::addColumn<QString>("field");
@@ -267,7 +267,7 @@ void PackageCatalogTest::readsPackageKeysLeniently_data()
         << QByteArray(R"("usage": "text")") << "usage" << QVariant(compactJson("{}"));
 }
 
-void PackageCatalogTest::readsPackageKeysLeniently()
+void TestPackageCatalog::readsPackageKeysLeniently()
 {
     QFETCH(QByteArray, extraKeys);
     QFETCH(QString, field);
@@ -287,7 +287,7 @@ void PackageCatalogTest::readsPackageKeysLeniently()
     QCOMPARE(fieldValue(catalog.packages().first(), field), expected);
 }
 
-void PackageCatalogTest::keepsCatalogLevelValues()
+void TestPackageCatalog::keepsCatalogLevelValues()
 {
     QJsonObject first = package(QStringLiteral("a"));
     first.insert(QStringLiteral("group"), QStringLiteral("Libraries"));
@@ -325,7 +325,7 @@ void PackageCatalogTest::keepsCatalogLevelValues()
     QCOMPARE(catalog.repositoryBaseUrl(), QString());
 }
 
-void PackageCatalogTest::loadingReplacesEarlierContent()
+void TestPackageCatalog::loadingReplacesEarlierContent()
 {
     PackageCatalog catalog;
     QString errorText;
@@ -344,7 +344,7 @@ void PackageCatalogTest::loadingReplacesEarlierContent()
 }
 
 // Ids are found by their text, whether or not they share the catalog's own string.
-void PackageCatalogTest::positionsOfIds()
+void TestPackageCatalog::positionsOfIds()
 {
     PackageCatalog catalog = graphCatalog();
     const QList<PackageDefinition> old = catalog.packages();
@@ -363,7 +363,7 @@ void PackageCatalogTest::positionsOfIds()
     QCOMPARE(catalog.positionOf(old.at(1).package_id), -1);
 }
 
-void PackageCatalogTest::dependencyClosure_data()
+void TestPackageCatalog::dependencyClosure_data()
 {
     QTest::addColumn<QStringList>("input");
     QTest::addColumn<QStringList>("closure");
@@ -388,7 +388,7 @@ void PackageCatalogTest::dependencyClosure_data()
         << QStringList { "X" } << QStringList { "X" } << QStringList { "Unknown package referenced: X" };
 }
 
-void PackageCatalogTest::dependencyClosure()
+void TestPackageCatalog::dependencyClosure()
 {
     QFETCH(QStringList, input);
     QFETCH(QStringList, closure);
@@ -403,7 +403,7 @@ void PackageCatalogTest::dependencyClosure()
     QCOMPARE(catalog.dependencyClosure(idSet(input)), idSet(closure));
 }
 
-void PackageCatalogTest::topologicalOrder_data()
+void TestPackageCatalog::topologicalOrder_data()
 {
     QTest::addColumn<QByteArray>("catalog");
     QTest::addColumn<QStringList>("ids");
@@ -432,7 +432,7 @@ void PackageCatalogTest::topologicalOrder_data()
         << cycle << QStringList { "p", "q", "r" } << QStringList { "q", "p", "r" };
 }
 
-void PackageCatalogTest::topologicalOrder()
+void TestPackageCatalog::topologicalOrder()
 {
     QFETCH(QByteArray, catalog);
     QFETCH(QStringList, ids);
@@ -441,7 +441,7 @@ void PackageCatalogTest::topologicalOrder()
     QCOMPARE(load(catalog).topologicalOrder(idSet(ids)), order);
 }
 
-void PackageCatalogTest::dependentsOf_data()
+void TestPackageCatalog::dependentsOf_data()
 {
     QTest::addColumn<QString>("id");
     QTest::addColumn<QStringList>("within");
@@ -457,7 +457,7 @@ void PackageCatalogTest::dependentsOf_data()
     QTest::newRow("exact id match") << "Core" << QStringList { "alpha", "beta", "Gamma" } << QStringList();
 }
 
-void PackageCatalogTest::dependentsOf()
+void TestPackageCatalog::dependentsOf()
 {
     QFETCH(QString, id);
     QFETCH(QStringList, within);
@@ -473,7 +473,7 @@ void PackageCatalogTest::dependentsOf()
     QCOMPARE(catalog.dependentsOf(id, idSet(within)), labels);
 }
 
-void PackageCatalogTest::labels()
+void TestPackageCatalog::labels()
 {
     PackageDefinition openssl;
     openssl.display_name = QStringLiteral("OpenSSL");
@@ -496,5 +496,5 @@ void PackageCatalogTest::labels()
     QVERIFY(!isSupportPackage(QStringLiteral(" com.company.vexa.cmake_support")));
 }
 
-QTEST_GUILESS_MAIN(PackageCatalogTest)
+QTEST_GUILESS_MAIN(TestPackageCatalog)
 #include "tst_packagecatalog.moc"

@@ -28,31 +28,6 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as archive:
 
 } // namespace
 
-EnvironmentSandbox::EnvironmentSandbox(bool skipEnvironmentUpdate)
-    : m_tmp("TMPDIR", QFile::encodeName(tempDirectory()))
-    , m_config("XDG_CONFIG_HOME", QFile::encodeName(configDirectory()))
-    , m_cache("XDG_CACHE_HOME", QFile::encodeName(m_base.filePath(QStringLiteral("cache"))))
-    , m_skip("VEXA_SKIP_ENV_UPDATE", skipEnvironmentUpdate ? std::optional<QByteArray>("1") : std::nullopt)
-{
-    QDir().mkpath(tempDirectory());
-    QDir().mkpath(configDirectory());
-}
-
-QString EnvironmentSandbox::tempDirectory() const
-{
-    return m_base.filePath(QStringLiteral("tmp"));
-}
-
-QString EnvironmentSandbox::configDirectory() const
-{
-    return m_base.filePath(QStringLiteral("config"));
-}
-
-QString EnvironmentSandbox::variableFile() const
-{
-    return configDirectory() + QStringLiteral("/environment.d/60-vexa-root.conf");
-}
-
 QJsonObject packageEntry(const QString &id, const QString &name, int code, const QString &marker,
     const QStringList &ownedPaths, const QStringList &dependencies)
 {

@@ -134,7 +134,7 @@ int runApplyChild(const QString &repository, const QString &root, const QStringL
 
 } // namespace
 
-class tst_ApplyCrash : public QObject
+class TestApplyCrash : public QObject
 {
     Q_OBJECT
 
@@ -156,7 +156,7 @@ private:
     QMap<int, PackageCatalog> m_catalogs;
 };
 
-void tst_ApplyCrash::initTestCase()
+void TestApplyCrash::initTestCase()
 {
     for (const int version : { 1, 2 }) {
         QVERIFY(buildRepository(
@@ -164,7 +164,7 @@ void tst_ApplyCrash::initTestCase()
     }
 }
 
-void tst_ApplyCrash::killedApply_data()
+void TestApplyCrash::killedApply_data()
 {
     QTest::addColumn<QStringList>("installedFirst");
     QTest::addColumn<int>("alphaVersion");
@@ -192,7 +192,7 @@ void tst_ApplyCrash::killedApply_data()
     }
 }
 
-void tst_ApplyCrash::killedApply()
+void TestApplyCrash::killedApply()
 {
     QFETCH(QStringList, installedFirst);
     QFETCH(int, alphaVersion);
@@ -241,7 +241,7 @@ void tst_ApplyCrash::killedApply()
 
 // A package's files are on disk before the record stops naming it: otherwise a power cut could leave
 // zero-length files that nothing marks as unfinished. The file system shim logs the calls in order.
-void tst_ApplyCrash::packageLeavesTheRecordOnceOnDisk()
+void TestApplyCrash::packageLeavesTheRecordOnceOnDisk()
 {
 #ifndef VEXA_FILESYSTEM_SHIM
     QSKIP("Logging file system calls needs LD_PRELOAD (Linux)");
@@ -281,7 +281,7 @@ void tst_ApplyCrash::packageLeavesTheRecordOnceOnDisk()
 // A small tmpfs holds the root, the archive cache and the environment file. For every amount of free
 // space from nothing up to enough, the apply either succeeds or fails with the message of the write
 // that did not fit, never leaves a short manifest, and an apply with space again completes the root.
-void tst_ApplyCrash::fullDisk()
+void TestApplyCrash::fullDisk()
 {
     SmallFileSystem disk(1024 * 1024);
     if (!disk.isMounted())
@@ -361,5 +361,5 @@ void tst_ApplyCrash::fullDisk()
     QCOMPARE(causesMet.size(), outOfSpace.size());
 }
 
-QTEST_GUILESS_MAIN(tst_ApplyCrash)
+QTEST_GUILESS_MAIN(TestApplyCrash)
 #include "tst_applycrash.moc"

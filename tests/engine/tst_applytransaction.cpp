@@ -82,7 +82,7 @@ QStringList cacheDirectories(const EnvironmentSandbox &sandbox)
 
 } // namespace
 
-class tst_ApplyTransaction : public QObject
+class TestApplyTransaction : public QObject
 {
     Q_OBJECT
 
@@ -124,20 +124,20 @@ private:
     QTemporaryDir *m_dir = nullptr;
 };
 
-void tst_ApplyTransaction::init()
+void TestApplyTransaction::init()
 {
     m_dir = new QTemporaryDir;
     QVERIFY(m_dir->isValid());
     QVERIFY(writeTestFile(outside() + QStringLiteral("/sentinel.txt"), "keep me"));
 }
 
-void tst_ApplyTransaction::cleanup()
+void TestApplyTransaction::cleanup()
 {
     delete m_dir;
     m_dir = nullptr;
 }
 
-bool tst_ApplyTransaction::applyAndCollect(const PackageCatalog &catalog, const QString &base,
+bool TestApplyTransaction::applyAndCollect(const PackageCatalog &catalog, const QString &base,
     const ChangePlan &plan, QStringList &lines, QString &error) const
 {
     lines.clear();
@@ -147,7 +147,7 @@ bool tst_ApplyTransaction::applyAndCollect(const PackageCatalog &catalog, const 
 }
 
 // Loads the repository's catalog and applies the plan that selects `selection` in root().
-bool tst_ApplyTransaction::loadAndApply(const TestRepository &repository, PackageCatalog &catalog,
+bool TestApplyTransaction::loadAndApply(const TestRepository &repository, PackageCatalog &catalog,
     const QSet<QString> &selection, QStringList &lines, QString &error) const
 {
     if (!repository.load(catalog)) {
@@ -158,7 +158,7 @@ bool tst_ApplyTransaction::loadAndApply(const TestRepository &repository, Packag
         catalog, repository.directory(), planFor(catalog, root(), selection), lines, error);
 }
 
-void tst_ApplyTransaction::blankRootFailsBeforeAnything()
+void TestApplyTransaction::blankRootFailsBeforeAnything()
 {
     EnvironmentSandbox sandbox(false);
     TestRepository repository(repositoryDirectory());
@@ -176,7 +176,7 @@ void tst_ApplyTransaction::blankRootFailsBeforeAnything()
     QVERIFY(!QFileInfo::exists(sandbox.variableFile()));
 }
 
-void tst_ApplyTransaction::rootThatCannotBeCreated()
+void TestApplyTransaction::rootThatCannotBeCreated()
 {
     EnvironmentSandbox sandbox;
     QVERIFY(writeTestFile(root(), "a file where the root should be"));
@@ -186,7 +186,7 @@ void tst_ApplyTransaction::rootThatCannotBeCreated()
     QCOMPARE(error, QStringLiteral("Failed to create the install root %1").arg(root()));
 }
 
-void tst_ApplyTransaction::installBase_data()
+void TestApplyTransaction::installBase_data()
 {
     QTest::addColumn<bool>("fromArchive");
     QTest::addColumn<bool>("skipVariable");
@@ -195,7 +195,7 @@ void tst_ApplyTransaction::installBase_data()
     QTest::newRow("variable update skipped leaves the environment alone") << true << true;
 }
 
-void tst_ApplyTransaction::installBase()
+void TestApplyTransaction::installBase()
 {
     QFETCH(bool, fromArchive);
     QFETCH(bool, skipVariable);
@@ -230,7 +230,7 @@ void tst_ApplyTransaction::installBase()
     QVERIFY(cacheDirectories(sandbox).isEmpty());
 }
 
-void tst_ApplyTransaction::installFromHttp()
+void TestApplyTransaction::installFromHttp()
 {
     EnvironmentSandbox sandbox;
     TestRepository repository(repositoryDirectory());
@@ -271,7 +271,7 @@ void tst_ApplyTransaction::installFromHttp()
     QVERIFY(!inspectRoot(catalog, root()).needsRepair);
 }
 
-void tst_ApplyTransaction::failedApplyKeepsWhatItFetched()
+void TestApplyTransaction::failedApplyKeepsWhatItFetched()
 {
     EnvironmentSandbox sandbox;
     TestRepository repository(repositoryDirectory());
@@ -316,7 +316,7 @@ void tst_ApplyTransaction::failedApplyKeepsWhatItFetched()
         QStringList { cachedArchiveName(catalog.findPackage(AppId)->sha256) });
 }
 
-void tst_ApplyTransaction::installOrderAndRemovalOrder()
+void TestApplyTransaction::installOrderAndRemovalOrder()
 {
     EnvironmentSandbox sandbox;
     TestRepository repository(repositoryDirectory());
@@ -336,7 +336,7 @@ void tst_ApplyTransaction::installOrderAndRemovalOrder()
         (QStringList { QStringLiteral("Removing App [iv1]..."), QStringLiteral("Removing Base [iv1]...") }));
 }
 
-void tst_ApplyTransaction::upgradeUsesRecordedOwnedPaths()
+void TestApplyTransaction::upgradeUsesRecordedOwnedPaths()
 {
     EnvironmentSandbox sandbox;
     TestRepository oldRepository(m_dir->filePath(QStringLiteral("old-repository")));
@@ -378,7 +378,7 @@ void tst_ApplyTransaction::upgradeUsesRecordedOwnedPaths()
     QVERIFY(!after.needsRepair);
 }
 
-void tst_ApplyTransaction::upgradeWithSurvivingMarkerFails()
+void TestApplyTransaction::upgradeWithSurvivingMarkerFails()
 {
     EnvironmentSandbox sandbox;
     TestRepository repository(repositoryDirectory());
@@ -404,7 +404,7 @@ void tst_ApplyTransaction::upgradeWithSurvivingMarkerFails()
     QCOMPARE(lines, QStringList { QStringLiteral("Upgrading Base [iv1]...") });
 }
 
-void tst_ApplyTransaction::upgradeReinstallsPackagesInsideItsDirectory()
+void TestApplyTransaction::upgradeReinstallsPackagesInsideItsDirectory()
 {
     EnvironmentSandbox sandbox;
     // A module that lives inside its parent's directory, as Qt modules live inside "qt6".
@@ -437,7 +437,7 @@ void tst_ApplyTransaction::upgradeReinstallsPackagesInsideItsDirectory()
     QVERIFY(!after.needsRepair);
 }
 
-void tst_ApplyTransaction::removalPrunesEmptyDirectories()
+void TestApplyTransaction::removalPrunesEmptyDirectories()
 {
     EnvironmentSandbox sandbox;
     TestRepository repository(repositoryDirectory());
@@ -472,7 +472,7 @@ void tst_ApplyTransaction::removalPrunesEmptyDirectories()
     QVERIFY(QFileInfo(root()).isDir());
 }
 
-void tst_ApplyTransaction::removeEverythingClearsManifestsAndVariable()
+void TestApplyTransaction::removeEverythingClearsManifestsAndVariable()
 {
     EnvironmentSandbox sandbox(false);
     TestRepository repository(repositoryDirectory());
@@ -498,7 +498,7 @@ void tst_ApplyTransaction::removeEverythingClearsManifestsAndVariable()
     QVERIFY(!state.needsRepair);
 }
 
-void tst_ApplyTransaction::repairOnlyPlan()
+void TestApplyTransaction::repairOnlyPlan()
 {
     EnvironmentSandbox sandbox(false);
     TestRepository repository(repositoryDirectory());
@@ -521,7 +521,7 @@ void tst_ApplyTransaction::repairOnlyPlan()
     QCOMPARE(readTestFile(sandbox.variableFile()), QStringLiteral("VEXA_ROOT=%1\n").arg(root()).toUtf8());
 }
 
-void tst_ApplyTransaction::failedManifestRemovalIsReported()
+void TestApplyTransaction::failedManifestRemovalIsReported()
 {
     SmallFileSystem disk(64 * 1024);
     if (!disk.isMounted())
@@ -542,7 +542,7 @@ void tst_ApplyTransaction::failedManifestRemovalIsReported()
     QCOMPARE(error, QStringLiteral("Failed to remove file %1/%2").arg(diskRoot, StateFileRelativePath));
 }
 
-void tst_ApplyTransaction::unknownIdsAreSkipped()
+void TestApplyTransaction::unknownIdsAreSkipped()
 {
     EnvironmentSandbox sandbox;
     TestRepository repository(repositoryDirectory());
@@ -558,7 +558,7 @@ void tst_ApplyTransaction::unknownIdsAreSkipped()
     QCOMPARE(lines, QStringList { QStringLiteral("Installing Base [iv1]...") });
 }
 
-void tst_ApplyTransaction::packageProblemsStopTheApply_data()
+void TestApplyTransaction::packageProblemsStopTheApply_data()
 {
     QTest::addColumn<QJsonObject>("entry");
     // Packed into an archive when given; otherwise the entry is used as written.
@@ -639,7 +639,7 @@ void tst_ApplyTransaction::packageProblemsStopTheApply_data()
         << installingBase << QString();
 }
 
-void tst_ApplyTransaction::packageProblemsStopTheApply()
+void TestApplyTransaction::packageProblemsStopTheApply()
 {
     QFETCH(QJsonObject, entry);
     QFETCH(FileMap, archiveFiles);
@@ -680,7 +680,7 @@ void tst_ApplyTransaction::packageProblemsStopTheApply()
     QCOMPARE(lines, expectedLines);
 }
 
-void tst_ApplyTransaction::verificationMessages_data()
+void TestApplyTransaction::verificationMessages_data()
 {
     QTest::addColumn<QJsonObject>("entry");
     QTest::addColumn<FileMap>("files");
@@ -732,7 +732,7 @@ void tst_ApplyTransaction::verificationMessages_data()
                .arg(supportList);
 }
 
-void tst_ApplyTransaction::verificationMessages()
+void TestApplyTransaction::verificationMessages()
 {
     QFETCH(QJsonObject, entry);
     QFETCH(FileMap, files);
@@ -753,7 +753,7 @@ void tst_ApplyTransaction::verificationMessages()
     QCOMPARE(error, expected);
 }
 
-void tst_ApplyTransaction::maliciousRecordedOwnedPaths_data()
+void TestApplyTransaction::maliciousRecordedOwnedPaths_data()
 {
     QTest::addColumn<QString>("ownedPath");
     QTest::addColumn<QString>("reason");
@@ -769,7 +769,7 @@ void tst_ApplyTransaction::maliciousRecordedOwnedPaths_data()
     QTest::newRow("absolute") << QStringLiteral("%OUTSIDE%") << outsideReason;
 }
 
-void tst_ApplyTransaction::maliciousRecordedOwnedPaths()
+void TestApplyTransaction::maliciousRecordedOwnedPaths()
 {
     QFETCH(QString, ownedPath);
     QFETCH(QString, reason);
@@ -810,5 +810,5 @@ void tst_ApplyTransaction::maliciousRecordedOwnedPaths()
     QCOMPARE(readTestFile(outside() + QStringLiteral("/sentinel.txt")), QByteArray("keep me"));
 }
 
-QTEST_GUILESS_MAIN(tst_ApplyTransaction)
+QTEST_GUILESS_MAIN(TestApplyTransaction)
 #include "tst_applytransaction.moc"

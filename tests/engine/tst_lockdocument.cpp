@@ -1,6 +1,7 @@
 #include "engine/changeplan.h"
 #include "engine/lockdocument.h"
 #include "statetestroot.h"
+#include "support/testcatalog.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -23,7 +24,7 @@ QStringList packagesOf(const QByteArray &text)
 
 } // namespace
 
-class LockDocumentTest : public QObject
+class TestLockDocument : public QObject
 {
     Q_OBJECT
 
@@ -34,8 +35,6 @@ private Q_SLOTS:
     void documentText();
     void writtenAsQtWritesIt_data();
     void writtenAsQtWritesIt();
-    void packageList_data();
-    void packageList();
     void planDocument_data();
     void planDocument();
 
@@ -43,34 +42,31 @@ private:
     PackageCatalog m_catalog;
 };
 
-void LockDocumentTest::initTestCase()
+void TestLockDocument::initTestCase()
 {
     QVERIFY(loadStateTestCatalog(m_catalog));
 }
 
-void LockDocumentTest::documentText_data()
+void TestLockDocument::documentText_data()
 {
-    QTest::addColumn<int>("policy");
-    QTest::addColumn<QStringList>("ordered");
+    QTest::addColumn<QStringList>("selection");
     QTest::addColumn<QString>("reference");
-    QTest::newRow("shared, empty") << int(LockRootPolicy::Shared) << QStringList()
-                                   << QStringLiteral("lock-empty.json");
-    QTest::newRow("isolated, three packages")
-        << int(LockRootPolicy::Isolated) << QStringList { Zlib, OpenSsl, Qt6 }
-        << QStringLiteral("lock-isolated.json");
+    QTest::newRow("empty") << QStringList() << QStringLiteral("lock-empty.json");
+    QTest::newRow("a package with its dependencies")
+        << QStringList { Qt6 } << QStringLiteral("lock-qt6.json");
 }
 
 // The exact text: sorted keys, four-space indentation, UTF-8, final newline.
-void LockDocumentTest::documentText()
+void TestLockDocument::documentText()
 {
-    QFETCH(int, policy);
-    QFETCH(QStringList, ordered);
+    QFETCH(QStringList, selection);
     QFETCH(QString, reference);
-    const QSet<QString> set(ordered.cbegin(), ordered.cend());
-    QVERIFY(matchesReference(reference, buildLockDocument(LockRootPolicy(policy), set, ordered)));
+    const ChangePlan plan
+        = computePlan(m_catalog, InstalledState(), QSet<QString>(selection.cbegin(), selection.cend()));
+    QVERIFY(matchesReference(reference, buildPlanLockDocument(m_catalog, plan)));
 }
 
-void LockDocumentTest::writtenAsQtWritesIt_data()
+void TestLockDocument::writtenAsQtWritesIt_data()
 {
     QTest::addColumn<QStringList>("ids");
     QTest::newRow("plain ids") << QStringList { Zlib, QStringLiteral("a b~c") };
@@ -83,54 +79,26 @@ void LockDocumentTest::writtenAsQtWritesIt_data()
 }
 
 // Ids of any kind come out byte for byte as Qt's own JSON writer puts them.
-void LockDocumentTest::writtenAsQtWritesIt()
+void TestLockDocument::writtenAsQtWritesIt()
 {
     QFETCH(QStringList, ids);
+    // A chain, each id depending on the one before, keeps the catalog's order in the document.
+    QList<QJsonObject> entries;
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        const QJsonArray dependencies = i == 0 ? QJsonArray() : QJsonArray { ids.at(i - 1) };
+        entries.append(testPackageEntry(
+            ids.at(i), QStringLiteral("P"), { { QStringLiteral("dependencies"), dependencies } }));
+    }
+    const PackageCatalog catalog = testCatalog(entries);
+    QCOMPARE(catalog.packages().size(), ids.size());
+    const ChangePlan plan = computePlan(catalog, InstalledState(), { ids.last() });
     const QJsonObject expected { { QStringLiteral("schema_version"), 1 },
         { QStringLiteral("root_policy"), QStringLiteral("shared") },
         { QStringLiteral("packages"), QJsonArray::fromStringList(ids) } };
-    QCOMPARE(buildLockDocument(LockRootPolicy::Shared, QSet<QString>(ids.cbegin(), ids.cend()), ids),
-        QJsonDocument(expected).toJson(QJsonDocument::Indented));
+    QCOMPARE(buildPlanLockDocument(catalog, plan), QJsonDocument(expected).toJson(QJsonDocument::Indented));
 }
 
-void LockDocumentTest::packageList_data()
-{
-    QTest::addColumn<QStringList>("set");
-    QTest::addColumn<QStringList>("ordered");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("both empty") << QStringList() << QStringList() << QStringList();
-    QTest::newRow("list order is kept") << QStringList { QStringLiteral("b"), QStringLiteral("a") }
-                                        << QStringList { QStringLiteral("b"), QStringLiteral("a") }
-                                        << QStringList { QStringLiteral("b"), QStringLiteral("a") };
-    QTest::newRow("empty list sorts the set case-sensitively")
-        << QStringList { QStringLiteral("b"), QStringLiteral("B"), QStringLiteral("a") } << QStringList()
-        << QStringList { QStringLiteral("B"), QStringLiteral("a"), QStringLiteral("b") };
-    QTest::newRow("set members missing from the list follow it, sorted")
-        << QStringList { QStringLiteral("z"), QStringLiteral("c"), QStringLiteral("m"), QStringLiteral("x") }
-        << QStringList { QStringLiteral("m") }
-        << QStringList { QStringLiteral("m"), QStringLiteral("c"), QStringLiteral("x"), QStringLiteral("z") };
-    QTest::newRow("duplicates keep their first place")
-        << QStringList() << QStringList { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("a") }
-        << QStringList { QStringLiteral("a"), QStringLiteral("b") };
-}
-
-void LockDocumentTest::packageList()
-{
-    QFETCH(QStringList, set);
-    QFETCH(QStringList, ordered);
-    QFETCH(QStringList, expected);
-    const QByteArray text
-        = buildLockDocument(LockRootPolicy::Shared, QSet<QString>(set.cbegin(), set.cend()), ordered);
-    QCOMPARE(packagesOf(text), expected);
-    const QJsonObject object = QJsonDocument::fromJson(text).object();
-    QCOMPARE(object.value(QStringLiteral("schema_version")).toInt(), 1);
-    QCOMPARE(object.value(QStringLiteral("root_policy")).toString(), QStringLiteral("shared"));
-    QCOMPARE(object.keys(),
-        (QStringList {
-            QStringLiteral("packages"), QStringLiteral("root_policy"), QStringLiteral("schema_version") }));
-}
-
-void LockDocumentTest::planDocument_data()
+void TestLockDocument::planDocument_data()
 {
     QTest::addColumn<QStringList>("selection");
     QTest::addColumn<QStringList>("expected");
@@ -142,7 +110,7 @@ void LockDocumentTest::planDocument_data()
         << QStringList { QStringLiteral("org.x"), Ninja } << QStringList { Ninja };
 }
 
-void LockDocumentTest::planDocument()
+void TestLockDocument::planDocument()
 {
     QFETCH(QStringList, selection);
     QFETCH(QStringList, expected);
@@ -154,5 +122,5 @@ void LockDocumentTest::planDocument()
         QStringLiteral("shared"));
 }
 
-QTEST_GUILESS_MAIN(LockDocumentTest)
+QTEST_GUILESS_MAIN(TestLockDocument)
 #include "tst_lockdocument.moc"

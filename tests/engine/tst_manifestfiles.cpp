@@ -30,7 +30,7 @@ QStringList packageIdsOf(const QJsonDocument &document)
 
 } // namespace
 
-class ManifestFilesTest : public QObject
+class TestManifestFiles : public QObject
 {
     Q_OBJECT
 
@@ -55,12 +55,12 @@ private:
     PackageCatalog m_catalog;
 };
 
-void ManifestFilesTest::initTestCase()
+void TestManifestFiles::initTestCase()
 {
     QVERIFY(loadStateTestCatalog(m_catalog));
 }
 
-void ManifestFilesTest::referenceDocuments_data()
+void TestManifestFiles::referenceDocuments_data()
 {
     QTest::addColumn<QStringList>("ids");
     QTest::addColumn<QString>("reference");
@@ -71,7 +71,7 @@ void ManifestFilesTest::referenceDocuments_data()
 }
 
 // The whole text of both manifests, compared with reviewed reference files.
-void ManifestFilesTest::referenceDocuments()
+void TestManifestFiles::referenceDocuments()
 {
     QFETCH(QStringList, ids);
     QFETCH(QString, reference);
@@ -83,7 +83,7 @@ void ManifestFilesTest::referenceDocuments()
         buildInstalledPackagesDocument(m_catalog, root, set).toJson(QJsonDocument::Indented)));
 }
 
-void ManifestFilesTest::packageOrder_data()
+void TestManifestFiles::packageOrder_data()
 {
     QTest::addColumn<QStringList>("ids");
     QTest::addColumn<QStringList>("stateOrder");
@@ -101,7 +101,7 @@ void ManifestFilesTest::packageOrder_data()
         << QStringList { QStringLiteral("a.unknown") } << QStringList() << QStringList();
 }
 
-void ManifestFilesTest::packageOrder()
+void TestManifestFiles::packageOrder()
 {
     QFETCH(QStringList, ids);
     QFETCH(QStringList, stateOrder);
@@ -112,7 +112,7 @@ void ManifestFilesTest::packageOrder()
         packageIdsOf(buildInstalledPackagesDocument(m_catalog, QStringLiteral("/r"), set)), installedOrder);
 }
 
-void ManifestFilesTest::currentCheckMatchesBuiltDocuments_data()
+void TestManifestFiles::currentCheckMatchesBuiltDocuments_data()
 {
     QTest::addColumn<QString>("edit");
     QTest::addColumn<bool>("current");
@@ -126,7 +126,7 @@ void ManifestFilesTest::currentCheckMatchesBuiltDocuments_data()
 }
 
 // The check of a file read from disk agrees with comparing it to the document the writer builds.
-void ManifestFilesTest::currentCheckMatchesBuiltDocuments()
+void TestManifestFiles::currentCheckMatchesBuiltDocuments()
 {
     QFETCH(QString, edit);
     QFETCH(bool, current);
@@ -158,7 +158,7 @@ void ManifestFilesTest::currentCheckMatchesBuiltDocuments()
         current);
 }
 
-void ManifestFilesTest::generatedAtFormat()
+void TestManifestFiles::generatedAtFormat()
 {
     const QDateTime local(QDate(2026, 3, 1), QTime(10, 30, 0), Qt::OffsetFromUTC, 3600);
     const QJsonObject state = buildStateDocument(m_catalog, QStringLiteral("/r"), { Zlib }, local).object();
@@ -173,7 +173,7 @@ void ManifestFilesTest::generatedAtFormat()
         qPrintable(now));
 }
 
-void ManifestFilesTest::emptySetWritesNothing()
+void TestManifestFiles::emptySetWritesNothing()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -184,7 +184,7 @@ void ManifestFilesTest::emptySetWritesNothing()
     QVERIFY(!QFileInfo::exists(resolveRootPath(dir.path(), ManifestDirectoryPath)));
 }
 
-void ManifestFilesTest::writtenFilesAreIndentedDocuments()
+void TestManifestFiles::writtenFilesAreIndentedDocuments()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -214,7 +214,7 @@ void ManifestFilesTest::writtenFilesAreIndentedDocuments()
         (QStringList { QStringLiteral("installed-packages.json"), QStringLiteral("state.json") }));
 }
 
-void ManifestFilesTest::rewriteDiffersOnlyInTimestamp()
+void TestManifestFiles::rewriteDiffersOnlyInTimestamp()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -234,7 +234,7 @@ void ManifestFilesTest::rewriteDiffersOnlyInTimestamp()
     QCOMPARE(first, second);
 }
 
-void ManifestFilesTest::writeFailures_data()
+void TestManifestFiles::writeFailures_data()
 {
     QTest::addColumn<QString>("obstacle");
     QTest::addColumn<bool>("stateFile");
@@ -251,7 +251,7 @@ void ManifestFilesTest::writeFailures_data()
         "target directory") << false << QStringLiteral("Failed to write manifest file at %1");
 }
 
-void ManifestFilesTest::writeFailures()
+void TestManifestFiles::writeFailures()
 {
     QFETCH(QString, obstacle);
     QFETCH(bool, stateFile);
@@ -277,7 +277,7 @@ void ManifestFilesTest::writeFailures()
 }
 
 // Atomic replacement: when the new file cannot be committed, the old one is still there, whole.
-void ManifestFilesTest::failedWriteKeepsOldFile()
+void TestManifestFiles::failedWriteKeepsOldFile()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -300,5 +300,5 @@ void ManifestFilesTest::failedWriteKeepsOldFile()
     QCOMPARE(readTestFile(resolveRootPath(root, StateFileRelativePath)), before);
 }
 
-QTEST_GUILESS_MAIN(ManifestFilesTest)
+QTEST_GUILESS_MAIN(TestManifestFiles)
 #include "tst_manifestfiles.moc"

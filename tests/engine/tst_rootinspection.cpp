@@ -47,7 +47,7 @@ QByteArray reversedKeysJson(const QJsonValue &value)
 
 } // namespace
 
-class RootInspectionTest : public QObject
+class TestRootInspection : public QObject
 {
     Q_OBJECT
 
@@ -83,12 +83,12 @@ private:
     PackageCatalog m_catalog;
 };
 
-void RootInspectionTest::initTestCase()
+void TestRootInspection::initTestCase()
 {
     QVERIFY(loadStateTestCatalog(m_catalog));
 }
 
-QString RootInspectionTest::writeState(const QString &root, const QByteArray &content)
+QString TestRootInspection::writeState(const QString &root, const QByteArray &content)
 {
     const QString path = resolveRootPath(root, StateFileRelativePath);
     if (!writeTestFile(path, content))
@@ -96,14 +96,14 @@ QString RootInspectionTest::writeState(const QString &root, const QByteArray &co
     return path;
 }
 
-void RootInspectionTest::blankRoot_data()
+void TestRootInspection::blankRoot_data()
 {
     QTest::addColumn<QString>("root");
     QTest::newRow("empty") << QString();
     QTest::newRow("blank") << QStringLiteral(" \t\n ");
 }
 
-void RootInspectionTest::blankRoot()
+void TestRootInspection::blankRoot()
 {
     QFETCH(QString, root);
     const InstalledState state = inspectRoot(m_catalog, root);
@@ -117,7 +117,7 @@ void RootInspectionTest::blankRoot()
 
 // Each row prepares a real root and states the expected sets; "records" lists the ids expected to
 // carry a state record.
-void RootInspectionTest::detection_data()
+void TestRootInspection::detection_data()
 {
     QTest::addColumn<QStringList>("placed");
     QTest::addColumn<QStringList>("extraFiles");
@@ -239,7 +239,7 @@ void RootInspectionTest::detection_data()
         << OpenSsl << joined({ Zlib, OpenSsl, Qt6 }) << true;
 }
 
-void RootInspectionTest::detection()
+void TestRootInspection::detection()
 {
     QFETCH(QStringList, placed);
     QFETCH(QStringList, extraFiles);
@@ -272,7 +272,7 @@ void RootInspectionTest::detection()
     QCOMPARE(state.needsRepair, !state.installed.isEmpty() || !entries.isEmpty());
 }
 
-void RootInspectionTest::requiredFilesOrder_data()
+void TestRootInspection::requiredFilesOrder_data()
 {
     QTest::addColumn<QString>("packageId");
     QTest::addColumn<QString>("marker");
@@ -296,7 +296,7 @@ void RootInspectionTest::requiredFilesOrder_data()
                QStringLiteral("support/vexa-support-package.version") };
 }
 
-void RootInspectionTest::requiredFilesOrder()
+void TestRootInspection::requiredFilesOrder()
 {
     QFETCH(QString, packageId);
     QFETCH(QString, marker);
@@ -304,7 +304,7 @@ void RootInspectionTest::requiredFilesOrder()
     QCOMPARE(requiredFiles(*m_catalog.findPackage(packageId), marker), expected);
 }
 
-void RootInspectionTest::supportVersion_data()
+void TestRootInspection::supportVersion_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("asDirectory");
@@ -328,7 +328,7 @@ void RootInspectionTest::supportVersion_data()
     QTest::newRow("huge file") << QByteArray(1 << 20, ' ') + "4" << false << 0;
 }
 
-void RootInspectionTest::supportVersion()
+void TestRootInspection::supportVersion()
 {
     QFETCH(QByteArray, content);
     QFETCH(bool, asDirectory);
@@ -343,7 +343,7 @@ void RootInspectionTest::supportVersion()
     QCOMPARE(readSupportVersion(dir.path()), expected);
 }
 
-void RootInspectionTest::stateRecordFields()
+void TestRootInspection::stateRecordFields()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -374,7 +374,7 @@ void RootInspectionTest::stateRecordFields()
     QVERIFY(records.at(1).ownedPaths.isEmpty());
 }
 
-void RootInspectionTest::corruptStateFile_data()
+void TestRootInspection::corruptStateFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("asDirectory");
@@ -416,7 +416,7 @@ void RootInspectionTest::corruptStateFile_data()
 
 // Whatever state.json holds, inspection degrades to file detection: zlib's files are there, so it is
 // found (without a record) and the manifests need a rewrite.
-void RootInspectionTest::corruptStateFile()
+void TestRootInspection::corruptStateFile()
 {
     QFETCH(QByteArray, content);
     QFETCH(bool, asDirectory);
@@ -439,7 +439,7 @@ void RootInspectionTest::corruptStateFile()
     QVERIFY(state.needsRepair);
 }
 
-void RootInspectionTest::repairDetection_data()
+void TestRootInspection::repairDetection_data()
 {
     QTest::addColumn<QString>("change");
     QTest::addColumn<bool>("needsRepair");
@@ -459,7 +459,7 @@ void RootInspectionTest::repairDetection_data()
     QTest::newRow("stale package") << QStringLiteral("stale") << true;
 }
 
-void RootInspectionTest::repairDetection()
+void TestRootInspection::repairDetection()
 {
     QFETCH(QString, change);
     QFETCH(bool, needsRepair);
@@ -544,7 +544,7 @@ void RootInspectionTest::repairDetection()
         QCOMPARE(joined(inspected.installed), joined(ids));
 }
 
-void RootInspectionTest::roundTrip_data()
+void TestRootInspection::roundTrip_data()
 {
     QTest::addColumn<QStringList>("ids");
     QTest::addColumn<QString>("rootSuffix");
@@ -558,7 +558,7 @@ void RootInspectionTest::roundTrip_data()
 
 // The manifests the engine writes inspect back as exactly what was written: same set, all current,
 // nothing to repair, a record per package.
-void RootInspectionTest::roundTrip()
+void TestRootInspection::roundTrip()
 {
     QFETCH(QStringList, ids);
     QFETCH(QString, rootSuffix);
@@ -590,7 +590,7 @@ void RootInspectionTest::roundTrip()
     }
 }
 
-void RootInspectionTest::documentMatchesFileRules()
+void TestRootInspection::documentMatchesFileRules()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -617,7 +617,7 @@ void RootInspectionTest::documentMatchesFileRules()
 }
 
 // Inspection reads only: a root with corrupt and stale content is left byte for byte as it was.
-void RootInspectionTest::inspectionWritesNothing()
+void TestRootInspection::inspectionWritesNothing()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -637,7 +637,7 @@ void RootInspectionTest::inspectionWritesNothing()
 // A marker that is not the package's own file inside the root never makes the package installed: a
 // file of the user's outside (or the root itself) would otherwise pass for it, and the apply would
 // "succeed" without installing anything.
-void RootInspectionTest::hostileMarkers_data()
+void TestRootInspection::hostileMarkers_data()
 {
     QTest::addColumn<QString>("catalogMarker");
     QTest::addColumn<QString>("recordedMarker"); // of a package the catalog does not know
@@ -654,7 +654,7 @@ void RootInspectionTest::hostileMarkers_data()
         << QStringLiteral("p/p.txt") << QStringLiteral("lib/canary.txt") << true;
 }
 
-void RootInspectionTest::hostileMarkers()
+void TestRootInspection::hostileMarkers()
 {
     QFETCH(QString, catalogMarker);
     QFETCH(QString, recordedMarker);
@@ -690,7 +690,7 @@ void RootInspectionTest::hostileMarkers()
 
 // A link that stays inside the root is the user's own arrangement and the marker behind it counts; a
 // link that leads nowhere does not.
-void RootInspectionTest::markersThroughLinksInside_data()
+void TestRootInspection::markersThroughLinksInside_data()
 {
     QTest::addColumn<QString>("linkPath");
     QTest::addColumn<QString>("linkTarget");
@@ -702,7 +702,7 @@ void RootInspectionTest::markersThroughLinksInside_data()
         << QStringLiteral("p/p.txt") << QStringLiteral("real/gone.txt") << false;
 }
 
-void RootInspectionTest::markersThroughLinksInside()
+void TestRootInspection::markersThroughLinksInside()
 {
     QFETCH(QString, linkPath);
     QFETCH(QString, linkTarget);
@@ -722,7 +722,7 @@ void RootInspectionTest::markersThroughLinksInside()
     QCOMPARE(inspectRoot(catalog, root).current.contains(QStringLiteral("com.test.p")), installed);
 }
 
-void RootInspectionTest::packagesInProgress_data()
+void TestRootInspection::packagesInProgress_data()
 {
     QTest::addColumn<QByteArray>("record");
     QTest::addColumn<bool>("stateRecord");
@@ -742,7 +742,7 @@ void RootInspectionTest::packagesInProgress_data()
         << QByteArray(R"({"packages": []})") << true << true << joined({ OpenSsl, Zlib }) << QString();
 }
 
-void RootInspectionTest::packagesInProgress()
+void TestRootInspection::packagesInProgress()
 {
     QFETCH(QByteArray, record);
     QFETCH(bool, stateRecord);
@@ -767,5 +767,5 @@ void RootInspectionTest::packagesInProgress()
     QCOMPARE(joined(state.installed), joined(state.current + state.stale));
 }
 
-QTEST_GUILESS_MAIN(RootInspectionTest)
+QTEST_GUILESS_MAIN(TestRootInspection)
 #include "tst_rootinspection.moc"

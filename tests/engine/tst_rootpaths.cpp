@@ -1,12 +1,11 @@
 #include "engine/rootpaths.h"
-#include "platform/defaultroot.h"
 
 #include <QDir>
 #include <QTest>
 
 using namespace vexa;
 
-class RootPathsTest : public QObject
+class TestRootPaths : public QObject
 {
     Q_OBJECT
 
@@ -15,10 +14,9 @@ private Q_SLOTS:
     void cleanRoot();
     void resolve_data();
     void resolve();
-    void defaultRoot();
 };
 
-void RootPathsTest::cleanRoot_data()
+void TestRootPaths::cleanRoot_data()
 {
     QTest::addColumn<QString>("root");
     QTest::addColumn<QString>("expected");
@@ -38,14 +36,14 @@ void RootPathsTest::cleanRoot_data()
         << QDir::toNativeSeparators(QStringLiteral("/opt/vexa/")) << QStringLiteral("/opt/vexa");
 }
 
-void RootPathsTest::cleanRoot()
+void TestRootPaths::cleanRoot()
 {
     QFETCH(QString, root);
     QFETCH(QString, expected);
     QCOMPARE(cleanRootPath(root), expected);
 }
 
-void RootPathsTest::resolve_data()
+void TestRootPaths::resolve_data()
 {
     QTest::addColumn<QString>("root");
     QTest::addColumn<QString>("relative");
@@ -65,7 +63,7 @@ void RootPathsTest::resolve_data()
         << QStringLiteral("/opt/vexa/bin/ninja.exe");
 }
 
-void RootPathsTest::resolve()
+void TestRootPaths::resolve()
 {
     QFETCH(QString, root);
     QFETCH(QString, relative);
@@ -73,16 +71,5 @@ void RootPathsTest::resolve()
     QCOMPARE(resolveRootPath(root, relative), expected);
 }
 
-void RootPathsTest::defaultRoot()
-{
-#ifdef Q_OS_WIN
-    QCOMPARE(DefaultRootPath(), QStringLiteral("C:/Vexa"));
-#else
-    // CTest points HOME into the build tree's sandbox.
-    QCOMPARE(DefaultRootPath(), QDir::homePath() + QStringLiteral("/Vexa"));
-    QVERIFY(!DefaultRootPath().contains(QLatin1Char('\\')));
-#endif
-}
-
-QTEST_GUILESS_MAIN(RootPathsTest)
+QTEST_GUILESS_MAIN(TestRootPaths)
 #include "tst_rootpaths.moc"

@@ -20,7 +20,7 @@ using namespace vexa;
 // the directory and over HTTP alike, and the CMake support and nlohmann_json payloads work for a real
 // CMake consumer. That the repository is what `vexa publish` makes of examples/payloads is checked by
 // scripts/publish-sample.sh --check in continuous integration.
-class tst_SamplePayloads : public QObject
+class TestSamplePayloads : public QObject
 {
     Q_OBJECT
 
@@ -35,19 +35,19 @@ private:
     static bool loadSampleCatalog(PackageCatalog &catalog);
 };
 
-bool tst_SamplePayloads::loadSampleCatalog(PackageCatalog &catalog)
+bool TestSamplePayloads::loadSampleCatalog(PackageCatalog &catalog)
 {
     return loadTestCatalog(readTestFile(repositoryDirectory() + QStringLiteral("/catalog.json")), catalog);
 }
 
-void tst_SamplePayloads::defaultSelectionApplies_data()
+void TestSamplePayloads::defaultSelectionApplies_data()
 {
     QTest::addColumn<bool>("overHttp");
     QTest::newRow("local repository directory") << false;
     QTest::newRow("loopback HTTP server") << true;
 }
 
-void tst_SamplePayloads::defaultSelectionApplies()
+void TestSamplePayloads::defaultSelectionApplies()
 {
     QFETCH(bool, overHttp);
     EnvironmentSandbox sandbox(false);
@@ -86,7 +86,7 @@ void tst_SamplePayloads::defaultSelectionApplies()
     QCOMPARE(readTestFile(sandbox.variableFile()), QStringLiteral("VEXA_ROOT=%1\n").arg(root).toUtf8());
 }
 
-void tst_SamplePayloads::payloadDirectoryPackagesApply()
+void TestSamplePayloads::payloadDirectoryPackagesApply()
 {
     EnvironmentSandbox sandbox;
     QTemporaryDir rootDirectory;
@@ -107,7 +107,7 @@ void tst_SamplePayloads::payloadDirectoryPackagesApply()
     QVERIFY(!state.needsRepair);
 }
 
-void tst_SamplePayloads::cmakeConsumerFindsHeaderOnlyPackage()
+void TestSamplePayloads::cmakeConsumerFindsHeaderOnlyPackage()
 {
     EnvironmentSandbox sandbox;
     QTemporaryDir work;
@@ -122,5 +122,5 @@ void tst_SamplePayloads::cmakeConsumerFindsHeaderOnlyPackage()
     QVERIFY2(buildNlohmannJsonConsumer(root, work.path(), error), qPrintable(error));
 }
 
-QTEST_GUILESS_MAIN(tst_SamplePayloads)
+QTEST_GUILESS_MAIN(TestSamplePayloads)
 #include "tst_samplepayloads.moc"

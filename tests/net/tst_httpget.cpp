@@ -21,7 +21,7 @@ const QByteArray Payload = QByteArray("binary\0payload\r\n", 16).repeated(64);
 
 } // namespace
 
-class HttpGetTest : public QObject
+class TestHttpGet : public QObject
 {
     Q_OBJECT
 
@@ -48,7 +48,7 @@ private:
     std::unique_ptr<TestHttpServer> m_https;
 };
 
-void HttpGetTest::initTestCase()
+void TestHttpGet::initTestCase()
 {
     QVERIFY(m_root.isValid());
     QVERIFY(writeTestFile(m_root.filePath(QStringLiteral("files/payload.bin")), Payload));
@@ -60,19 +60,19 @@ void HttpGetTest::initTestCase()
     QVERIFY2(m_https->start(), qPrintable(m_https->errorString()));
 }
 
-void HttpGetTest::cleanupTestCase()
+void TestHttpGet::cleanupTestCase()
 {
     m_https.reset();
     m_http.reset();
 }
 
-void HttpGetTest::init()
+void TestHttpGet::init()
 {
     m_http->clearRequestLog();
     m_https->clearRequestLog();
 }
 
-void HttpGetTest::succeeds_data()
+void TestHttpGet::succeeds_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QByteArray>("body");
@@ -95,7 +95,7 @@ void HttpGetTest::succeeds_data()
         << "/files/payload.bin";
 }
 
-void HttpGetTest::succeeds()
+void TestHttpGet::succeeds()
 {
     QFETCH(QString, target);
     QFETCH(QByteArray, body);
@@ -109,7 +109,7 @@ void HttpGetTest::succeeds()
     QCOMPARE(finalUrl, m_http->url(finalTarget));
 }
 
-void HttpGetTest::timesOutOverTheWholeTransfer_data()
+void TestHttpGet::timesOutOverTheWholeTransfer_data()
 {
     QTest::addColumn<QString>("target");
 
@@ -119,7 +119,7 @@ void HttpGetTest::timesOutOverTheWholeTransfer_data()
     QTest::newRow("bytes still flowing") << "/drip/files/payload.bin?chunk=8&interval_ms=50";
 }
 
-void HttpGetTest::timesOutOverTheWholeTransfer()
+void TestHttpGet::timesOutOverTheWholeTransfer()
 {
     QFETCH(QString, target);
 
@@ -132,7 +132,7 @@ void HttpGetTest::timesOutOverTheWholeTransfer()
         errorText, QStringLiteral("Timed out while downloading %1").arg(url.toString(QUrl::FullyEncoded)));
 }
 
-void HttpGetTest::truncatedTransferNeverSucceeds()
+void TestHttpGet::truncatedTransferNeverSucceeds()
 {
     // Qt reports a connection closed before the announced length as a success only now and then,
     // so one attempt proves little; many in a row make a false success show up.
@@ -147,7 +147,7 @@ void HttpGetTest::truncatedTransferNeverSucceeds()
     }
 }
 
-void HttpGetTest::rejectsInvalidUrlsWithoutNetwork_data()
+void TestHttpGet::rejectsInvalidUrlsWithoutNetwork_data()
 {
     QTest::addColumn<QUrl>("url");
     QTest::addColumn<QString>("message");
@@ -161,7 +161,7 @@ void HttpGetTest::rejectsInvalidUrlsWithoutNetwork_data()
     QTest::newRow("blank in host") << badHost << QStringLiteral("Invalid URL: %1").arg(badHost.toString());
 }
 
-void HttpGetTest::rejectsInvalidUrlsWithoutNetwork()
+void TestHttpGet::rejectsInvalidUrlsWithoutNetwork()
 {
     QFETCH(QUrl, url);
     QFETCH(QString, message);
@@ -174,7 +174,7 @@ void HttpGetTest::rejectsInvalidUrlsWithoutNetwork()
     QCOMPARE(errorText, message);
 }
 
-void HttpGetTest::reportsRefusedConnection()
+void TestHttpGet::reportsRefusedConnection()
 {
     // A port that was free a moment ago: nothing listens there any more.
     QTcpServer probe;
@@ -192,7 +192,7 @@ void HttpGetTest::reportsRefusedConnection()
         qPrintable(errorText));
 }
 
-void HttpGetTest::followsRedirectFromHttpToHttps()
+void TestHttpGet::followsRedirectFromHttpToHttps()
 {
     const QUrl target = m_https->url(QStringLiteral("/files/payload.bin"));
     const QUrl url = m_http->url(QStringLiteral("/redirect?code=302&to=")
@@ -209,7 +209,7 @@ void HttpGetTest::followsRedirectFromHttpToHttps()
         QSet<QString> { QStringLiteral("/files/payload.bin") });
 }
 
-void HttpGetTest::keepsCallingThreadResponsive()
+void TestHttpGet::keepsCallingThreadResponsive()
 {
     int ticks = 0;
     QTimer ticker;
@@ -226,7 +226,7 @@ void HttpGetTest::keepsCallingThreadResponsive()
     QVERIFY2(ticks > 0, "the caller's timers did not run during the transfer");
 }
 
-void HttpGetTest::worksOnWorkerThread()
+void TestHttpGet::worksOnWorkerThread()
 {
     bool ok = false;
     QByteArray body;
@@ -242,5 +242,5 @@ void HttpGetTest::worksOnWorkerThread()
     QCOMPARE(body, Payload);
 }
 
-QTEST_GUILESS_MAIN(HttpGetTest)
+QTEST_GUILESS_MAIN(TestHttpGet)
 #include "tst_httpget.moc"

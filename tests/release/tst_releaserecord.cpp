@@ -22,7 +22,7 @@ QByteArray recordOf(const QStringList &entries)
 
 // Which program directories the update may replace whole: only one holding nothing but entries that
 // the installed release recorded or the new release ships.
-class tst_ReleaseRecord : public QObject
+class TestReleaseRecord : public QObject
 {
     Q_OBJECT
 
@@ -32,7 +32,7 @@ private Q_SLOTS:
     void entriesAnArchiveShips();
 };
 
-void tst_ReleaseRecord::foreignEntries_data()
+void TestReleaseRecord::foreignEntries_data()
 {
     QTest::addColumn<QStringList>("present"); // a name ending in "/" is a directory
     QTest::addColumn<QByteArray>("record"); // empty: none
@@ -62,7 +62,7 @@ void tst_ReleaseRecord::foreignEntries_data()
     QTest::newRow("no program directory yet") << QStringList() << QByteArray() << shipped << none;
 }
 
-void tst_ReleaseRecord::foreignEntries()
+void TestReleaseRecord::foreignEntries()
 {
     QFETCH(QStringList, present);
     QFETCH(QByteArray, record);
@@ -80,7 +80,7 @@ void tst_ReleaseRecord::foreignEntries()
     QCOMPARE(vexa::foreignEntries(program, shipped, ProgramNames), expected);
 }
 
-void tst_ReleaseRecord::entriesAnArchiveShips()
+void TestReleaseRecord::entriesAnArchiveShips()
 {
     QTemporaryDir work;
     const QString archive = work.filePath(QStringLiteral("client.zip"));
@@ -101,5 +101,5 @@ void tst_ReleaseRecord::entriesAnArchiveShips()
             .arg(work.filePath(QStringLiteral("program"))));
 }
 
-QTEST_GUILESS_MAIN(tst_ReleaseRecord)
+QTEST_GUILESS_MAIN(TestReleaseRecord)
 #include "tst_releaserecord.moc"

@@ -42,7 +42,7 @@ Response fetch(const QUrl &url)
 
 } // namespace
 
-class TestHttpServerTest : public QObject
+class TestTestHttpServer : public QObject
 {
     Q_OBJECT
 
@@ -53,7 +53,7 @@ private Q_SLOTS:
     void stopsWithItsOwner();
 };
 
-void TestHttpServerTest::servesFilesAndStatuses_data()
+void TestTestHttpServer::servesFilesAndStatuses_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("status");
@@ -76,7 +76,7 @@ void TestHttpServerTest::servesFilesAndStatuses_data()
                           << QByteArray("alpha\n") << true;
 }
 
-void TestHttpServerTest::servesFilesAndStatuses()
+void TestTestHttpServer::servesFilesAndStatuses()
 {
     QFETCH(QString, target);
     QFETCH(int, status);
@@ -98,7 +98,7 @@ void TestHttpServerTest::servesFilesAndStatuses()
     QCOMPARE(server.requestLog().value(0), target);
 }
 
-void TestHttpServerTest::servesHttpsWithTrustedTestCa()
+void TestTestHttpServer::servesHttpsWithTrustedTestCa()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -113,7 +113,7 @@ void TestHttpServerTest::servesHttpsWithTrustedTestCa()
     QCOMPARE(response.body, QByteArray("{}"));
 }
 
-void TestHttpServerTest::stopsWithItsOwner()
+void TestTestHttpServer::stopsWithItsOwner()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -129,5 +129,5 @@ void TestHttpServerTest::stopsWithItsOwner()
     QVERIFY(!socket.waitForConnected(2000));
 }
 
-QTEST_GUILESS_MAIN(TestHttpServerTest)
+QTEST_GUILESS_MAIN(TestTestHttpServer)
 #include "tst_testhttpserver.moc"

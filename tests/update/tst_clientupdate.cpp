@@ -4,6 +4,7 @@
 #include "update/clientversion.h"
 
 #include "release/failedupdate.h"
+#include "release/releaseidentity.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 #include "support/testreleasekey.h"
@@ -386,9 +387,10 @@ void TestClientUpdate::handsOverToTheStagedHelper()
     QVERIFY(program.tryUpdate("9.9.9", errorText, launchArguments, &statuses));
     QCOMPARE(errorText, QString());
     QCOMPARE(statuses,
-        QStringList({ "Client update available...", "Updating from 1.0.0 to 9.9.9.",
-            "Downloading client update 9.9.9...", "", "Applying client update...",
-            "The installer will restart automatically when version 9.9.9 is ready." }));
+        QStringList(
+            { "Client update available...", QString("Updating from %1 to 9.9.9.").arg(releaseVersion()),
+                "Downloading client update 9.9.9...", "", "Applying client update...",
+                "The installer will restart automatically when version 9.9.9 is ready." }));
 
     QTRY_VERIFY(QFileInfo::exists(program.record));
     const QJsonObject started = QJsonDocument::fromJson(readTestFile(program.record)).object();

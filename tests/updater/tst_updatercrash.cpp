@@ -43,7 +43,7 @@ bool writeRelease(const QString &directory, const QByteArray &version, const QSt
 
 } // namespace
 
-class tst_UpdaterCrash : public QObject
+class TestUpdaterCrash : public QObject
 {
     Q_OBJECT
 
@@ -65,7 +65,7 @@ private:
     qint64 m_durationMs = 0;
 };
 
-void tst_UpdaterCrash::initTestCase()
+void TestUpdaterCrash::initTestCase()
 {
     const QString oldRelease = m_releases.filePath(QStringLiteral("old"));
     const QString newRelease = m_releases.filePath(QStringLiteral("new"));
@@ -90,7 +90,7 @@ void tst_UpdaterCrash::initTestCase()
         QSKIP("This file system cannot exchange two names in one step; the helper renames twice there");
 }
 
-void tst_UpdaterCrash::killedUpdate_data()
+void TestUpdaterCrash::killedUpdate_data()
 {
     QTest::addColumn<int>("killAtCall");
     QTest::addColumn<qint64>("killAfterMs");
@@ -123,7 +123,7 @@ void tst_UpdaterCrash::killedUpdate_data()
     }
 }
 
-void tst_UpdaterCrash::killedUpdate()
+void TestUpdaterCrash::killedUpdate()
 {
     QFETCH(int, killAtCall);
     QFETCH(qint64, killAfterMs);
@@ -146,7 +146,7 @@ void tst_UpdaterCrash::killedUpdate()
     QCOMPARE(readTestFile(work.filePath(QStringLiteral("mine/notes.txt"))), QByteArray("the person's"));
 }
 
-int tst_UpdaterCrash::runUpdate(const QString &work, int killAtCall, qint64 killAfterMs, const QString &log)
+int TestUpdaterCrash::runUpdate(const QString &work, int killAtCall, qint64 killAfterMs, const QString &log)
 {
     const QString install = work + QStringLiteral("/installed");
     const QString archive = work + QStringLiteral("/tmp/client.zip");
@@ -183,5 +183,5 @@ int tst_UpdaterCrash::runUpdate(const QString &work, int killAtCall, qint64 kill
     return updater.exitStatus() == QProcess::NormalExit ? updater.exitCode() : -1;
 }
 
-QTEST_GUILESS_MAIN(tst_UpdaterCrash)
+QTEST_GUILESS_MAIN(TestUpdaterCrash)
 #include "tst_updatercrash.moc"

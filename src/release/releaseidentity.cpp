@@ -1,0 +1,10 @@
+#include "release/releaseidentity.h"
+
+namespace vexa {
+
+QString releaseVersion()
+{
+    return QStringLiteral(VEXA_RELEASE_VERSION);
+}
+
+} // namespace vexa
