@@ -1,6 +1,6 @@
 #include "cli/console.h"
 
-#include "cli/terminaltext.h"
+#include "archive/printabletext.h"
 
 #include <QJsonDocument>
 
@@ -12,7 +12,7 @@ namespace {
 
 void writeLine(std::FILE *stream, const QString &text)
 {
-    const QByteArray line = terminalSafe(text).toUtf8() + '\n';
+    const QByteArray line = printableText(text).toUtf8() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stream);
     std::fflush(stream);
 }
@@ -34,7 +34,7 @@ void Console::printDocument(const QJsonObject &document)
     if (m_documentPrinted)
         return;
     m_documentPrinted = true;
-    const QByteArray text = terminalSafeJson(QString::fromUtf8(jsonDocumentText(document))).toUtf8();
+    const QByteArray text = printableJson(QString::fromUtf8(jsonDocumentText(document))).toUtf8();
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     std::fflush(stdout);
 }

@@ -8,7 +8,7 @@
 
 #include "archive/archiveextraction.h"
 #include "archive/directorycopy.h"
-#include "archive/sha256hasher.h"
+#include "archive/filedigest.h"
 #include "engine/archiveacquisition.h"
 #include "support/peakmemory.h"
 
@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
         package.payload_url = args.at(1);
         package.sha256 = args.value(3);
         package.size_bytes = args.value(4).toLongLong();
-        ok = acquireArchive(PackageCatalog(), QString(), package, args.at(2), result, errorText);
+        ok = acquireArchive(QString(), package, args.at(2), result, errorText);
     } else if (command == QLatin1String("extract") && args.size() == 3) {
         ok = extractArchive(args.at(1), args.at(2), errorText);
     } else if (command == QLatin1String("copy") && args.size() == 3) {

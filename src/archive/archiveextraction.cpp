@@ -2,6 +2,7 @@
 
 #include "archive/filereplacement.h"
 #include "archive/pathcontainment.h"
+#include "archive/printabletext.h"
 #include "archive/zipdirectory.h"
 
 #include <QDir>
@@ -17,8 +18,11 @@ constexpr quint16 StoredMethod = 0;
 constexpr quint16 DeflatedMethod = 8;
 constexpr quint16 EncryptedFlag = 0x0001;
 
-// Status values of Qt's zip reader, whose names the messages have always given.
-enum ZipStatus { NoError, FileReadError, FileOpenError, FilePermissionsError, FileError };
+// The reader's status in brackets after a message: an archive that cannot be opened, one that may not
+// be read, and one whose content is damaged.
+const QString FileOpenError = QStringLiteral("FileOpenError");
+const QString FilePermissionsError = QStringLiteral("FilePermissionsError");
+const QString FileError = QStringLiteral("FileError");
 
 QString archiveEntryWhat()
 {
@@ -63,14 +67,14 @@ bool checkEntries(const QString &archivePath, const QString &destination,
         }
         if (entry.flags & EncryptedFlag) {
             errorText = QStringLiteral("Cannot extract archive entry %1 from %2: it is encrypted.")
-                            .arg(entry.storedPath, archivePath);
+                            .arg(printableName(entry.storedPath), archivePath);
             return false;
         }
         if (entry.method != StoredMethod && entry.method != DeflatedMethod) {
             errorText
                 = QStringLiteral("Cannot extract archive entry %1 from %2: compression method %3 is not "
                                  "supported.")
-                      .arg(entry.storedPath, archivePath, QString::number(entry.method));
+                      .arg(printableName(entry.storedPath), archivePath, QString::number(entry.method));
             return false;
         }
     }
@@ -83,7 +87,7 @@ class EntryWriter
 public:
     EntryWriter(const QString &archivePath, const QString &destination)
         : m_archivePath(archivePath)
-        , m_destination(QDir::cleanPath(destination))
+        , m_destination(destination)
     { }
 
     bool open(QString &errorText);
@@ -109,9 +113,9 @@ bool EntryWriter::open(QString &errorText)
     m_archive.setFileName(m_archivePath);
     if (m_archive.open(QIODevice::ReadOnly))
         return true;
-    const int status
+    const QString &status
         = m_archive.error() == QFileDevice::PermissionsError ? FilePermissionsError : FileOpenError;
-    errorText = QStringLiteral("Archive is not readable: %1 (%2)").arg(m_archivePath, zipStatusName(status));
+    errorText = QStringLiteral("Archive is not readable: %1 (%2)").arg(m_archivePath, status);
     return false;
 }
 
@@ -133,12 +137,14 @@ bool EntryWriter::write(const ZipDirectoryEntry &entry, QString &errorText)
     const QString relativePath = cleanRelativePath(entry.storedPath);
     const QString target = targetOf(relativePath);
     if (entry.isDirectory) {
-        return makeDirectory(
-            relativePath, QStringLiteral("Failed to create extracted directory %1").arg(target), errorText);
+        return makeDirectory(relativePath,
+            QStringLiteral("Failed to create extracted directory %1").arg(printableName(target)), errorText);
     }
     const QString parent = relativePath.section(QLatin1Char('/'), 0, -2);
     if (!makeDirectory(parent,
-            QStringLiteral("Failed to create parent directory for extracted file %1").arg(target), errorText))
+            QStringLiteral("Failed to create parent directory for extracted file %1")
+                .arg(printableName(target)),
+            errorText))
         return false;
 
     const QFileInfo existing(target);
@@ -146,11 +152,11 @@ bool EntryWriter::write(const ZipDirectoryEntry &entry, QString &errorText)
         // Whatever was known below the directory goes with it.
         m_knownDirectories = { QString() };
         if (!removeTree(target)) {
-            errorText = QStringLiteral("Failed to replace existing directory %1").arg(target);
+            errorText = QStringLiteral("Failed to replace existing directory %1").arg(printableName(target));
             return false;
         }
     } else if (!removeFileForReplacement(target)) {
-        errorText = QStringLiteral("Failed to replace existing file %1").arg(target);
+        errorText = QStringLiteral("Failed to replace existing file %1").arg(printableName(target));
         return false;
     }
     if (writeFile(entry, target, errorText))
@@ -165,7 +171,7 @@ bool EntryWriter::writeFile(const ZipDirectoryEntry &entry, const QString &targe
     QFile file(target);
     // NewOnly: the target was just removed, so anything there now (a link above all) is not ours.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        errorText = QStringLiteral("Failed to open extracted file %1 for writing").arg(target);
+        errorText = QStringLiteral("Failed to open extracted file %1 for writing").arg(printableName(target));
         return false;
     }
     // Streamed straight into the file, so an entry of several gigabytes never sits in memory.
@@ -189,7 +195,7 @@ bool EntryWriter::writeFile(const ZipDirectoryEntry &entry, const QString &targe
     // The flush inside close() is where a full disk shows for the last block.
     file.close();
     if (writeFailed || file.error() != QFileDevice::NoError) {
-        errorText = QStringLiteral("Failed to write complete extracted file %1").arg(target);
+        errorText = QStringLiteral("Failed to write complete extracted file %1").arg(printableName(target));
         return false;
     }
     const bool sizeAgrees = entry.uncompressedSize == 0 || size == entry.uncompressedSize;
@@ -197,12 +203,12 @@ bool EntryWriter::writeFile(const ZipDirectoryEntry &entry, const QString &targe
     // being installed as if it were good.
     if (damaged || (sizeAgrees && crc != entry.crc32)) {
         errorText = QStringLiteral("Failed to extract archive entry %1 from %2 (%3)")
-                        .arg(entry.storedPath, m_archivePath, zipStatusName(FileError));
+                        .arg(printableName(entry.storedPath), m_archivePath, FileError);
         return false;
     }
     if (!sizeAgrees) {
         errorText = QStringLiteral("Extracted archive entry %1 from %2 has size %3, expected %4.")
-                        .arg(entry.storedPath, m_archivePath, QString::number(size),
+                        .arg(printableName(entry.storedPath), m_archivePath, QString::number(size),
                             QString::number(entry.uncompressedSize));
         return false;
     }
@@ -213,24 +219,6 @@ bool EntryWriter::writeFile(const ZipDirectoryEntry &entry, const QString &targe
 }
 
 } // namespace
-
-QString zipStatusName(int status)
-{
-    switch (status) {
-    case NoError:
-        return QStringLiteral("NoError");
-    case FileReadError:
-        return QStringLiteral("FileReadError");
-    case FileOpenError:
-        return QStringLiteral("FileOpenError");
-    case FilePermissionsError:
-        return QStringLiteral("FilePermissionsError");
-    case FileError:
-        return QStringLiteral("FileError");
-    default:
-        return QStringLiteral("UnknownError");
-    }
-}
 
 bool extractArchive(const QString &archivePath, const QString &destinationDirectory, QString &errorText,
     const QSet<QString> &writeLast)
@@ -248,8 +236,7 @@ bool extractArchive(const QString &archivePath, const QString &destinationDirect
         return false;
     QList<ZipDirectoryEntry> entries;
     if (!readZipDirectory(archivePath, entries)) {
-        errorText = QStringLiteral("Failed to read archive entries from %1 (%2)")
-                        .arg(archivePath, zipStatusName(FileError));
+        errorText = QStringLiteral("Failed to read archive entries from %1 (%2)").arg(archivePath, FileError);
         return false;
     }
     if (!checkEntries(archivePath, destinationDirectory, entries, errorText))

@@ -13,11 +13,9 @@ namespace vexa {
 // destination, and nothing is left as a link: link entries become plain files holding the link text.
 // An entry that fails its size or checksum check is removed again. Entries whose cleaned path is in
 // `writeLast` (compared without regard to case) are written after all others, so a package's marker
-// only appears once everything else of it is in place. On failure returns false with one message.
+// only appears once everything else of it is in place. The destination is taken as given: its callers
+// clean it where it comes in. On failure returns false with one message.
 bool extractArchive(const QString &archivePath, const QString &destinationDirectory, QString &errorText,
     const QSet<QString> &writeLast = {});
-
-// The name of a zip reader status value ("NoError", "FileReadError", ...), "UnknownError" for others.
-QString zipStatusName(int status);
 
 } // namespace vexa

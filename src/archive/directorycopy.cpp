@@ -2,6 +2,7 @@
 
 #include "archive/filereplacement.h"
 #include "archive/pathcontainment.h"
+#include "archive/printabletext.h"
 #include "platform/filedata.h"
 
 #include <QDir>
@@ -108,15 +109,16 @@ bool TreeCopy::copyFile(const QFileInfo &entry, const QString &relativePath, QSt
 {
     const QString target = targetOf(relativePath);
     if (!makeDirectory(relativePath.section(QLatin1Char('/'), 0, -2),
-            QStringLiteral("Failed to create parent directory for %1").arg(target), errorText))
+            QStringLiteral("Failed to create parent directory for %1").arg(printableName(target)), errorText))
         return false;
     // Removing first (a link included) means the copy never writes through an old link.
     if (!removeFileForReplacement(target)) {
-        errorText = QStringLiteral("Failed to replace existing file %1").arg(target);
+        errorText = QStringLiteral("Failed to replace existing file %1").arg(printableName(target));
         return false;
     }
     if (!copyFileContents(entry.absoluteFilePath(), target, m_buffer)) {
-        errorText = QStringLiteral("Failed to copy %1 to %2").arg(entry.absoluteFilePath(), target);
+        errorText = QStringLiteral("Failed to copy %1 to %2")
+                        .arg(printableName(entry.absoluteFilePath()), printableName(target));
         return false;
     }
     QFile::setPermissions(target, modePermissions(entry));
@@ -141,7 +143,8 @@ bool TreeCopy::copyDirectory(const QString &relativeDirectory, QString &errorTex
             continue;
         if (entry.isDir()) {
             if (!makeDirectory(relativePath,
-                    QStringLiteral("Failed to create %1").arg(targetOf(relativePath)), errorText)
+                    QStringLiteral("Failed to create %1").arg(printableName(targetOf(relativePath))),
+                    errorText)
                 || !copyDirectory(relativePath, errorText))
                 return false;
         } else if (m_lastKeys.contains(relativePath.toLower())) {

@@ -1,5 +1,7 @@
 #include "archive/pathcontainment.h"
 
+#include "archive/printabletext.h"
+
 #include <QDir>
 
 namespace vexa {
@@ -75,6 +77,9 @@ PathPlacement pathPlacement(const QString &relativePath)
     }
     if (path.startsWith(QLatin1Char('/')) || isDriveQualified(path))
         return PathPlacement::Outside;
+    // Past a drive letter, NTFS reads "a:b" as the stream "b" of the file "a".
+    if (path.contains(QLatin1Char(':')))
+        return PathPlacement::NotAName;
 
     int depth = 0;
     QString lastName;
@@ -179,7 +184,8 @@ QString throughLinkReason(const QString &place)
 QString unsafePathMessage(
     const QString &what, const QString &path, const QString &owner, const QString &reason)
 {
-    return QStringLiteral("Refusing unsafe %1 \"%2\" of %3: %4.").arg(what, path, owner, reason);
+    return QStringLiteral("Refusing unsafe %1 \"%2\" of %3: %4.")
+        .arg(what, printableName(path), owner, reason);
 }
 
 } // namespace vexa

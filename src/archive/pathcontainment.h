@@ -15,7 +15,8 @@ enum class PathPlacement {
     Inside, // strictly below the base
     Base, // the base itself: empty, blank, ".", "a/.."
     Outside, // absolute, drive- or share-qualified, or climbing out with ".."
-    NotAName, // a control character, a name of dots and blanks, or a last part "." or ".." ("qt6/.")
+    NotAName, // a control character, a ":" (an NTFS stream), a name of dots and blanks, or a last part
+              // "." or ".." ("qt6/.")
 };
 
 PathPlacement pathPlacement(const QString &relativePath);

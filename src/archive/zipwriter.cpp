@@ -1,6 +1,6 @@
 #include "archive/zipwriter.h"
 
-#include "archive/sha256hasher.h"
+#include "platform/sha256hasher.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,6 @@
 #include "catalog/catalogsource.h"
 
+#include "archive/printabletext.h"
 #include "catalog/signeddocument.h"
 #include "net/httpget.h"
 
@@ -254,8 +255,8 @@ bool resolvePackageIndex(const QUrl &indexUrl, CatalogPayload &payload, Resoluti
         QUrl finalSidecarUrl;
         QString sidecarError;
         if (!httpGet(sidecarUrl, document, finalSidecarUrl, sidecarError, resolution.timeoutMs)) {
-            resolution.lastError
-                = QStringLiteral("Failed to download package sidecar %1: %2").arg(name, sidecarError);
+            resolution.lastError = QStringLiteral("Failed to download package sidecar %1: %2")
+                                       .arg(printableName(name), sidecarError);
             return false;
         }
         if (!resolution.trusts(sidecarUrl, document))
@@ -379,8 +380,8 @@ QStringList parsePackageIndex(const QByteArray &indexData, QString &errorText)
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         if (line.contains(QLatin1Char('/')) || line.contains(QLatin1Char('\\'))) {
-            errorText
-                = QStringLiteral("Package index entry '%1' must not contain path separators.").arg(line);
+            errorText = QStringLiteral("Package index entry '%1' must not contain path separators.")
+                            .arg(printableName(line));
             return {};
         }
         const QString name

@@ -1,5 +1,6 @@
 #include "catalog/packagecatalog.h"
 
+#include "archive/printabletext.h"
 #include "catalog/catalogjson.h"
 
 #include <QJsonArray>
@@ -43,8 +44,8 @@ QSet<QString> PackageCatalog::dependencyClosure(
         const qsizetype position = stack.takeLast();
         if (position < 0) {
             if (errors)
-                errors->append(
-                    QStringLiteral("Unknown package referenced: %1").arg(unknown.at(-1 - position)));
+                errors->append(QStringLiteral("Unknown package referenced: %1")
+                                   .arg(printableName(unknown.at(-1 - position))));
             continue;
         }
         const qsizetype first = m_dependencyStart.at(position);
@@ -64,7 +65,7 @@ QSet<QString> PackageCatalog::dependencyClosure(
             const QString &name = package.dependencies.at(at - first);
             if (errors && !packageIds.contains(name))
                 errors->append(QStringLiteral("%1 depends on missing catalog entry %2.")
-                                   .arg(displayLabel(package), name));
+                                   .arg(displayLabel(package), printableName(name)));
         }
     }
 
@@ -263,12 +264,14 @@ bool loadFromJson(const QByteArray &data, PackageCatalog &catalog, QString &erro
             return false;
         }
         if (package.internal_version_code < 1) {
-            errorText = QStringLiteral("Catalog package %1 has an invalid internal_version_code %2.")
-                            .arg(package.package_id, QString::number(package.internal_version_code));
+            errorText
+                = QStringLiteral("Catalog package %1 has an invalid internal_version_code %2.")
+                      .arg(printableName(package.package_id), QString::number(package.internal_version_code));
             return false;
         }
         if (catalog.m_index.contains(package.package_id)) {
-            errorText = QStringLiteral("Catalog contains duplicate package_id '%1'.").arg(package.package_id);
+            errorText = QStringLiteral("Catalog contains duplicate package_id '%1'.")
+                            .arg(printableName(package.package_id));
             return false;
         }
         if (!seenGroups.contains(package.group)) {
@@ -284,20 +287,21 @@ bool loadFromJson(const QByteArray &data, PackageCatalog &catalog, QString &erro
         if (parentId.isEmpty())
             continue;
         if (parentId == package.package_id) {
-            errorText = QStringLiteral("Catalog package %1 cannot parent itself.").arg(package.package_id);
+            errorText = QStringLiteral("Catalog package %1 cannot parent itself.")
+                            .arg(printableName(package.package_id));
             return false;
         }
         if (!catalog.contains(parentId)) {
             errorText = QStringLiteral("Catalog package %1 references missing parent_package_id %2.")
-                            .arg(package.package_id, parentId);
+                            .arg(printableName(package.package_id), printableName(parentId));
             return false;
         }
         QSet<QString> visited;
         QString current = parentId;
         while (!current.isEmpty()) {
             if (visited.contains(current)) {
-                errorText
-                    = QStringLiteral("Catalog parent_package_id chain forms a cycle at %1.").arg(current);
+                errorText = QStringLiteral("Catalog parent_package_id chain forms a cycle at %1.")
+                                .arg(printableName(current));
                 return false;
             }
             visited.insert(current);

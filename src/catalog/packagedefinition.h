@@ -36,9 +36,10 @@ struct PackageDefinition
     qint64 size_bytes = 0;
 };
 
-// "OpenSSL [iv3]": every user message names a package this way.
+// "OpenSSL [iv3]": every user message names a package this way, the catalog's name made printable
+// (printabletext.h).
 QString displayLabel(const PackageDefinition &package);
-// "3.0.13 / iv3"
+// "3.0.13 / iv3", the version made printable.
 QString versionLabel(const PackageDefinition &package);
 bool isSupportPackage(const QString &packageId);
 

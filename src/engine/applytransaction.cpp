@@ -3,6 +3,7 @@
 #include "archive/archiveextraction.h"
 #include "archive/directorycopy.h"
 #include "archive/pathcontainment.h"
+#include "archive/printabletext.h"
 #include "engine/archiveacquisition.h"
 #include "engine/archivecache.h"
 #include "engine/manifestfiles.h"
@@ -32,6 +33,24 @@ void report(const ProgressCallback &progress, const QString &line)
         progress(line);
 }
 
+// The owned paths a removal or upgrade of the package deletes: those recorded in state.json when the
+// plan has a non-empty list for it, the catalog's otherwise.
+QStringList ownedPathsForRemoval(const ChangePlan &plan, const PackageDefinition &package)
+{
+    const auto record = plan.installedRecords.constFind(package.package_id);
+    if (record != plan.installedRecords.constEnd() && !record->ownedPaths.isEmpty())
+        return record->ownedPaths;
+    return package.owned_paths;
+}
+
+// A fresh download folder for one apply. It is only named here, created when the first archive is
+// downloaded into it and removed when the apply ends, successful or not.
+QString newDownloadCacheDirectory()
+{
+    return QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + DownloadCacheParentName + QLatin1Char('/')
+        + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
 bool usesPayloadDirectory(const PackageDefinition &package)
 {
     return package.payload_archive.isEmpty() && package.payload_url.isEmpty();
@@ -39,8 +58,7 @@ bool usesPayloadDirectory(const PackageDefinition &package)
 
 QString payloadSourcePath(const QString &repositoryBase, const QString &payloadSourceDir)
 {
-    return QDir::cleanPath(
-        QDir::fromNativeSeparators(repositoryBase) + QLatin1Char('/') + cleanRelativePath(payloadSourceDir));
+    return QDir::cleanPath(repositoryBase + QLatin1Char('/') + cleanRelativePath(payloadSourceDir));
 }
 
 // A path the root is written through (install_subdir, marker) must lead below the root; install_subdir
@@ -64,18 +82,18 @@ bool checkPayloadDirectory(
 {
     if (!usesPayloadDirectory(package) || package.payload_source_dir.isEmpty() || repositoryBase.isEmpty())
         return true;
-    const QString repository = cleanRootPath(repositoryBase);
     const QString label = displayLabel(package);
     const QString what = QStringLiteral("payload_source_dir");
     const PathPlacement placement = pathPlacement(package.payload_source_dir);
     if (placement != PathPlacement::Inside) {
-        errorText = unsafePathMessage(
-            what, package.payload_source_dir, label, placementReason(placement, repositoryPlace(repository)));
+        errorText = unsafePathMessage(what, package.payload_source_dir, label,
+            placementReason(placement, repositoryPlace(repositoryBase)));
         return false;
     }
-    if (!staysInsideThroughLinks(repository, payloadSourcePath(repository, package.payload_source_dir))) {
+    if (!staysInsideThroughLinks(
+            repositoryBase, payloadSourcePath(repositoryBase, package.payload_source_dir))) {
         errorText = unsafePathMessage(
-            what, package.payload_source_dir, label, throughLinkReason(repositoryPlace(repository)));
+            what, package.payload_source_dir, label, throughLinkReason(repositoryPlace(repositoryBase)));
         return false;
     }
     return true;
@@ -179,9 +197,9 @@ bool deletePackage(
     return verifyPackageState(root, package, false, errorText);
 }
 
-bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase, const QString &root,
-    const PackageDefinition &package, const QString &cacheDirectory, QSet<QString> &usedArchives,
-    QString &errorText, const ProgressCallback &progress)
+bool installPackage(const QString &repositoryBase, const QString &root, const PackageDefinition &package,
+    const QString &cacheDirectory, QSet<QString> &usedArchives, QString &errorText,
+    const ProgressCallback &progress)
 {
     const QString label = displayLabel(package);
     // The package only reads as present once its markers exist, so they are written last.
@@ -194,7 +212,8 @@ bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase
         }
         const QString source = payloadSourcePath(repositoryBase, package.payload_source_dir);
         if (!QFileInfo(source).isDir()) {
-            errorText = QStringLiteral("Payload source directory not found for %1: %2").arg(label, source);
+            errorText = QStringLiteral("Payload source directory not found for %1: %2")
+                            .arg(label, printableName(source));
             return false;
         }
         if (!copyDirectoryTree(source, root, errorText, CopySourceKind::PayloadDirectory, writeLast))
@@ -203,8 +222,7 @@ bool installPackage(const PackageCatalog &catalog, const QString &repositoryBase
         if (!package.payload_url.isEmpty() || isRemoteSource(repositoryBase))
             report(progress, QStringLiteral("Downloading %1...").arg(label));
         QString archivePath;
-        if (!acquireArchive(
-                catalog, repositoryBase, package, cacheDirectory, archivePath, errorText, progress))
+        if (!acquireArchive(repositoryBase, package, cacheDirectory, archivePath, errorText, progress))
             return false;
         usedArchives.insert(QFileInfo(archivePath).absoluteFilePath());
         if (!extractArchive(archivePath, root, errorText, writeLast))
@@ -308,25 +326,13 @@ private:
 
 } // namespace
 
-QString newDownloadCacheDirectory()
-{
-    return QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + DownloadCacheParentName + QLatin1Char('/')
-        + QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
-QStringList ownedPathsForRemoval(const ChangePlan &plan, const PackageDefinition &package)
-{
-    const auto record = plan.installedRecords.constFind(package.package_id);
-    if (record != plan.installedRecords.constEnd() && !record->ownedPaths.isEmpty())
-        return record->ownedPaths;
-    return package.owned_paths;
-}
-
-bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, const QString &rootPath,
+bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText, const QString &rootPath,
     const ChangePlan &plan, QString &errorText, const ProgressCallback &progress)
 {
-    // Cleaned once here; everything below trusts it.
+    // Cleaned once here; everything below trusts them. A URL keeps its "//".
     const QString root = cleanRootPath(rootPath);
+    const QString repositoryBase = isRemoteSource(repositoryBaseText) ? repositoryBaseText.trimmed()
+                                                                      : cleanRootPath(repositoryBaseText);
     if (root.isEmpty()) {
         errorText = QStringLiteral("Select an install root before applying changes.");
         return false;
@@ -374,7 +380,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, con
         report(progress, QStringLiteral("Installing %1...").arg(displayLabel(*package)));
         if (!record.add({ id }, errorText)
             || !installPackage(
-                catalog, repositoryBase, root, *package, cacheDirectory, usedArchives, errorText, progress))
+                repositoryBase, root, *package, cacheDirectory, usedArchives, errorText, progress))
             return false;
         record.complete(id, package->owned_paths);
     }

@@ -12,10 +12,6 @@ namespace vexa {
 // one folder per apply; those with one go through the archive cache (archivecache.h).
 inline const QString DownloadCacheParentName = QStringLiteral("company-vexa-installer-cache");
 
-// A fresh download folder for one apply. It is only named here, created when the first archive is
-// downloaded into it and removed when the apply ends, successful or not.
-QString newDownloadCacheDirectory();
-
 // Carries the plan out on the root: removals (dependents first), deletion of the old versions of
 // upgrades, installs (dependencies first) from archives or payload directories of `repositoryBase`,
 // each verified against the package's required files; then the manifest files, a final verification
@@ -37,12 +33,8 @@ QString newDownloadCacheDirectory();
 // entered in the root's in-progress record (packagesinprogress.h) before its files are touched and
 // leaves it once verified, and each package's markers are written after the rest of its files.
 //
-// The root is cleaned here once; the helpers below take it as it is.
+// The root and a local repository base are cleaned here once; the helpers below take them as they are.
 bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, const QString &rootPath,
     const ChangePlan &plan, QString &errorText, const ProgressCallback &progress = {});
-
-// The owned paths a removal or upgrade of the package deletes: those recorded in state.json when the
-// plan has a non-empty list for it, the catalog's otherwise.
-QStringList ownedPathsForRemoval(const ChangePlan &plan, const PackageDefinition &package);
 
 } // namespace vexa

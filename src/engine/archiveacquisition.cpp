@@ -1,12 +1,15 @@
 #include "engine/archiveacquisition.h"
 
+#include "archive/filedigest.h"
 #include "archive/pathcontainment.h"
+#include "archive/printabletext.h"
 #include "engine/archivecache.h"
 #include "engine/archivedownload.h"
 #include "engine/cacheddownload.h"
 #include "net/remotesource.h"
 #include "net/streamdownload.h"
 #include "platform/savefile.h"
+#include "platform/sha256hasher.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,9 +27,14 @@ QString withForwardSlashes(QString path)
     return path;
 }
 
+QString payloadUrlOf(const PackageDefinition &package)
+{
+    return package.payload_url.trimmed();
+}
+
 QUrl downloadUrl(const PackageDefinition &package, const QString &repositoryBase)
 {
-    const QString payloadUrl = package.payload_url.trimmed();
+    const QString payloadUrl = payloadUrlOf(package);
     if (!payloadUrl.isEmpty())
         return QUrl::fromUserInput(payloadUrl);
     if (isRemoteSource(repositoryBase) && !package.payload_archive.isEmpty()) {
@@ -36,9 +44,55 @@ QUrl downloadUrl(const PackageDefinition &package, const QString &repositoryBase
     return {};
 }
 
-bool isRemoteUrl(const QUrl &url)
+bool isHttpUrl(const QUrl &url)
 {
-    return url.isValid() && !url.isEmpty() && url.scheme().startsWith(QLatin1String("http"));
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+// A payload_url names where the archive is downloaded from; one of another scheme ("file:///etc/...")
+// must neither be read from this machine nor quietly stand back for payload_archive.
+bool checkPayloadUrl(const PackageDefinition &package, const QUrl &url, QString &errorText)
+{
+    if (payloadUrlOf(package).isEmpty() || isHttpUrl(url))
+        return true;
+    errorText = unsafePathMessage(QStringLiteral("payload_url"), payloadUrlOf(package), displayLabel(package),
+        QStringLiteral("it is not an http or https URL"));
+    return false;
+}
+
+QString cacheFileName(const PackageDefinition &package)
+{
+    return downloadFileName(package.payload_archive, QStringLiteral("%1.zip").arg(package.package_id));
+}
+
+// Creates the folder and names the file a download of the package is stored in.
+bool prepareDownloadTarget(const QString &downloadCacheDirectory, const PackageDefinition &package,
+    QString &archivePath, QString &errorText)
+{
+    if (downloadCacheDirectory.isEmpty()) {
+        errorText = QStringLiteral("Download cache directory is not set for %1.").arg(displayLabel(package));
+        return false;
+    }
+    if (!QDir().mkpath(downloadCacheDirectory)) {
+        errorText
+            = QStringLiteral("Failed to create download cache directory %1").arg(downloadCacheDirectory);
+        return false;
+    }
+    archivePath = QDir(downloadCacheDirectory).filePath(cacheFileName(package));
+    return true;
+}
+
+// Checks an archive already on disk against the package's "sha256" and "size_bytes" (each only when set).
+bool verifyArchive(const PackageDefinition &package, const QString &archivePath, QString &errorText)
+{
+    QString digest;
+    if (!package.sha256.isEmpty()) {
+        digest = sha256OfFile(archivePath, errorText);
+        if (digest.isEmpty())
+            return false;
+    }
+    return checkArchiveDigestAndSize(package, digest, QFileInfo(archivePath).size(), errorText);
 }
 
 // Streams one download into the save file, hashing each block as it arrives so that an archive of
@@ -69,62 +123,16 @@ bool downloadInto(UnsyncedSaveFile &file, const PackageDefinition &package, cons
 
 } // namespace
 
-QString cacheFileName(const PackageDefinition &package)
+bool acquireArchive(const QString &repositoryBase, const PackageDefinition &package,
+    const QString &downloadCacheDirectory, QString &archivePath, QString &errorText,
+    const ProgressCallback &progress, int inactivityTimeoutMs)
 {
-    return downloadFileName(package.payload_archive, QStringLiteral("%1.zip").arg(package.package_id));
-}
-
-bool prepareDownloadTarget(const QString &downloadCacheDirectory, const PackageDefinition &package,
-    QString &archivePath, QString &errorText)
-{
-    if (downloadCacheDirectory.isEmpty()) {
-        errorText = QStringLiteral("Download cache directory is not set for %1.").arg(displayLabel(package));
-        return false;
-    }
-    if (!QDir().mkpath(downloadCacheDirectory)) {
-        errorText
-            = QStringLiteral("Failed to create download cache directory %1").arg(downloadCacheDirectory);
-        return false;
-    }
-    archivePath = QDir(downloadCacheDirectory).filePath(cacheFileName(package));
-    return true;
-}
-
-bool verifyArchive(const PackageDefinition &package, const QString &archivePath, QString &errorText)
-{
-    if (!package.sha256.isEmpty()) {
-        QString hashError;
-        const QString digest = sha256OfFile(archivePath, hashError);
-        if (digest.isEmpty()) {
-            errorText = hashError;
-            return false;
-        }
-        if (digest.compare(package.sha256, Qt::CaseInsensitive) != 0) {
-            errorText = digestMismatchText(package, digest);
-            return false;
-        }
-    }
-    if (package.size_bytes > 0) {
-        const qint64 actual = QFileInfo(archivePath).size();
-        if (actual != package.size_bytes) {
-            errorText = sizeMismatchText(package, actual);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase,
-    const PackageDefinition &package, const QString &downloadCacheDirectory, QString &archivePath,
-    QString &errorText, const ProgressCallback &progress, int inactivityTimeoutMs)
-{
-    // Every payload location comes from the package record and the repository base; the catalog is
-    // part of the engine's common signature.
-    Q_UNUSED(catalog);
     const QString label = displayLabel(package);
     const QUrl url = downloadUrl(package, repositoryBase);
+    if (!checkPayloadUrl(package, url, errorText))
+        return false;
 
-    if (!isRemoteUrl(url)) {
+    if (!isHttpUrl(url)) {
         if (package.payload_archive.isEmpty()) {
             errorText = QStringLiteral("Package %1 does not provide a payload archive path.").arg(label);
             return false;
@@ -137,7 +145,7 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
             = QDir::cleanPath(QDir(repositoryBase).filePath(withForwardSlashes(package.payload_archive)));
         const QFileInfo info(path);
         if (!info.exists()) {
-            errorText = QStringLiteral("Archive not found for %1: %2").arg(label, path);
+            errorText = QStringLiteral("Archive not found for %1: %2").arg(label, printableName(path));
             return false;
         }
         archivePath = path;
@@ -166,7 +174,7 @@ bool acquireArchive(const PackageCatalog &catalog, const QString &repositoryBase
     UnsyncedSaveFile file(targetPath);
     if (!file.open()) {
         archivePath = targetPath;
-        errorText = QStringLiteral("Failed to open %1 for writing").arg(targetPath);
+        errorText = QStringLiteral("Failed to open %1 for writing").arg(printableName(targetPath));
         return false;
     }
     archivePath = targetPath;

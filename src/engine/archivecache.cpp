@@ -1,6 +1,6 @@
 #include "engine/archivecache.h"
 
-#include "archive/sha256hasher.h"
+#include "archive/filedigest.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "engine/cacheddownload.h"
 
-#include "archive/sha256hasher.h"
 #include "engine/archivecache.h"
 #include "engine/archivedownload.h"
 #include "engine/partrecord.h"
 #include "net/rangerequest.h"
 #include "net/streamdownload.h"
 #include "platform/durability.h"
+#include "platform/sha256hasher.h"
 
 #include <QDir>
 #include <QFile>

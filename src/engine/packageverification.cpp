@@ -1,5 +1,6 @@
 #include "engine/packageverification.h"
 
+#include "archive/printabletext.h"
 #include "engine/rootinspection.h"
 
 namespace vexa {
@@ -11,7 +12,7 @@ bool verifyPackageState(
         return true;
 
     const QStringList required = requiredFiles(package, QString());
-    const QString list = required.isEmpty() ? QStringLiteral("<none>") : required.join(QStringLiteral(", "));
+    const QString list = required.isEmpty() ? QStringLiteral("<none>") : printableNames(required);
     const QString label = displayLabel(package);
     if (expectInstalled) {
         // The marker is blamed only when it really disagrees; with a matching marker the package is

@@ -2,6 +2,7 @@
 
 #include "archive/filereplacement.h"
 #include "archive/pathcontainment.h"
+#include "archive/printabletext.h"
 #include "engine/rootpaths.h"
 
 #include <QDir>
@@ -11,14 +12,32 @@ namespace vexa {
 
 namespace {
 
-QString absoluteClean(const QString &path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 QString ownedPathWhat()
 {
     return QStringLiteral("owned path");
+}
+
+// Removes the directories that deleting the clean, root-relative `relativePath` left empty, bottom up,
+// stopping at the first directory that still holds anything. It walks the path's own parts, so it can
+// never reach the root or anything above it.
+bool pruneEmptyParents(const QString &root, const QString &relativePath, QString &errorText)
+{
+    for (QString directory = relativePath.section(QLatin1Char('/'), 0, -2); !directory.isEmpty();
+         directory = directory.section(QLatin1Char('/'), 0, -2)) {
+        const QString current = resolveRootPath(root, directory);
+        const QFileInfo info(current);
+        if (!info.isDir() || isLinkOrJunction(info))
+            continue;
+        // Hidden files and dangling links count: a directory holding only those is not empty, and
+        // treating it as empty would make the removal below fail the whole apply.
+        if (!QDir(current).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+            return true;
+        if (!QDir().rmdir(current)) {
+            errorText = QStringLiteral("Failed to remove empty directory %1").arg(printableName(current));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -31,46 +50,9 @@ bool removePath(const QString &path, QString &errorText)
     if (removeTree(path))
         return true;
     errorText = info.isDir() && !isLinkOrJunction(info)
-        ? QStringLiteral("Failed to remove directory %1").arg(path)
-        : QStringLiteral("Failed to remove file %1").arg(path);
+        ? QStringLiteral("Failed to remove directory %1").arg(printableName(path))
+        : QStringLiteral("Failed to remove file %1").arg(printableName(path));
     return false;
-}
-
-bool pruneEmptyParents(const QString &root, const QString &ownedPath, QString &errorText)
-{
-    if (pathPlacement(ownedPath) != PathPlacement::Inside) {
-        errorText = QStringLiteral(
-            "Refusing to prune directories above \"%1\": it is not inside the install root %2.")
-                        .arg(ownedPath, root);
-        return false;
-    }
-    const QString stop = absoluteClean(root);
-    const QString stopPrefix = stop.endsWith(QLatin1Char('/')) ? stop : stop + QLatin1Char('/');
-    QString current
-        = QDir::cleanPath(QFileInfo(resolveRootPath(root, cleanRelativePath(ownedPath))).absolutePath());
-    for (;;) {
-        // The prefix test keeps the walk below the root even if the two strings were to differ in form.
-        if (current.isEmpty() || current == stop || !current.startsWith(stopPrefix))
-            return true;
-        const QFileInfo info(current);
-        if (info.isDir() && !isLinkOrJunction(info)) {
-            // Hidden files and dangling links count: a directory holding only those is not empty,
-            // and treating it as empty would make the removal below fail the whole apply.
-            const QDir directory(current);
-            const QStringList entries
-                = directory.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-            if (!entries.isEmpty())
-                return true;
-            if (!QDir().rmdir(current)) {
-                errorText = QStringLiteral("Failed to remove empty directory %1").arg(current);
-                return false;
-            }
-        }
-        const QString parent = QDir::cleanPath(QFileInfo(current).absolutePath());
-        if (parent == current)
-            return true;
-        current = parent;
-    }
 }
 
 bool checkOwnedPath(
@@ -89,7 +71,8 @@ bool removeOwnedPath(
 {
     if (!checkOwnedPath(root, ownedPath, packageLabel, errorText))
         return false;
-    const QString target = resolveRootPath(root, cleanRelativePath(ownedPath));
+    const QString relativePath = cleanRelativePath(ownedPath);
+    const QString target = resolveRootPath(root, relativePath);
     // The last part is removed as what it is (a link only as a link); the directories leading to it
     // must not lead out of the root.
     if (!staysInsideThroughLinks(root, QFileInfo(target).absolutePath())) {
@@ -97,7 +80,7 @@ bool removeOwnedPath(
             ownedPathWhat(), ownedPath, packageLabel, throughLinkReason(installRootPlace(root)));
         return false;
     }
-    return removePath(target, errorText) && pruneEmptyParents(root, ownedPath, errorText);
+    return removePath(target, errorText) && pruneEmptyParents(root, relativePath, errorText);
 }
 
 } // namespace vexa

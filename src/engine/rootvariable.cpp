@@ -2,7 +2,6 @@
 
 #include "platform/userenvironment.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace vexa {
@@ -21,9 +20,9 @@ bool publishRootVariable(const QString &root, bool clear, QString &errorText)
         return true;
     if (clear)
         return clearUserRootVariable(errorText);
-    // A blank root has no meaning for later shells; the platform layer refuses the empty value.
-    const QString published
-        = root.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(root).absoluteFilePath());
+    // A blank root has no meaning for later shells; the platform layer refuses the empty value. The
+    // absolute form of a clean root is clean.
+    const QString published = root.isEmpty() ? QString() : QFileInfo(root).absoluteFilePath();
     return setUserRootVariable(published, errorText);
 }
 

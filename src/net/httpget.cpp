@@ -12,7 +12,7 @@ namespace vexa {
 bool httpGet(const QUrl &url, QByteArray &body, QUrl &finalUrl, QString &errorText, int timeoutMs)
 {
     if (!url.isValid() || url.isEmpty()) {
-        errorText = QStringLiteral("Invalid URL: %1").arg(url.toString());
+        errorText = invalidUrlText(url);
         return false;
     }
 

@@ -55,6 +55,11 @@ QString downloadFailureText(const QString &what, const QString &reason)
     return QStringLiteral("Failed to download %1: %2").arg(what, reason);
 }
 
+QString invalidUrlText(const QUrl &url)
+{
+    return QStringLiteral("Invalid URL: %1").arg(url.toString());
+}
+
 QString downloadTimedOutText(const QUrl &url)
 {
     return QStringLiteral("Timed out while downloading %1").arg(url.toString(QUrl::FullyEncoded));

@@ -34,6 +34,8 @@ bool downloadSucceeded(const QNetworkReply &reply, qint64 receivedBytes, QString
 
 // "Failed to download <what>: <reason>", the one wording of a failed transfer.
 QString downloadFailureText(const QString &what, const QString &reason);
+// "Invalid URL: <url>", for a URL that names nothing to download.
+QString invalidUrlText(const QUrl &url);
 // "Timed out while downloading <url>", with the URL fully encoded.
 QString downloadTimedOutText(const QUrl &url);
 

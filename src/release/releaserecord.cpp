@@ -1,6 +1,7 @@
 #include "release/releaserecord.h"
 
 #include "archive/pathcontainment.h"
+#include "archive/printabletext.h"
 #include "archive/zipdirectory.h"
 
 #include <QDir>
@@ -21,7 +22,7 @@ constexpr int NamedForeignEntries = 3;
 
 QString foreignEntriesMessage(const QString &programDirectory, const QStringList &foreign)
 {
-    QString names = foreign.mid(0, NamedForeignEntries).join(QStringLiteral(", "));
+    QString names = printableNames(foreign.mid(0, NamedForeignEntries));
     if (foreign.size() > NamedForeignEntries)
         names += QStringLiteral(" and %1 more").arg(foreign.size() - NamedForeignEntries);
     return QStringLiteral("The client update was skipped: the program directory %1 also holds %2, which no "

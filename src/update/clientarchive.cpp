@@ -1,11 +1,13 @@
 #include "update/clientarchive.h"
 
+#include "archive/filedigest.h"
 #include "archive/pathcontainment.h"
-#include "archive/sha256hasher.h"
+#include "archive/printabletext.h"
 #include "net/httpreply.h"
 #include "net/remotesource.h"
 #include "net/streamdownload.h"
 #include "platform/savefile.h"
+#include "platform/sha256hasher.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -30,7 +32,7 @@ QString archiveFileName(const ClientUpdateManifest &manifest)
 QString sizeMismatchMessage(const QString &archivePath, qint64 expected, qint64 actual)
 {
     return QStringLiteral("Client update archive size mismatch for %1: expected %2 bytes, got %3 bytes.")
-        .arg(archivePath, QString::number(expected), QString::number(actual));
+        .arg(printableName(archivePath), QString::number(expected), QString::number(actual));
 }
 
 // Size first, then the digest, where the manifest gives them.
@@ -43,7 +45,8 @@ bool checkClientArchive(const ClientUpdateManifest &manifest, const QString &arc
     }
     if (!manifest.archiveSha256.isEmpty()
         && digest.compare(manifest.archiveSha256, Qt::CaseInsensitive) != 0) {
-        errorText = QStringLiteral("Client update archive SHA-256 mismatch for %1.").arg(archivePath);
+        errorText = QStringLiteral("Client update archive SHA-256 mismatch for %1.")
+                        .arg(printableName(archivePath));
         return false;
     }
     return true;
@@ -56,7 +59,7 @@ bool streamRemoteArchive(const ClientUpdateManifest &manifest, UnsyncedSaveFile 
 {
     const QUrl url = QUrl::fromUserInput(manifest.archiveUrl);
     if (!url.isValid() || url.isEmpty()) {
-        errorText = QStringLiteral("Invalid URL: %1").arg(url.toString());
+        errorText = invalidUrlText(url);
         return false;
     }
     Sha256Hasher hasher;
@@ -78,7 +81,8 @@ bool streamRemoteArchive(const ClientUpdateManifest &manifest, UnsyncedSaveFile 
     switch (result.outcome) {
     case StreamDownloadResult::SinkFailed:
         if (writeFailed) {
-            errorText = QStringLiteral("Failed to write complete client update archive %1").arg(destination);
+            errorText = QStringLiteral("Failed to write complete client update archive %1")
+                            .arg(printableName(destination));
             return false;
         }
         Q_FALLTHROUGH(); // the deadline passed
@@ -103,13 +107,14 @@ bool fetchRemoteArchive(
 {
     UnsyncedSaveFile file(destination);
     if (!file.open()) {
-        errorText = QStringLiteral("Failed to open %1 for writing").arg(destination);
+        errorText = QStringLiteral("Failed to open %1 for writing").arg(printableName(destination));
         return false;
     }
     if (!streamRemoteArchive(manifest, file, destination, timeoutMs, errorText))
         return false;
     if (!file.commit()) {
-        errorText = QStringLiteral("Failed to commit client update archive %1").arg(destination);
+        errorText
+            = QStringLiteral("Failed to commit client update archive %1").arg(printableName(destination));
         return false;
     }
     return true;
@@ -119,12 +124,12 @@ bool copyLocalArchive(const ClientUpdateManifest &manifest, const QString &desti
 {
     const QString path = QDir::cleanPath(QDir::fromNativeSeparators(manifest.archiveUrl));
     if (!QFileInfo(path).isFile()) {
-        errorText = QStringLiteral("Client update archive was not found at %1").arg(path);
+        errorText = QStringLiteral("Client update archive was not found at %1").arg(printableName(path));
         return false;
     }
     if (!QFile::copy(path, destination)) {
-        errorText
-            = QStringLiteral("Failed to copy client update archive from %1 to %2").arg(path, destination);
+        errorText = QStringLiteral("Failed to copy client update archive from %1 to %2")
+                        .arg(printableName(path), printableName(destination));
         return false;
     }
     const qint64 size = QFileInfo(destination).size();
@@ -149,7 +154,7 @@ bool downloadClientArchive(const ClientUpdateManifest &manifest, const QString &
         return false;
     }
     if (progress)
-        progress(QStringLiteral("Downloading client update %1...").arg(manifest.version));
+        progress(QStringLiteral("Downloading client update %1...").arg(printableName(manifest.version)));
     if (!QDir().mkpath(workspaceDirectory)) {
         errorText
             = QStringLiteral("Failed to create client update download directory %1").arg(workspaceDirectory);

@@ -1,5 +1,6 @@
 #include "update/clientupdatehandoff.h"
 
+#include "archive/printabletext.h"
 #include "platform/executablename.h"
 #include "release/failedupdate.h"
 #include "release/releaserecord.h"
@@ -117,18 +118,19 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
     if (!failedVersion.isEmpty() && compareClientVersions(failedVersion, manifest.version) == 0) {
         errorText = QStringLiteral("Client update %1 failed on an earlier start and is not offered again; a "
                                    "newer version will be.")
-                        .arg(manifest.version);
+                        .arg(printableName(manifest.version));
         return false;
     }
 
     const QString updaterPath = updaterExecutablePath(context);
     if (!QFileInfo::exists(updaterPath)) {
         errorText = QStringLiteral("Client update %1 is available, but %2 is missing.")
-                        .arg(manifest.version, updaterPath);
+                        .arg(printableName(manifest.version), updaterPath);
         return false;
     }
     showStatus(QStringLiteral("Client update available..."),
-        QStringLiteral("Updating from %1 to %2.").arg(installerClientVersion(), manifest.version));
+        QStringLiteral("Updating from %1 to %2.")
+            .arg(installerClientVersion(), printableName(manifest.version)));
 
     QString workspace;
     if (!createClientUpdateWorkspace(workspace, errorText))
@@ -152,7 +154,7 @@ bool tryStartClientUpdate(const ClientUpdateContext &context, const QString &man
     const QStringList arguments = updaterArguments(context, archivePath, launchArguments);
     showStatus(QStringLiteral("Applying client update..."),
         QStringLiteral("The installer will restart automatically when version %1 is ready.")
-            .arg(manifest.version));
+            .arg(printableName(manifest.version)));
     // Recorded as failed until the helper has the new directory in place: a helper that fails, is
     // killed or loses power can record nothing itself.
     recordFailedUpdate(context.programDirectory, manifest.version);

@@ -59,6 +59,8 @@ void tst_PathContainment::placement_data()
     row("three dots (Windows reads as a parent)", QStringLiteral("a/.../b"), PathPlacement::NotAName);
     row("dot-dot and a blank", QStringLiteral("a/.. /b"), PathPlacement::NotAName);
     row("blank name", QStringLiteral("a/ /b"), PathPlacement::NotAName);
+    row("colon: an NTFS stream of the file before it", QStringLiteral("lib/a:b.dll"),
+        PathPlacement::NotAName);
     row("line break", QStringLiteral("a\nb"), PathPlacement::NotAName);
     row("NUL cuts the name short", QStringLiteral("x/..") + QChar(0) + QStringLiteral("y"),
         PathPlacement::NotAName);

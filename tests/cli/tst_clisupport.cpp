@@ -1,6 +1,5 @@
 #include "cli/commonoptions.h"
 #include "cli/orderedjson.h"
-#include "cli/terminaltext.h"
 #include "platform/defaultroot.h"
 #include "support/testenvironment.h"
 
@@ -9,43 +8,18 @@
 
 using namespace vexa;
 
-// The pieces every vexa command shares: what reaches a terminal, the catalog and root options, and
-// JSON written back in its author's order.
+// The pieces every vexa command shares: the catalog and root options, and JSON written back in its
+// author's order.
 class TestCliSupport : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void terminalText_data();
-    void terminalText();
     void catalogAndRoot_data();
     void catalogAndRoot();
     void orderedJson_data();
     void orderedJson();
 };
-
-void TestCliSupport::terminalText_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("plain text and line breaks stay") << "Installing Qt 6 [iv2]...\n\tdone"
-                                                     << "Installing Qt 6 [iv2]...\n\tdone";
-    QTest::newRow("an escape sequence") << "red\x1b[31m"
-                                        << "red\\x1B[31m";
-    QTest::newRow("carriage return and DEL") << "a\rb\x7f"
-                                             << "a\\x0Db\\x7F";
-    QTest::newRow("C1 control sequence introducer") << QString(QChar(0x9b)) + "2J"
-                                                    << "\\x9B2J";
-    QTest::newRow("right-to-left override") << QString(QChar(0x202e)) + "txt.exe"
-                                            << "\\u202Etxt.exe";
-}
-
-void TestCliSupport::terminalText()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, shown);
-    QCOMPARE(terminalSafe(text), shown);
-}
 
 void TestCliSupport::catalogAndRoot_data()
 {

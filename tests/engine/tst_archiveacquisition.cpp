@@ -76,9 +76,9 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void cacheFileNames_data();
-    void cacheFileNames();
-    void prepareDownloadTargetFailures();
+    void downloadFolderFailures();
+    void payloadUrlsOfOtherSchemes_data();
+    void payloadUrlsOfOtherSchemes();
 
     void localArchiveVerifiedInPlace_data();
     void localArchiveVerifiedInPlace();
@@ -140,52 +140,50 @@ void TestArchiveAcquisition::cleanup()
     m_work = nullptr;
 }
 
-void TestArchiveAcquisition::cacheFileNames_data()
+void TestArchiveAcquisition::downloadFolderFailures()
 {
-    QTest::addColumn<QString>("packageId");
-    QTest::addColumn<QString>("payloadArchive");
-    QTest::addColumn<QString>("fileName");
-    QTest::newRow("archive file name")
-        << QStringLiteral("a") << QStringLiteral("archives/win64/qt.zip") << QStringLiteral("qt.zip");
-    QTest::newRow("backslashes") << QStringLiteral("a") << QStringLiteral("archives\\win64\\qt.zip")
-                                 << QStringLiteral("qt.zip");
-    QTest::newRow("bare name") << QStringLiteral("a") << QStringLiteral("qt.zip") << QStringLiteral("qt.zip");
-    QTest::newRow("no archive: sanitised id") << QStringLiteral("com.company/qt 6+x_y-z") << QString()
-                                              << QStringLiteral("com.company_qt_6_x_y-z.zip");
-    QTest::newRow("archive path ends in a separator")
-        << QStringLiteral("pkg") << QStringLiteral("archives/") << QStringLiteral("pkg.zip");
-    QTest::newRow("archive path names a parent")
-        << QStringLiteral("pkg") << QStringLiteral("archives/..") << QStringLiteral("pkg.zip");
-    QTest::newRow("drive-relative name: sanitised id")
-        << QStringLiteral("pkg") << QStringLiteral("archives/C:qt.zip") << QStringLiteral("pkg.zip");
-}
-
-void TestArchiveAcquisition::cacheFileNames()
-{
-    QFETCH(QString, packageId);
-    QFETCH(QString, payloadArchive);
-    QFETCH(QString, fileName);
-    PackageDefinition package = makePackage(payloadArchive);
-    package.package_id = packageId;
-    QCOMPARE(cacheFileName(package), fileName);
-}
-
-void TestArchiveAcquisition::prepareDownloadTargetFailures()
-{
-    const PackageDefinition package = makePackage(QStringLiteral("archives/pkg.zip"));
+    // Without a digest the archive goes to the apply's own download folder.
+    const PackageDefinition package = makePackage(
+        QStringLiteral("archives/pkg.zip"), m_server->baseUrl() + QStringLiteral("/archives/pkg.zip"));
     QString archivePath;
     QString errorText;
-    QVERIFY(!prepareDownloadTarget(QString(), package, archivePath, errorText));
+    QVERIFY(!acquireArchive(QString(), package, QString(), archivePath, errorText));
     QCOMPARE(errorText, QStringLiteral("Download cache directory is not set for Pkg [iv3]."));
 
     const QString blocked = m_work->filePath(QStringLiteral("file/cache"));
     QVERIFY(writeTestFile(m_work->filePath(QStringLiteral("file")), "x"));
-    QVERIFY(!prepareDownloadTarget(blocked, package, archivePath, errorText));
+    QVERIFY(!acquireArchive(QString(), package, blocked, archivePath, errorText));
     QCOMPARE(errorText, QStringLiteral("Failed to create download cache directory %1").arg(blocked));
+    QVERIFY(m_server->requestLog().isEmpty());
+}
 
-    QVERIFY(prepareDownloadTarget(cacheDirectory(), package, archivePath, errorText));
-    QCOMPARE(archivePath, QDir(cacheDirectory()).filePath(ArchiveName));
-    QVERIFY(QFileInfo(cacheDirectory()).isDir());
+void TestArchiveAcquisition::payloadUrlsOfOtherSchemes_data()
+{
+    QTest::addColumn<QString>("payloadUrl");
+    QTest::addColumn<QString>("repository"); // {server}: the loopback server, {work}: a local directory
+    QTest::newRow("file URL, remote repository") << "file:///etc/hostname"
+                                                 << "{server}/";
+    QTest::newRow("file URL, local repository holding the archive") << " file:///etc/hostname "
+                                                                    << "{work}";
+    QTest::newRow("ftp URL") << "ftp://127.0.0.1/pkg.zip"
+                             << "{server}/";
+    QTest::newRow("a scheme that only starts with http") << "httpx://127.0.0.1/pkg.zip"
+                                                         << "{server}/";
+}
+
+void TestArchiveAcquisition::payloadUrlsOfOtherSchemes()
+{
+    QFETCH(QString, payloadUrl);
+    QFETCH(QString, repository);
+    QVERIFY(writeTestFile(m_work->filePath(QStringLiteral("pkg.zip")), m_payload));
+    const PackageDefinition package = makePackage(QStringLiteral("pkg.zip"), payloadUrl);
+    QString archivePath;
+    QString errorText;
+    QVERIFY(!acquireArchive(expand(repository), package, cacheDirectory(), archivePath, errorText));
+    QCOMPARE(errorText,
+        QStringLiteral("Refusing unsafe payload_url \"%1\" of Pkg [iv3]: it is not an http or https URL.")
+            .arg(payloadUrl.trimmed()));
+    QVERIFY(m_server->requestLog().isEmpty());
 }
 
 void TestArchiveAcquisition::localArchiveVerifiedInPlace_data()
@@ -219,7 +217,7 @@ void TestArchiveAcquisition::localArchiveVerifiedInPlace()
     QStringList lines;
     QString archivePath;
     QString errorText;
-    QVERIFY2(acquireArchive(PackageCatalog(), repository, package, cacheDirectory(), archivePath, errorText,
+    QVERIFY2(acquireArchive(repository, package, cacheDirectory(), archivePath, errorText,
                  [&](const QString &line) { lines << line; }),
         qPrintable(errorText));
     QCOMPARE(archivePath, QDir(repository).filePath(QStringLiteral("archives/pkg.zip")));
@@ -274,8 +272,7 @@ void TestArchiveAcquisition::localFailures()
 
     QString archivePath;
     QString errorText;
-    QVERIFY(
-        !acquireArchive(PackageCatalog(), repositoryPath, package, cacheDirectory(), archivePath, errorText));
+    QVERIFY(!acquireArchive(repositoryPath, package, cacheDirectory(), archivePath, errorText));
     QCOMPARE(errorText,
         QString(expected).replace(QStringLiteral("%1"), QDir(repositoryPath).filePath(payloadArchive)));
 }
@@ -370,7 +367,7 @@ void TestArchiveAcquisition::downloads()
     QString archivePath;
     QString errorText;
     QVERIFY2(acquireArchive(
-                 PackageCatalog(), expand(repository), package, cacheDirectory(), archivePath, errorText,
+                 expand(repository), package, cacheDirectory(), archivePath, errorText,
                  [&](const QString &line) { lines << line; }, inactivityMs),
         qPrintable(errorText));
     QCOMPARE(m_server->requestLog(), requests);
@@ -433,7 +430,7 @@ void TestArchiveAcquisition::remoteFailures()
     QString archivePath;
     QString errorText;
     QVERIFY(!acquireArchive(
-        PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
+        QString(), package, cacheDirectory(), archivePath, errorText,
         [&](const QString &line) { lines << line; }, ShortInactivityMs));
     const QString message = QString(expected)
                                 .replace(QStringLiteral("%1"), url)
@@ -458,7 +455,7 @@ void TestArchiveAcquisition::failureRemovesEarlierFileOfSameName()
         QStringLiteral("other/pkg.zip"), m_server->baseUrl() + QStringLiteral("/archives/missing.zip"));
     QString archivePath;
     QString errorText;
-    QVERIFY(!acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText));
+    QVERIFY(!acquireArchive(QString(), package, cacheDirectory(), archivePath, errorText));
     QVERIFY(!QFileInfo::exists(QDir(cacheDirectory()).filePath(ArchiveName)));
 
     // A port nobody listens on.
@@ -468,8 +465,7 @@ void TestArchiveAcquisition::failureRemovesEarlierFileOfSameName()
     closed.close();
     const PackageDefinition unreachable
         = makePackage(QStringLiteral("pkg.zip"), QStringLiteral("http://127.0.0.1:%1/pkg.zip").arg(port));
-    QVERIFY(
-        !acquireArchive(PackageCatalog(), QString(), unreachable, cacheDirectory(), archivePath, errorText));
+    QVERIFY(!acquireArchive(QString(), unreachable, cacheDirectory(), archivePath, errorText));
     QCOMPARE(errorText,
         QStringLiteral("Failed to download Pkg [iv3] from http://127.0.0.1:%1/pkg.zip: Connection refused")
             .arg(port));
@@ -486,7 +482,7 @@ void TestArchiveAcquisition::labelWithPercentSigns()
     QStringList lines;
     QString archivePath;
     QString errorText;
-    QVERIFY(!acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
+    QVERIFY(!acquireArchive(QString(), package, cacheDirectory(), archivePath, errorText,
         [&](const QString &line) { lines << line; }));
     QCOMPARE(errorText,
         QStringLiteral("Downloaded size mismatch for Pkg %3 [iv3]. Expected 5 bytes, got 6 bytes."));
@@ -546,7 +542,7 @@ void TestArchiveAcquisition::resumeAndCache()
     QString errorText;
     const auto acquire = [&] {
         lines.clear();
-        return acquireArchive(PackageCatalog(), QString(), package, cacheDirectory(), archivePath, errorText,
+        return acquireArchive(QString(), package, cacheDirectory(), archivePath, errorText,
             [&](const QString &line) { lines << line; });
     };
 

@@ -1,5 +1,5 @@
-#include "net/httpget.h"
 #include "engine/archiveacquisition.h"
+#include "net/httpget.h"
 
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
@@ -118,8 +118,7 @@ void TestDownloadOutcome::outcome()
     package.payload_url = urlText;
     QString archivePath;
     QString archiveError;
-    const bool archiveOk
-        = acquireArchive(PackageCatalog(), QString(), package, cache.path(), archivePath, archiveError);
+    const bool archiveOk = acquireArchive(QString(), package, cache.path(), archivePath, archiveError);
 
     if (reasonPattern.isEmpty()) {
         QVERIFY2(httpOk, qPrintable(httpError));

@@ -1,7 +1,7 @@
 #include "selfupdatesandbox.h"
 
 #include "archive/directorycopy.h"
-#include "archive/sha256hasher.h"
+#include "archive/filedigest.h"
 #include "platform/processwait.h"
 #include "support/testfiles.h"
 

@@ -9,8 +9,8 @@
 namespace vexa {
 
 // Incremental SHA-256 on the fastest implementation the system offers: OpenSSL's libcrypto where the
-// build found it, otherwise the platform's own (SystemSha256: CNG on Windows, Qt's code elsewhere).
-// Qt's code is several times slower, which matters for multi-gigabyte SDK archives.
+// build found it, otherwise the operating system's own (CNG on Windows), otherwise Qt's code. Qt's code
+// is several times slower, which matters for multi-gigabyte SDK archives.
 class Sha256Hasher
 {
 public:
@@ -26,9 +26,9 @@ public:
     QString hexResult();
 
     // The running state, so that a hash over a file that grows across runs of the program need not
-    // read the bytes it has seen again. Empty where the implementation cannot export it (the
-    // platform's own); restoreState() takes only what saveState() of this build gave and is false
-    // for anything else, leaving the hasher as it was.
+    // read the bytes it has seen again. Empty where the implementation cannot export it (all but
+    // libcrypto); restoreState() takes only what saveState() of this build gave and is false for
+    // anything else, leaving the hasher as it was.
     QByteArray saveState() const;
     bool restoreState(const QByteArray &state);
 
@@ -36,8 +36,5 @@ private:
     struct Backend;
     std::unique_ptr<Backend> m_backend;
 };
-
-// The lowercase hex SHA-256 of the file's bytes, or an empty string with the error text set.
-QString sha256OfFile(const QString &path, QString &errorText);
 
 } // namespace vexa

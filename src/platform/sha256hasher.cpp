@@ -1,6 +1,4 @@
-#include "archive/sha256hasher.h"
-
-#include <QFile>
+#include "platform/sha256hasher.h"
 
 #if defined(VEXA_HAVE_OPENSSL_CRYPTO)
 // The one-call digest functions are deprecated in favour of EVP, whose state cannot be exported; the
@@ -9,18 +7,15 @@
 #include <openssl/sha.h>
 
 #include <cstring>
+#elif defined(Q_OS_WIN)
+#include <qt_windows.h>
+
+#include <bcrypt.h>
 #else
-#include "platform/systemsha256.h"
+#include <QCryptographicHash>
 #endif
 
 namespace vexa {
-
-namespace {
-
-// Large blocks keep the per-call overhead negligible next to the hashing itself.
-constexpr qint64 FileHashBlockSize = 2 * 1024 * 1024;
-
-} // namespace
 
 #if defined(VEXA_HAVE_OPENSSL_CRYPTO)
 
@@ -61,16 +56,70 @@ struct Sha256Hasher::Backend
     SHA256_CTX context;
 };
 
+#elif defined(Q_OS_WIN)
+
+struct Sha256Hasher::Backend
+{
+    Backend()
+    {
+        BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
+        start();
+    }
+    ~Backend()
+    {
+        if (hash)
+            BCryptDestroyHash(hash);
+        if (algorithm)
+            BCryptCloseAlgorithmProvider(algorithm, 0);
+    }
+    void start()
+    {
+        if (hash)
+            BCryptDestroyHash(hash);
+        hash = nullptr;
+        BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0);
+    }
+    void add(QByteArrayView data)
+    {
+        // BCryptHashData takes 32-bit lengths, so very large views go in slices.
+        const char *cursor = data.data();
+        qsizetype left = data.size();
+        while (left > 0) {
+            const ULONG slice = ULONG(qMin<qsizetype>(left, 1 << 30));
+            BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char *>(cursor)), slice, 0);
+            cursor += slice;
+            left -= slice;
+        }
+    }
+    QByteArray finish()
+    {
+        QByteArray digest(32, Qt::Uninitialized);
+        BCryptFinishHash(hash, reinterpret_cast<PUCHAR>(digest.data()), ULONG(digest.size()), 0);
+        start();
+        return digest;
+    }
+    QByteArray save() const { return {}; }
+    bool restore(const QByteArray &) { return false; }
+
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+};
+
 #else
 
 struct Sha256Hasher::Backend
 {
     void add(QByteArrayView data) { hash.addData(data); }
-    QByteArray finish() { return hash.result(); }
+    QByteArray finish()
+    {
+        const QByteArray digest = hash.result();
+        hash.reset();
+        return digest;
+    }
     QByteArray save() const { return {}; }
     bool restore(const QByteArray &) { return false; }
 
-    SystemSha256 hash;
+    QCryptographicHash hash { QCryptographicHash::Sha256 };
 };
 
 #endif
@@ -104,29 +153,6 @@ QByteArray Sha256Hasher::saveState() const
 bool Sha256Hasher::restoreState(const QByteArray &state)
 {
     return m_backend->restore(state);
-}
-
-QString sha256OfFile(const QString &path, QString &errorText)
-{
-    QFile file(path);
-    // Unbuffered: the blocks are large already, a second copy through QFile's buffer only costs time.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        errorText = QStringLiteral("Failed to open %1 for SHA-256 verification").arg(path);
-        return {};
-    }
-    Sha256Hasher hasher;
-    QByteArray block(FileHashBlockSize, Qt::Uninitialized);
-    for (;;) {
-        const qint64 count = file.read(block.data(), block.size());
-        if (count < 0) {
-            errorText = QStringLiteral("Failed to hash %1").arg(path);
-            return {};
-        }
-        if (count == 0)
-            break;
-        hasher.addData(QByteArrayView(block.constData(), count));
-    }
-    return hasher.hexResult();
 }
 
 } // namespace vexa
