@@ -4,6 +4,7 @@
 #include "archive/directorycopy.h"
 #include "archive/pathcontainment.h"
 #include "archive/printabletext.h"
+#include "engine/applypreflight.h"
 #include "engine/archiveacquisition.h"
 #include "engine/archivecache.h"
 #include "engine/manifestfiles.h"
@@ -27,10 +28,11 @@ namespace vexa {
 
 namespace {
 
-void report(const ProgressCallback &progress, const QString &line)
+void report(
+    const ApplyProgressCallback &progress, ApplyProgress::Phase phase, const PackageDefinition &package)
 {
     if (progress)
-        progress(line);
+        progress(packageProgress(phase, package));
 }
 
 // The owned paths a removal or upgrade of the package deletes: those recorded in state.json when the
@@ -201,7 +203,7 @@ bool deletePackage(
 
 bool installPackage(const QString &repositoryBase, const QString &root, const PackageDefinition &package,
     const QString &cacheDirectory, QSet<QString> &usedArchives, QString &errorText,
-    const ProgressCallback &progress)
+    const ApplyProgressCallback &progress)
 {
     const QString label = displayLabel(package);
     // The package only reads as present once its markers exist, so they are written last.
@@ -222,7 +224,7 @@ bool installPackage(const QString &repositoryBase, const QString &root, const Pa
             return false;
     } else {
         if (!package.payload_url.isEmpty() || isRemoteSource(repositoryBase))
-            report(progress, QStringLiteral("Downloading %1...").arg(label));
+            report(progress, ApplyProgress::Phase::DownloadStarted, package);
         QString archivePath;
         if (!acquireArchive(repositoryBase, package, cacheDirectory, archivePath, errorText, progress))
             return false;
@@ -329,7 +331,7 @@ private:
 } // namespace
 
 bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText, const QString &rootPath,
-    const ChangePlan &plan, QString &errorText, const ProgressCallback &progress)
+    const ChangePlan &plan, QString &errorText, const ApplyProgressCallback &progress)
 {
     // Cleaned once here; everything below trusts them. A URL keeps its "//".
     const QString root = cleanRootPath(rootPath);
@@ -339,6 +341,9 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
         errorText = QStringLiteral("Select an install root before applying changes.");
         return false;
     }
+    // Before anything is created, fetched or deleted: a refusal leaves everything as it was.
+    if (!checkApplyPreflight(catalog, repositoryBase, root, plan, systemPreflightEnvironment(), errorText))
+        return false;
     if (!QDir().mkpath(root)) {
         errorText = QStringLiteral("Failed to create the install root %1").arg(root);
         return false;
@@ -359,7 +364,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
         const PackageDefinition *package = catalog.findPackage(id);
         if (!package)
             continue;
-        report(progress, QStringLiteral("Removing %1...").arg(displayLabel(*package)));
+        report(progress, ApplyProgress::Phase::Removing, *package);
         if (!deletePackage(root, plan, *package, errorText))
             return false;
         record.complete(id, ownedPathsForRemoval(plan, *package));
@@ -368,7 +373,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
         const PackageDefinition *package = catalog.findPackage(id);
         if (!package)
             continue;
-        report(progress, QStringLiteral("Upgrading %1...").arg(displayLabel(*package)));
+        report(progress, ApplyProgress::Phase::Upgrading, *package);
         if (!deletePackage(root, plan, *package, errorText))
             return false;
     }
@@ -379,7 +384,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
             continue;
         if (reinstalled.contains(id) && !checkInstallPaths(root, repositoryBase, *package, errorText))
             return false;
-        report(progress, QStringLiteral("Installing %1...").arg(displayLabel(*package)));
+        report(progress, ApplyProgress::Phase::Installing, *package);
         if (!record.add({ id }, errorText)
             || !installPackage(
                 repositoryBase, root, *package, cacheDirectory, usedArchives, errorText, progress))
