@@ -7,7 +7,7 @@ namespace vexa {
 
 QList<Command> vexaCommands()
 {
-    return { listCommand(), statusCommand(), planCommand(), verifyCommand(), cacheCommand(),
+    return { listCommand(), statusCommand(), planCommand(), applyCommand(), verifyCommand(), cacheCommand(),
         publishCommand() };
 }
 
