@@ -73,9 +73,10 @@ int runApply(const CommandInvocation &invocation)
     }
 
     console.message(QStringLiteral("Applying changes..."));
-    const bool applied = session.applyJob(opened.root).run(errorText, [&console](const QString &line) {
-        console.message(line);
-    });
+    const bool applied
+        = session.applyJob(opened.root).run(errorText, progressLines([&console](const QString &line) {
+              console.message(line);
+          }));
     if (!applied) {
         console.message(QStringLiteral("Apply failed."));
         console.message(errorText);

@@ -4,7 +4,7 @@
 
 namespace vexa {
 
-bool ApplyJob::run(QString &errorText, const ProgressCallback &progress) const
+bool ApplyJob::run(QString &errorText, const ApplyProgressCallback &progress) const
 {
     return applyPlan(catalog, repositoryBase, root, plan, errorText, progress);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "catalog/packagecatalog.h"
+#include "engine/applyprogress.h"
 #include "engine/changeplan.h"
-#include "net/progresscallback.h"
 
 #include <QString>
 
@@ -18,7 +18,7 @@ struct ApplyJob
     ChangePlan plan;
 
     // The apply transaction on these copies; false with its message.
-    bool run(QString &errorText, const ProgressCallback &progress) const;
+    bool run(QString &errorText, const ApplyProgressCallback &progress) const;
 };
 
 } // namespace vexa

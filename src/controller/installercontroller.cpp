@@ -6,7 +6,6 @@
 #include "platform/defaultroot.h"
 
 #include <QFileDialog>
-#include <QRegularExpression>
 #include <QThread>
 
 #include <utility>
@@ -249,17 +248,20 @@ void InstallerController::startApply()
     // the controller is gone is dropped by the guard.
     const QPointer<InstallerController> guard(this);
     QThread *thread = QThread::create([guard, job = m_session.applyJob(m_rootPath)] {
-        const ProgressCallback progress = [guard](const QString &line) {
-            if (!guard)
+        const ApplyProgressCallback progress = [guard](const ApplyProgress &event) {
+            // The window shows lines only: the events in between, which only move the bytes on,
+            // are not sent across.
+            QString line = applyProgressLine(event);
+            if (!guard || line.isEmpty())
                 return;
-            // Queued one by one, so the lines arrive in the order the transaction sent them.
+            // Queued one by one, so the events arrive in the order the transaction sent them.
             QMetaObject::invokeMethod(
                 guard.data(),
-                [guard, line] {
+                [guard, event, line = std::move(line)] {
                     if (!guard)
                         return;
                     guard->setStatusText(line);
-                    guard->applyProgressLine(line);
+                    guard->applyProgressEvent(event);
                 },
                 Qt::QueuedConnection);
         };
@@ -284,7 +286,6 @@ void InstallerController::resetDownloadEntries(const ChangePlan &plan)
 {
     QVariantList rows;
     QHash<QString, int> indexById;
-    QHash<QString, QString> idByLabel;
     // Dependencies first, the order the downloads happen in; an upgrade that downloads is listed too.
     for (const QString &id : plan.installOrder) {
         const PackageDefinition *package = m_session.catalog().findPackage(id);
@@ -292,75 +293,46 @@ void InstallerController::resetDownloadEntries(const ChangePlan &plan)
             continue;
         const QString label = displayLabel(*package);
         indexById.insert(id, static_cast<int>(rows.size()));
-        idByLabel.insert(label, id);
         rows.append(QVariantMap { { QStringLiteral("packageId"), id },
             { QStringLiteral("title"), package->display_name }, { QStringLiteral("label"), label },
             { StatusTextKey, QueuedStatus }, { ActiveKey, false }, { CompletedKey, false } });
     }
     m_downloadEntries = rows;
     m_downloadIndexById = indexById;
-    m_downloadIdByLabel = idByLabel;
     // Also for no rows at all: the window then shows the status line alone.
     Q_EMIT downloadEntriesChanged();
 }
 
-void InstallerController::applyProgressLine(const QString &line)
+void InstallerController::applyProgressEvent(const ApplyProgress &event)
 {
-    if (m_downloadEntries.isEmpty())
+    using Phase = ApplyProgress::Phase;
+    const bool starts = event.phase == Phase::DownloadStarted;
+    const bool moves = event.phase == Phase::Downloading && event.percentage >= 0;
+    // A package without a row (a reinstalled kept package, say) leaves the rows as they are.
+    const int index = m_downloadIndexById.value(event.packageId, -1);
+    if (index < 0 || !(starts || moves || event.phase == Phase::Downloaded))
         return;
 
-    // The three download lines of the transaction; no line satisfies two of them.
-    static const QRegularExpression startPattern(QStringLiteral("^Downloading (.+)\\.\\.\\.$"));
-    static const QRegularExpression percentagePattern(QStringLiteral("^Downloading (.+) \\((\\d+%)\\)$"));
-    static const QRegularExpression finishPattern(QStringLiteral("^Downloaded (.+)\\.$"));
-
-    const QString trimmed = line.trimmed();
-    bool changed = false;
-    // The row a match names, or -1 for a label without a row (a reinstalled kept package, say).
-    const auto rowOf = [this](const QRegularExpressionMatch &match) {
-        const QString id = m_downloadIdByLabel.value(match.captured(1).trimmed());
-        return std::make_pair(id, m_downloadIndexById.value(id, -1));
-    };
-    const auto write = [this, &changed](int index, const DownloadRowEdit &edit) {
-        if (!edit.changed)
-            return;
+    bool changed = (starts || moves) && activateDownloadEntry(event.packageId);
+    DownloadRowEdit edit { m_downloadEntries.at(index).toMap() };
+    if (starts) {
+        edit.set(StatusTextKey, StartingStatus);
+        edit.set(ActiveKey, true);
+        edit.set(CompletedKey, false);
+    } else if (moves) {
+        // A completed row keeps "Completed".
+        if (!edit.completed()) {
+            edit.set(StatusTextKey, QStringLiteral("%1%").arg(event.percentage));
+            edit.set(ActiveKey, true);
+        }
+    } else {
+        edit.set(StatusTextKey, CompletedStatus);
+        edit.set(ActiveKey, false);
+        edit.set(CompletedKey, true);
+    }
+    if (edit.changed) {
         m_downloadEntries[index] = edit.row;
         changed = true;
-    };
-
-    if (const QRegularExpressionMatch match = startPattern.match(trimmed); match.hasMatch()) {
-        const auto [id, index] = rowOf(match);
-        if (index >= 0) {
-            changed |= activateDownloadEntry(id);
-            DownloadRowEdit edit { m_downloadEntries.at(index).toMap() };
-            edit.set(StatusTextKey, StartingStatus);
-            edit.set(ActiveKey, true);
-            edit.set(CompletedKey, false);
-            write(index, edit);
-        }
-    }
-    if (const QRegularExpressionMatch match = percentagePattern.match(trimmed); match.hasMatch()) {
-        const auto [id, index] = rowOf(match);
-        if (index >= 0) {
-            changed |= activateDownloadEntry(id);
-            DownloadRowEdit edit { m_downloadEntries.at(index).toMap() };
-            // A completed row keeps "Completed".
-            if (!edit.completed()) {
-                edit.set(StatusTextKey, match.captured(2).trimmed());
-                edit.set(ActiveKey, true);
-            }
-            write(index, edit);
-        }
-    }
-    if (const QRegularExpressionMatch match = finishPattern.match(trimmed); match.hasMatch()) {
-        const auto [id, index] = rowOf(match);
-        if (index >= 0) {
-            DownloadRowEdit edit { m_downloadEntries.at(index).toMap() };
-            edit.set(StatusTextKey, CompletedStatus);
-            edit.set(ActiveKey, false);
-            edit.set(CompletedKey, true);
-            write(index, edit);
-        }
     }
     if (changed)
         Q_EMIT downloadEntriesChanged();
@@ -388,11 +360,10 @@ bool InstallerController::activateDownloadEntry(const QString &packageId)
 
 void InstallerController::clearDownloadEntries()
 {
-    if (m_downloadEntries.isEmpty() && m_downloadIndexById.isEmpty() && m_downloadIdByLabel.isEmpty())
+    if (m_downloadEntries.isEmpty() && m_downloadIndexById.isEmpty())
         return;
     m_downloadEntries.clear();
     m_downloadIndexById.clear();
-    m_downloadIdByLabel.clear();
     Q_EMIT downloadEntriesChanged();
 }
 

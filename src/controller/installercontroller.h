@@ -2,6 +2,7 @@
 
 #include "controller/installsession.h"
 #include "controller/packageentries.h"
+#include "engine/applyprogress.h"
 #include "engine/changeplan.h"
 
 #include <QHash>
@@ -99,7 +100,7 @@ Q_SIGNALS:
     void messageRequested(const QString &title, const QString &message);
 
 private:
-    // Feeds the download rows progress lines that no transaction sends (repeats, strays) and watches
+    // Feeds the download rows progress events that no transaction sends (repeats, strays) and watches
     // the worker thread end.
     friend class ::TestInstallerController;
 
@@ -115,7 +116,7 @@ private:
     // queued to the controller's thread.
     void startApply();
     void resetDownloadEntries(const ChangePlan &plan);
-    void applyProgressLine(const QString &line);
+    void applyProgressEvent(const ApplyProgress &event);
     // True when a row changed.
     bool activateDownloadEntry(const QString &packageId);
     void clearDownloadEntries();
@@ -133,8 +134,6 @@ private:
     QVariantList m_packageEntries;
     QVariantList m_downloadEntries;
     QHash<QString, int> m_downloadIndexById;
-    // When two rows share a label, the later row owns it.
-    QHash<QString, QString> m_downloadIdByLabel;
     QString m_selectedPackageId;
     bool m_busy = false;
     bool m_canApply = false;

@@ -27,10 +27,11 @@ namespace vexa {
 
 namespace {
 
-void report(const ProgressCallback &progress, const QString &line)
+void report(
+    const ApplyProgressCallback &progress, ApplyProgress::Phase phase, const PackageDefinition &package)
 {
     if (progress)
-        progress(line);
+        progress(packageProgress(phase, package));
 }
 
 // The owned paths a removal or upgrade of the package deletes: those recorded in state.json when the
@@ -199,7 +200,7 @@ bool deletePackage(
 
 bool installPackage(const QString &repositoryBase, const QString &root, const PackageDefinition &package,
     const QString &cacheDirectory, QSet<QString> &usedArchives, QString &errorText,
-    const ProgressCallback &progress)
+    const ApplyProgressCallback &progress)
 {
     const QString label = displayLabel(package);
     // The package only reads as present once its markers exist, so they are written last.
@@ -220,7 +221,7 @@ bool installPackage(const QString &repositoryBase, const QString &root, const Pa
             return false;
     } else {
         if (!package.payload_url.isEmpty() || isRemoteSource(repositoryBase))
-            report(progress, QStringLiteral("Downloading %1...").arg(label));
+            report(progress, ApplyProgress::Phase::DownloadStarted, package);
         QString archivePath;
         if (!acquireArchive(repositoryBase, package, cacheDirectory, archivePath, errorText, progress))
             return false;
@@ -327,7 +328,7 @@ private:
 } // namespace
 
 bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText, const QString &rootPath,
-    const ChangePlan &plan, QString &errorText, const ProgressCallback &progress)
+    const ChangePlan &plan, QString &errorText, const ApplyProgressCallback &progress)
 {
     // Cleaned once here; everything below trusts them. A URL keeps its "//".
     const QString root = cleanRootPath(rootPath);
@@ -357,7 +358,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
         const PackageDefinition *package = catalog.findPackage(id);
         if (!package)
             continue;
-        report(progress, QStringLiteral("Removing %1...").arg(displayLabel(*package)));
+        report(progress, ApplyProgress::Phase::Removing, *package);
         if (!deletePackage(root, plan, *package, errorText))
             return false;
         record.complete(id, ownedPathsForRemoval(plan, *package));
@@ -366,7 +367,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
         const PackageDefinition *package = catalog.findPackage(id);
         if (!package)
             continue;
-        report(progress, QStringLiteral("Upgrading %1...").arg(displayLabel(*package)));
+        report(progress, ApplyProgress::Phase::Upgrading, *package);
         if (!deletePackage(root, plan, *package, errorText))
             return false;
     }
@@ -377,7 +378,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
             continue;
         if (reinstalled.contains(id) && !checkInstallPaths(root, repositoryBase, *package, errorText))
             return false;
-        report(progress, QStringLiteral("Installing %1...").arg(displayLabel(*package)));
+        report(progress, ApplyProgress::Phase::Installing, *package);
         if (!record.add({ id }, errorText)
             || !installPackage(
                 repositoryBase, root, *package, cacheDirectory, usedArchives, errorText, progress))

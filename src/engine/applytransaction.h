@@ -1,8 +1,8 @@
 #pragma once
 
 #include "catalog/packagecatalog.h"
+#include "engine/applyprogress.h"
 #include "engine/changeplan.h"
-#include "net/progresscallback.h"
 
 #include <QString>
 
@@ -15,8 +15,8 @@ inline const QString DownloadCacheParentName = QStringLiteral("company-vexa-inst
 // Carries the plan out on the root: removals (dependents first), deletion of the old versions of
 // upgrades, installs (dependencies first) from archives or payload directories of `repositoryBase`,
 // each verified against the package's required files; then the manifest files, a final verification
-// and VEXA_ROOT. Progress lines: "Removing %1...", "Upgrading %1...", "Installing %1...",
-// "Downloading %1...", "Downloading %1 (%2%)", "Downloaded %1.". Stops at the first failure with one
+// and VEXA_ROOT. Progress as events (applyprogress.h): Removing, Upgrading, Installing, and for an
+// archive that is fetched DownloadStarted, Downloading and Downloaded. Stops at the first failure with one
 // message and undoes nothing; what it fetched into the archive cache stays there for the next apply.
 // After a success the archive cache is trimmed to its cap, sparing the archives this apply used.
 //
@@ -35,6 +35,6 @@ inline const QString DownloadCacheParentName = QStringLiteral("company-vexa-inst
 //
 // The root and a local repository base are cleaned here once; the helpers below take them as they are.
 bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBase, const QString &rootPath,
-    const ChangePlan &plan, QString &errorText, const ProgressCallback &progress = {});
+    const ChangePlan &plan, QString &errorText, const ApplyProgressCallback &progress = {});
 
 } // namespace vexa

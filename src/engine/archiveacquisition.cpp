@@ -98,7 +98,7 @@ bool verifyArchive(const PackageDefinition &package, const QString &archivePath,
 // Streams one download into the save file, hashing each block as it arrives so that an archive of
 // any size needs neither memory nor a second pass.
 bool downloadInto(UnsyncedSaveFile &file, const PackageDefinition &package, const QUrl &url,
-    const ProgressCallback &progress, int inactivityTimeoutMs, QString &errorText)
+    const ApplyProgressCallback &progress, int inactivityTimeoutMs, QString &errorText)
 {
     // Only a catalog digest needs one; without it hashing would be work nobody looks at.
     std::unique_ptr<Sha256Hasher> hasher
@@ -112,7 +112,7 @@ bool downloadInto(UnsyncedSaveFile &file, const PackageDefinition &package, cons
     options.maxBytes = package.size_bytes;
     options.inactivityTimeoutMs = inactivityTimeoutMs;
     const StreamDownloadResult result
-        = streamDownload(url, sink, options, downloadPercentLines(package, progress));
+        = streamDownload(url, sink, options, downloadProgressEvents(package, progress));
     if (result.outcome != StreamDownloadResult::Completed) {
         errorText = transferFailureText(package, url, result);
         return false;
@@ -125,7 +125,7 @@ bool downloadInto(UnsyncedSaveFile &file, const PackageDefinition &package, cons
 
 bool acquireArchive(const QString &repositoryBase, const PackageDefinition &package,
     const QString &downloadCacheDirectory, QString &archivePath, QString &errorText,
-    const ProgressCallback &progress, int inactivityTimeoutMs)
+    const ApplyProgressCallback &progress, int inactivityTimeoutMs)
 {
     const QString label = displayLabel(package);
     const QUrl url = downloadUrl(package, repositoryBase);
@@ -191,7 +191,7 @@ bool acquireArchive(const QString &repositoryBase, const PackageDefinition &pack
         QFile::remove(targetPath);
         return false;
     }
-    reportDownloaded(package, progress);
+    reportDownloaded(package, QFileInfo(archivePath).size(), progress);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalog/packagedefinition.h"
-#include "net/progresscallback.h"
+#include "engine/applyprogress.h"
 #include "net/streamdownload.h"
 
 #include <QString>
@@ -16,10 +16,10 @@ namespace vexa {
 // name of "payload_archive" when that is a plain file name on every system (see downloadFileName),
 // otherwise "<sanitised package id>.zip". On true `archivePath` names a verified archive; on false the
 // error text holds one message and no partial download is left at the archive path.
-// Progress lines: "Downloading %1 (%2%)" once per whole percent when the size is known, then
-// "Downloaded %1.".
+// Progress: Downloading events (a percentage on each whole percent when the size is known, the bytes
+// in between), then Downloaded.
 bool acquireArchive(const QString &repositoryBase, const PackageDefinition &package,
     const QString &downloadCacheDirectory, QString &archivePath, QString &errorText,
-    const ProgressCallback &progress = {}, int inactivityTimeoutMs = DownloadInactivityTimeoutMs);
+    const ApplyProgressCallback &progress = {}, int inactivityTimeoutMs = DownloadInactivityTimeoutMs);
 
 } // namespace vexa

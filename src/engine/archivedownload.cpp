@@ -4,19 +4,35 @@
 
 namespace vexa {
 
-PercentCallback downloadPercentLines(const PackageDefinition &package, const ProgressCallback &progress)
+TransferProgressCallback downloadProgressEvents(
+    const PackageDefinition &package, const ApplyProgressCallback &progress)
 {
     if (!progress)
         return {};
-    return [label = displayLabel(package), progress](int percentage) {
-        progress(QStringLiteral("Downloading %1 (%2%)").arg(label, QString::number(percentage)));
+    // Built once per download: each report only copies it (the strings are shared, not copied).
+    return [event = packageProgress(ApplyProgress::Phase::Downloading, package), progress](
+               const TransferProgress &transfer) mutable {
+        event.bytesDone = transfer.bytesDone;
+        event.bytesTotal = transfer.bytesTotal;
+        event.percentage = transfer.percentage;
+        progress(event);
     };
 }
 
-void reportDownloaded(const PackageDefinition &package, const ProgressCallback &progress)
+void reportHeldWhole(const PackageDefinition &package, qint64 size, const ApplyProgressCallback &progress)
 {
-    if (progress)
-        progress(QStringLiteral("Downloaded %1.").arg(displayLabel(package)));
+    if (const TransferProgressCallback events = downloadProgressEvents(package, progress))
+        events(TransferProgress { size, size, 100 });
+}
+
+void reportDownloaded(const PackageDefinition &package, qint64 size, const ApplyProgressCallback &progress)
+{
+    if (!progress)
+        return;
+    ApplyProgress event = packageProgress(ApplyProgress::Phase::Downloaded, package);
+    event.bytesDone = size;
+    event.bytesTotal = size;
+    progress(event);
 }
 
 QString transferFailureText(

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalog/packagedefinition.h"
-#include "net/progresscallback.h"
+#include "engine/applyprogress.h"
 #include "net/streamdownload.h"
 
 #include <QString>
@@ -10,13 +10,18 @@
 namespace vexa {
 
 // What every check and download of a package archive shares, whether it goes to the archive cache or
-// to the apply's own folder: its progress lines, its messages and the checks of what arrived.
+// to the apply's own folder: its progress events, its messages and the checks of what arrived.
 
-// "Downloading %1 (%2%)" for each percentage; empty without a progress callback.
-PercentCallback downloadPercentLines(const PackageDefinition &package, const ProgressCallback &progress);
+// The transfer's reports as Downloading events of the package; empty without a progress callback.
+TransferProgressCallback downloadProgressEvents(
+    const PackageDefinition &package, const ApplyProgressCallback &progress);
 
-// "Downloaded %1.", once the archive passed its checks and is stored; nothing without a callback.
-void reportDownloaded(const PackageDefinition &package, const ProgressCallback &progress);
+// The Downloading event at 100% of an archive of `size` bytes already held whole (found in the cache,
+// or a part that needs no more bytes), as a download that completes at once reports it.
+void reportHeldWhole(const PackageDefinition &package, qint64 size, const ApplyProgressCallback &progress);
+
+// The Downloaded event, once the archive of `size` bytes passed its checks and is stored.
+void reportDownloaded(const PackageDefinition &package, qint64 size, const ApplyProgressCallback &progress);
 
 // The message of a transfer that ended other than Completed or Refused.
 QString transferFailureText(

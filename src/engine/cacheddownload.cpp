@@ -32,7 +32,7 @@ class CachedDownload
 {
 public:
     CachedDownload(const PackageDefinition &package, const QUrl &url, const QString &directory,
-        const ProgressCallback &progress, int inactivityTimeoutMs)
+        const ApplyProgressCallback &progress, int inactivityTimeoutMs)
         : m_package(package)
         , m_url(url)
         , m_directory(directory)
@@ -58,7 +58,7 @@ private:
     const PackageDefinition &m_package;
     const QUrl m_url;
     const QString m_directory;
-    const ProgressCallback &m_progress;
+    const ApplyProgressCallback &m_progress;
     const int m_inactivityTimeoutMs;
 
     QString m_partPath;
@@ -126,7 +126,7 @@ CachedFetch CachedDownload::run(QString &archivePath, QString &errorText)
     }
     QFile::remove(m_recordPath);
     archivePath = archive;
-    reportDownloaded(m_package, m_progress);
+    reportDownloaded(m_package, m_written, m_progress);
     return CachedFetch::Fetched;
 }
 
@@ -136,9 +136,9 @@ bool CachedDownload::useCachedArchive(const QString &archive)
     if (!isIntactArchive(m_package, archive))
         return false;
     markArchiveUsed(archive);
-    if (const PercentCallback percent = downloadPercentLines(m_package, m_progress))
-        percent(100);
-    reportDownloaded(m_package, m_progress);
+    const qint64 size = QFileInfo(archive).size();
+    reportHeldWhole(m_package, size, m_progress);
+    reportDownloaded(m_package, size, m_progress);
     return true;
 }
 
@@ -181,8 +181,7 @@ Attempt CachedDownload::attempt(QString &errorText)
     if (m_held > 0 && m_held == m_package.size_bytes) {
         if (!catchUpHash())
             return Attempt::StartOver;
-        if (const PercentCallback percent = downloadPercentLines(m_package, m_progress))
-            percent(100);
+        reportHeldWhole(m_package, m_held, m_progress);
         return finish(m_held, errorText);
     }
 
@@ -202,7 +201,7 @@ Attempt CachedDownload::attempt(QString &errorText)
         return true;
     };
     const StreamDownloadResult result
-        = streamDownload(m_url, sink, options, downloadPercentLines(m_package, m_progress));
+        = streamDownload(m_url, sink, options, downloadProgressEvents(m_package, m_progress));
 
     const bool continued = result.bodyOffset > 0;
     switch (result.outcome) {
@@ -342,8 +341,8 @@ void CachedDownload::discardPart()
 } // namespace
 
 CachedFetch fetchThroughArchiveCache(const PackageDefinition &package, const QUrl &url,
-    const QString &cacheDirectory, QString &archivePath, QString &errorText, const ProgressCallback &progress,
-    int inactivityTimeoutMs)
+    const QString &cacheDirectory, QString &archivePath, QString &errorText,
+    const ApplyProgressCallback &progress, int inactivityTimeoutMs)
 {
     CachedDownload download(package, url, cacheDirectory, progress, inactivityTimeoutMs);
     return download.run(archivePath, errorText);

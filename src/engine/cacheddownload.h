@@ -1,7 +1,7 @@
 #pragma once
 
 #include "catalog/packagedefinition.h"
-#include "net/progresscallback.h"
+#include "engine/applyprogress.h"
 
 #include <QString>
 #include <QUrl>
@@ -18,7 +18,7 @@ enum class CachedFetch {
 // Obtains the archive of a package with a digest (isCacheableArchive) through the archive cache in
 // `cacheDirectory`:
 // - an archive there whose size and digest check out is used without the network, with the progress
-//   lines of a download that completes at once; one that does not is removed and fetched again;
+//   events of a download that completes at once; one that does not is removed and fetched again;
 // - otherwise the download goes to "<sha256>.part" beside a record of the URL and the server's
 //   ETag / Last-Modified. A part that an earlier attempt left for the same URL is continued with a
 //   Range request guarded by If-Range: a 206 continues it (the hash first brought up to date over
@@ -30,7 +30,7 @@ enum class CachedFetch {
 //   for the next attempt; one whose bytes proved wrong leaves nothing.
 // The archive is only ever renamed into the cache after its size and digest checked out.
 CachedFetch fetchThroughArchiveCache(const PackageDefinition &package, const QUrl &url,
-    const QString &cacheDirectory, QString &archivePath, QString &errorText, const ProgressCallback &progress,
-    int inactivityTimeoutMs);
+    const QString &cacheDirectory, QString &archivePath, QString &errorText,
+    const ApplyProgressCallback &progress, int inactivityTimeoutMs);
 
 } // namespace vexa

@@ -2,6 +2,7 @@
 
 #include "net/httpreply.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -22,10 +23,10 @@ class StreamTransfer
 {
 public:
     StreamTransfer(
-        const BlockSink &sink, const StreamDownloadOptions &options, const PercentCallback &percent)
+        const BlockSink &sink, const StreamDownloadOptions &options, const TransferProgressCallback &progress)
         : m_sink(sink)
         , m_options(options)
-        , m_percent(percent)
+        , m_progress(progress)
     {
         m_block.resize(DownloadReadBufferSize);
     }
@@ -40,7 +41,7 @@ private:
 
     const BlockSink &m_sink;
     const StreamDownloadOptions &m_options;
-    const PercentCallback &m_percent;
+    const TransferProgressCallback &m_progress;
     QNetworkReply *m_reply = nullptr;
     QTimer m_inactivity;
     // The one block the body is read into: a fresh block of this size would come from the system
@@ -51,6 +52,9 @@ private:
     qint64 m_offset = 0;
     enum { HeadPending, HeadAccepted } m_headState = HeadPending;
     int m_lastPercentage = -1;
+    // Since the last report; invalid before the first.
+    QElapsedTimer m_sinceReport;
+    qint64 m_reportedBytes = -1;
     bool m_stopped = false;
     StreamDownloadResult::Outcome m_stopOutcome = StreamDownloadResult::Failed;
 };
@@ -110,18 +114,28 @@ void StreamTransfer::drain()
 void StreamTransfer::reportProgress(qint64 received, qint64 total)
 {
     // Before the head is accepted it is not known where the body starts.
-    if (!m_percent || total <= 0 || m_headState != HeadAccepted)
+    if (!m_progress || m_headState != HeadAccepted)
         return;
+    TransferProgress progress;
+    progress.bytesDone = m_offset + received;
     // Qt reports the received count as the total once a transfer of unknown size has ended; that is
     // no known total, and a lone "100%" would only look like a download that had one.
-    if (!m_reply->header(QNetworkRequest::ContentLengthHeader).isValid())
+    if (total > 0 && m_reply->header(QNetworkRequest::ContentLengthHeader).isValid()) {
+        progress.bytesTotal = m_offset + total;
+        const int percentage
+            = int(qBound(qint64(0), progress.bytesDone * 100 / progress.bytesTotal, qint64(100)));
+        if (percentage != m_lastPercentage) {
+            m_lastPercentage = percentage;
+            progress.percentage = percentage;
+        }
+    }
+    if (progress.percentage < 0
+        && (progress.bytesDone == m_reportedBytes
+            || (m_sinceReport.isValid() && m_sinceReport.elapsed() < TransferProgressIntervalMs)))
         return;
-    const int percentage
-        = int(qBound(qint64(0), (m_offset + received) * 100 / (m_offset + total), qint64(100)));
-    if (percentage == m_lastPercentage)
-        return;
-    m_lastPercentage = percentage;
-    m_percent(percentage);
+    m_reportedBytes = progress.bytesDone;
+    m_sinceReport.start();
+    m_progress(progress);
 }
 
 StreamDownloadResult StreamTransfer::run(const QUrl &url)
@@ -170,9 +184,9 @@ StreamDownloadResult StreamTransfer::run(const QUrl &url)
 } // namespace
 
 StreamDownloadResult streamDownload(const QUrl &url, const BlockSink &sink,
-    const StreamDownloadOptions &options, const PercentCallback &percent)
+    const StreamDownloadOptions &options, const TransferProgressCallback &progress)
 {
-    StreamTransfer transfer(sink, options, percent);
+    StreamTransfer transfer(sink, options, progress);
     return transfer.run(url);
 }
 

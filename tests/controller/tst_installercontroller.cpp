@@ -20,6 +20,8 @@
 
 using namespace vexa;
 
+Q_DECLARE_METATYPE(vexa::ApplyProgress)
+
 class TestInstallerController : public QObject
 {
     Q_OBJECT
@@ -53,8 +55,8 @@ private Q_SLOTS:
     void browseRootCancelled();
     void browseRootChosen();
     void sampleRepository();
-    void downloadRowsFollowProgressLines_data();
-    void downloadRowsFollowProgressLines();
+    void downloadRowsFollowProgressEvents_data();
+    void downloadRowsFollowProgressEvents();
     void failedLocalApplyEndsIdleBeforeReporting();
     void destroyedWhileApplying();
 };
@@ -749,45 +751,51 @@ void TestInstallerController::sampleRepository()
         qPrintable(controller.cmakeHelpText()));
 }
 
-void TestInstallerController::downloadRowsFollowProgressLines_data()
+void TestInstallerController::downloadRowsFollowProgressEvents_data()
 {
-    QTest::addColumn<QStringList>("lines");
-    // downloadEntriesChanged emissions of each line.
+    QTest::addColumn<QList<ApplyProgress>>("events");
+    // downloadEntriesChanged emissions of each event.
     QTest::addColumn<QString>("emissions");
     QTest::addColumn<QStringList>("rows");
 
-    const auto start = [](const char *name) { return QStringLiteral("Downloading %1 [iv1]...").arg(name); };
-    const auto percent = [](const char *name, int value) {
-        return QStringLiteral("Downloading %1 [iv1] (%2%)").arg(name).arg(value);
+    using Phase = ApplyProgress::Phase;
+    const auto event = [](Phase phase, const char *id, int percentage = -1) {
+        ApplyProgress progress;
+        progress.phase = phase;
+        progress.packageId = QString::fromLatin1(id);
+        progress.percentage = percentage;
+        return progress;
     };
-    const auto done = [](const char *name) { return QStringLiteral("Downloaded %1 [iv1].").arg(name); };
+    const auto start = [&](const char *id) { return event(Phase::DownloadStarted, id); };
+    const auto percent = [&](const char *id, int value) { return event(Phase::Downloading, id, value); };
+    const auto done = [&](const char *id) { return event(Phase::Downloaded, id); };
     const QString queued = QStringLiteral("Queued");
     const QString completed = QStringLiteral("Completed completed");
 
-    QTest::newRow("start line activates its row")
-        << QStringList { start("Alpha") } << "1" << QStringList { "Starting... active", queued };
-    QTest::newRow("percentage replaces the status") << QStringList { start("Alpha"), percent("Alpha", 45) }
-                                                    << "1 1" << QStringList { "45% active", queued };
-    QTest::newRow("repeated percentage emits nothing") << QStringList { start("Alpha"), percent("Alpha", 45),
-        percent("Alpha", 45) } << "1 1 0" << QStringList { "45% active", queued };
-    QTest::newRow("finish completes; the next package follows") << QStringList {
-        start("Alpha"), percent("Alpha", 100), done("Alpha"), start("Beta"), percent("Beta", 7)
-    } << "1 1 1 1 1" << QStringList { completed, "7% active" };
+    QTest::newRow("start activates its row")
+        << QList { start("alpha") } << "1" << QStringList { "Starting... active", queued };
+    QTest::newRow("percentage replaces the status")
+        << QList { start("alpha"), percent("alpha", 45) } << "1 1" << QStringList { "45% active", queued };
+    QTest::newRow("repeated percentage emits nothing") << QList { start("alpha"), percent("alpha", 45),
+        percent("alpha", 45) } << "1 1 0" << QStringList { "45% active", queued };
+    QTest::newRow("bytes without a percentage emit nothing") << QList { start("alpha"),
+        event(Phase::Downloading, "alpha") } << "1 0" << QStringList { "Starting... active", queued };
+    QTest::newRow("finish completes; the next package follows")
+        << QList { start("alpha"), percent("alpha", 100), done("alpha"), start("beta"), percent("beta", 7) }
+        << "1 1 1 1 1" << QStringList { completed, "7% active" };
     QTest::newRow("percentage for a completed row keeps it, deactivating the others")
-        << QStringList { start("Alpha"), done("Alpha"), start("Beta"), percent("Alpha", 50) } << "1 1 1 1"
+        << QList { start("alpha"), done("alpha"), start("beta"), percent("alpha", 50) } << "1 1 1 1"
         << QStringList { completed, "Starting..." };
     QTest::newRow("repeated finish emits nothing")
-        << QStringList { done("Alpha"), done("Alpha") } << "1 0" << QStringList { completed, queued };
-    QTest::newRow("install, remove and unknown labels leave the rows") << QStringList {
-        "Installing Alpha [iv1]...", "Removing Beta [iv1]...", percent("Gamma", 5), done("Gamma")
+        << QList { done("alpha"), done("alpha") } << "1 0" << QStringList { completed, queued };
+    QTest::newRow("install, remove and packages without a row leave the rows") << QList {
+        event(Phase::Installing, "alpha"), event(Phase::Removing, "beta"), percent("gamma", 5), done("gamma")
     } << "0 0 0 0" << QStringList { queued, queued };
-    QTest::newRow("blanks around a line are ignored")
-        << QStringList { "  " + percent("Beta", 3) + " " } << "1" << QStringList { queued, "3% active" };
 }
 
-void TestInstallerController::downloadRowsFollowProgressLines()
+void TestInstallerController::downloadRowsFollowProgressEvents()
 {
-    QFETCH(QStringList, lines);
+    QFETCH(QList<ApplyProgress>, events);
     QFETCH(QString, emissions);
     QFETCH(QStringList, rows);
 
@@ -809,9 +817,9 @@ void TestInstallerController::downloadRowsFollowProgressLines()
 
     QSignalSpy changed(controller.get(), &InstallerController::downloadEntriesChanged);
     QStringList counts;
-    for (const QString &line : lines) {
+    for (const ApplyProgress &event : std::as_const(events)) {
         changed.clear();
-        controller->applyProgressLine(line);
+        controller->applyProgressEvent(event);
         counts << QString::number(changed.size());
     }
     QCOMPARE(counts.join(QLatin1Char(' ')), emissions);

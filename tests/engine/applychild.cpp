@@ -32,11 +32,11 @@ int main(int argc, char **argv)
     const QStringList ids = arguments.at(4).split(QLatin1Char(','), Qt::SkipEmptyParts);
     const ChangePlan plan = computePlan(
         catalog, inspectRoot(catalog, arguments.at(3)), QSet<QString>(ids.cbegin(), ids.cend()));
-    const bool ok
-        = applyPlan(catalog, arguments.at(2), arguments.at(3), plan, error, [&out](const QString &line) {
-              out << line << '\n';
-              out.flush();
-          });
+    const bool ok = applyPlan(
+        catalog, arguments.at(2), arguments.at(3), plan, error, progressLines([&out](const QString &line) {
+            out << line << '\n';
+            out.flush();
+        }));
     if (!ok)
         err << error << '\n';
     return ok ? 0 : 1;

@@ -142,8 +142,8 @@ bool tst_ApplyTransaction::applyAndCollect(const PackageCatalog &catalog, const 
 {
     lines.clear();
     error.clear();
-    return applyPlan(
-        catalog, base, root(), plan, error, [&lines](const QString &line) { lines.append(line); });
+    return applyPlan(catalog, base, root(), plan, error,
+        progressLines([&lines](const QString &line) { lines.append(line); }));
 }
 
 // Loads the repository's catalog and applies the plan that selects `selection` in root().
@@ -170,7 +170,7 @@ void tst_ApplyTransaction::blankRootFailsBeforeAnything()
     QStringList lines;
     QString error;
     QVERIFY(!applyPlan(catalog, repositoryDirectory(), QStringLiteral("  \t "), plan, error,
-        [&lines](const QString &line) { lines.append(line); }));
+        progressLines([&lines](const QString &line) { lines.append(line); })));
     QCOMPARE(error, QStringLiteral("Select an install root before applying changes."));
     QVERIFY(lines.isEmpty());
     QVERIFY(!QFileInfo::exists(sandbox.variableFile()));

@@ -220,7 +220,7 @@ void TestArchiveAcquisition::localArchiveVerifiedInPlace()
     QString archivePath;
     QString errorText;
     QVERIFY2(acquireArchive(repository, package, cacheDirectory(), archivePath, errorText,
-                 [&](const QString &line) { lines << line; }),
+                 progressLines([&](const QString &line) { lines << line; })),
         qPrintable(errorText));
     QCOMPARE(archivePath, QDir(repository).filePath(QStringLiteral("archives/pkg.zip")));
     QVERIFY(lines.isEmpty());
@@ -301,7 +301,7 @@ void TestArchiveAcquisition::downloads_data()
     QTest::addColumn<QString>("cacheFile");
     // 0: no percentages, only the closing line; otherwise percentages up to 100 and at least this
     // many lines in all.
-    QTest::addColumn<int>("progressLines");
+    QTest::addColumn<int>("minimumLines");
 
     const QString digest = sha256HexOf(m_payload);
     const QByteArray small = seededRandomBytes(8 * 1024, 3);
@@ -355,7 +355,7 @@ void TestArchiveAcquisition::downloads()
     QFETCH(int, inactivityMs);
     QFETCH(QStringList, requests);
     QFETCH(QString, cacheFile);
-    QFETCH(int, progressLines);
+    QFETCH(int, minimumLines);
     PackageDefinition package = makePackage(payloadArchive, expand(payloadUrl));
     if (!packageId.isEmpty())
         package.package_id = packageId;
@@ -368,17 +368,16 @@ void TestArchiveAcquisition::downloads()
     QStringList lines;
     QString archivePath;
     QString errorText;
-    QVERIFY2(acquireArchive(
-                 expand(repository), package, cacheDirectory(), archivePath, errorText,
-                 [&](const QString &line) { lines << line; }, inactivityMs),
+    QVERIFY2(acquireArchive(expand(repository), package, cacheDirectory(), archivePath, errorText,
+                 progressLines([&](const QString &line) { lines << line; }), inactivityMs),
         qPrintable(errorText));
     QCOMPARE(m_server->requestLog(), requests);
     const QString folder = sha256.isEmpty() ? cacheDirectory() : archiveCacheDirectory();
     QCOMPARE(archivePath, QDir(folder).filePath(cacheFile));
     QCOMPARE(readTestFile(archivePath), served);
     QCOMPARE(filesBelow(folder), QStringList { cacheFile });
-    checkProgressLines(lines, QStringLiteral("Pkg [iv3]"), progressLines > 0);
-    QVERIFY2(lines.size() >= progressLines, qPrintable(lines.join(QLatin1Char('\n'))));
+    checkProgressLines(lines, QStringLiteral("Pkg [iv3]"), minimumLines > 0);
+    QVERIFY2(lines.size() >= minimumLines, qPrintable(lines.join(QLatin1Char('\n'))));
 }
 
 void TestArchiveAcquisition::remoteFailures_data()
@@ -431,9 +430,8 @@ void TestArchiveAcquisition::remoteFailures()
     QStringList lines;
     QString archivePath;
     QString errorText;
-    QVERIFY(!acquireArchive(
-        QString(), package, cacheDirectory(), archivePath, errorText,
-        [&](const QString &line) { lines << line; }, ShortInactivityMs));
+    QVERIFY(!acquireArchive(QString(), package, cacheDirectory(), archivePath, errorText,
+        progressLines([&](const QString &line) { lines << line; }), ShortInactivityMs));
     const QString message = QString(expected)
                                 .replace(QStringLiteral("%1"), url)
                                 .replace(QStringLiteral("%%1"), QStringLiteral("%1"));
@@ -485,7 +483,7 @@ void TestArchiveAcquisition::labelWithPercentSigns()
     QString archivePath;
     QString errorText;
     QVERIFY(!acquireArchive(QString(), package, cacheDirectory(), archivePath, errorText,
-        [&](const QString &line) { lines << line; }));
+        progressLines([&](const QString &line) { lines << line; })));
     QCOMPARE(errorText,
         QStringLiteral("Downloaded size mismatch for Pkg %3 [iv3]. Expected 5 bytes, got 6 bytes."));
     QVERIFY(!lines.isEmpty());
@@ -540,12 +538,18 @@ void TestArchiveAcquisition::resumeAndCache()
     const QString part = archives.filePath(partName(package.sha256));
     const qint64 half = m_payload.size() / 2;
     QStringList lines;
+    QList<ApplyProgress> events;
     QString archivePath;
     QString errorText;
     const auto acquire = [&] {
         lines.clear();
-        return acquireArchive(QString(), package, cacheDirectory(), archivePath, errorText,
-            [&](const QString &line) { lines << line; });
+        events.clear();
+        return acquireArchive(
+            QString(), package, cacheDirectory(), archivePath, errorText, [&](const ApplyProgress &event) {
+                events << event;
+                if (const QString line = applyProgressLine(event); !line.isEmpty())
+                    lines << line;
+            });
     };
 
     if (first == QLatin1String("cut")) {
@@ -594,9 +598,13 @@ void TestArchiveAcquisition::resumeAndCache()
     QCOMPARE(readTestFile(archivePath), m_payload);
     QCOMPARE(filesBelow(archives.path()), QStringList { cachedArchiveName(package.sha256) });
     QCOMPARE(lines.last(), QStringLiteral("Downloaded Pkg [iv3]."));
-    if (goesOn)
+    // The bytes start from the part held and end at the whole archive.
+    QCOMPARE(events.last().bytesDone, m_payload.size());
+    if (goesOn) {
         QCOMPARE(
             lines.first(), QStringLiteral("Downloading Pkg [iv3] (%1%)").arg(held * 100 / m_payload.size()));
+        QCOMPARE(events.first().bytesDone, held);
+    }
     if (rests + wholes == 0)
         QCOMPARE(lines, (QStringList { QStringLiteral("Downloading Pkg [iv3] (100%)"), lines.last() }));
 }

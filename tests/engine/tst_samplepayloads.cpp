@@ -72,8 +72,8 @@ void tst_SamplePayloads::defaultSelectionApplies()
 
     QStringList lines;
     QString error;
-    QVERIFY2(
-        applyPlan(catalog, base, root, plan, error, [&lines](const QString &line) { lines.append(line); }),
+    QVERIFY2(applyPlan(catalog, base, root, plan, error,
+                 progressLines([&lines](const QString &line) { lines.append(line); })),
         qPrintable(error));
     QCOMPARE(lines.count(QStringLiteral("Installing Vexa CMake Support [iv1]...")), 1);
     QCOMPARE(lines.filter(QStringLiteral("Downloaded ")).size(), overHttp ? plan.installOrder.size() : 0);
