@@ -1,3 +1,4 @@
+#include "cli/applyprogressdisplay.h"
 #include "cli/commonoptions.h"
 #include "cli/console.h"
 #include "cli/exitcode.h"
@@ -73,10 +74,9 @@ int runApply(const CommandInvocation &invocation)
     }
 
     console.message(QStringLiteral("Applying changes..."));
-    const bool applied
-        = session.applyJob(opened.root).run(errorText, progressLines([&console](const QString &line) {
-              console.message(line);
-          }));
+    ApplyProgressDisplay display(console, isTerminal(StandardStream::Error));
+    const bool applied = session.applyJob(opened.root).run(errorText, display.callback());
+    display.finish();
     if (!applied) {
         console.message(QStringLiteral("Apply failed."));
         console.message(errorText);
