@@ -197,6 +197,9 @@ void TestVexaRoot::provisionVerifyAndRemove()
     QCOMPARE(verify.exitCode, 0);
     QVERIFY(verify.document().value(QLatin1String("ok")).toBool());
     const QJsonObject cache = sandbox.run({ QStringLiteral("cache"), QStringLiteral("--json") }).document();
+    // The installer's own cache: archives one fetched, the other finds.
+    QCOMPARE(cache.value(QLatin1String("directory")).toString(),
+        sandbox.path(QStringLiteral("cache/Kestrow/Kestrow Vexa Installer/archives")));
     QCOMPARE(cache.value(QLatin1String("archives")).toInt(),
         apply.document()[QLatin1String("install")].toArray().size());
 
