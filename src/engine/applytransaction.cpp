@@ -4,6 +4,7 @@
 #include "archive/directorycopy.h"
 #include "archive/pathcontainment.h"
 #include "archive/printabletext.h"
+#include "engine/applypreflight.h"
 #include "engine/archiveacquisition.h"
 #include "engine/archivecache.h"
 #include "engine/manifestfiles.h"
@@ -338,6 +339,9 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
         errorText = QStringLiteral("Select an install root before applying changes.");
         return false;
     }
+    // Before anything is created, fetched or deleted: a refusal leaves everything as it was.
+    if (!checkApplyPreflight(catalog, repositoryBase, root, plan, systemPreflightEnvironment(), errorText))
+        return false;
     if (!QDir().mkpath(root)) {
         errorText = QStringLiteral("Failed to create the install root %1").arg(root);
         return false;

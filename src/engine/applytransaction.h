@@ -24,10 +24,12 @@ inline const QString DownloadCacheParentName = QStringLiteral("company-vexa-inst
 // lives inside the directory of a package being upgraded or removed) is installed again in the
 // install pass, in dependency order with the others.
 //
-// Before anything is touched every path the plan would delete or write through is checked with the
-// one placement rule (pathPlacement): an owned path or marker that is not strictly inside the root,
-// an install_subdir outside it, and a payload directory that is not inside the repository (also
-// through links) fail the apply with a message saying so.
+// Before anything is touched the checks of applypreflight.h refuse a root that cannot be written, a
+// path too long for the system, or a plan the file systems have no room for; then every path the
+// plan would delete or write through is checked with the one placement rule (pathPlacement): an owned
+// path or marker that is not strictly inside the root, an install_subdir outside it, and a payload
+// directory that is not inside the repository (also through links) fail the apply with a message
+// saying so.
 //
 // A kill or a full disk at any point leaves a root that inspection reads correctly: every package is
 // entered in the root's in-progress record (packagesinprogress.h) before its files are touched and

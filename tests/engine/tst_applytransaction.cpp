@@ -6,6 +6,7 @@
 #include "engine/manifestfiles.h"
 #include "engine/packageverification.h"
 #include "engine/rootinspection.h"
+#include "engine/rootpaths.h"
 #include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
@@ -17,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -183,7 +185,7 @@ void tst_ApplyTransaction::rootThatCannotBeCreated()
     QStringList lines;
     QString error;
     QVERIFY(!applyAndCollect(PackageCatalog(), QString(), ChangePlan(), lines, error));
-    QCOMPARE(error, QStringLiteral("Failed to create the install root %1").arg(root()));
+    QCOMPARE(error, QStringLiteral("The install root %1 is not a directory.").arg(root()));
 }
 
 void tst_ApplyTransaction::installBase_data()
@@ -528,9 +530,16 @@ void tst_ApplyTransaction::failedManifestRemovalIsReported()
         QSKIP("Mounting a small tmpfs needs root (or CAP_SYS_ADMIN)");
     EnvironmentSandbox sandbox;
     // Manifests whose packages are gone: the plan only has them deleted, and here that cannot be done.
+    // Only the manifest directory is read-only: a root that cannot be written at all is refused before
+    // the apply starts.
     const QString diskRoot = disk.path() + QStringLiteral("/root");
+    const QString manifests = QFileInfo(resolveRootPath(diskRoot, StateFileRelativePath)).path();
     QVERIFY(writeTestFile(diskRoot + QLatin1Char('/') + StateFileRelativePath, "{}"));
-    QVERIFY(disk.remountReadOnly());
+    QCOMPARE(
+        QProcess::execute(QStringLiteral("mount"), { QStringLiteral("--bind"), manifests, manifests }), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("mount"),
+                 { QStringLiteral("-o"), QStringLiteral("remount,bind,ro"), manifests }),
+        0);
     PackageCatalog catalog;
     TestRepository repository(repositoryDirectory());
     repository.addPlainPackage(baseEntry());

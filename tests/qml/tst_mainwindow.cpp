@@ -220,6 +220,7 @@ private Q_SLOTS:
     void busyOverlay();
     void installBuildAndRemoveThroughTheWindow();
     void failedApplyThenRetry();
+    void preflightRefusalIsTheApplyFailure();
     void cutDownloadGoesOnFromItsPercentage();
 };
 
@@ -865,6 +866,28 @@ void TestMainWindow::failedApplyThenRetry()
     QVERIFY(!ui.awaitMessage(QStringLiteral("Vexa ready")).startsWith(QLatin1Char('<')));
     QCOMPARE(statusOf("com.company.vexa.nlohmann_json"), QStringLiteral("installed"));
     QVERIFY(!controller->hasChanges());
+}
+
+// The checks before an apply fail it as any failure does, before anything is fetched or written.
+void TestMainWindow::preflightRefusalIsTheApplyFailure()
+{
+    QTemporaryDir work;
+    const QString file = work.filePath(QStringLiteral("a-file"));
+    QVERIFY(writeTestFile(file, "kept"));
+    ServedSampleRepository served;
+    QVERIFY(served.start());
+    const auto controller = served.makeController(file + QStringLiteral("/root"));
+    QVERIFY(controller);
+    WindowUnderTest ui(controller.get());
+    QVERIFY(ui.exposed());
+    QVERIFY(ui.tickOnlyJson());
+
+    const qint64 sentBefore = served.server().bytesSent();
+    ui.click(QStringLiteral("applyButton"));
+    QCOMPARE(ui.awaitMessage(QStringLiteral("Apply failed")),
+        QStringLiteral("The install root %1/root cannot be created in %1.").arg(file));
+    QCOMPARE(served.server().bytesSent(), sentBefore);
+    QCOMPARE(readTestFile(file), QByteArray("kept"));
 }
 
 void TestMainWindow::cutDownloadGoesOnFromItsPercentage()
