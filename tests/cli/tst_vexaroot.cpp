@@ -1,9 +1,11 @@
 #include "support/cmakeconsumer.h"
+#include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -125,6 +127,19 @@ QString sampleRepository()
     return QStringLiteral(VEXA_SOURCE_DIR "/examples/repository");
 }
 
+// A repository of one package of 2 MiB that does not compress, published with vexa.
+bool publishBigPackage(const VexaSandbox &sandbox, const QString &repository)
+{
+    const QString payload = sandbox.path(QStringLiteral("payloads/big-1.0-iv1"));
+    return writeTestFile(payload + QStringLiteral("/big/data.bin"), seededRandomBytes(2 << 20, 3))
+        && writeTestFile(payload + QStringLiteral("/vexa-package.json"),
+            R"({"package_id": "com.example.big", "display_name": "Big", "version": "1.0", "product": "Big",
+                "toolchain": "any", "group": "Tools", "install_subdir": "big", "default_selected": true,
+                "marker_relative_path": "big/data.bin", "owned_paths": ["big"]})")
+        && sandbox.run({ QStringLiteral("publish"), payload, QStringLiteral("--out"), repository }).exitCode
+        == 0;
+}
+
 } // namespace
 
 // The vexa program on a root, run as a CI job or a person at a terminal runs it.
@@ -138,6 +153,7 @@ private Q_SLOTS:
     void wrongSelections();
     void downloadProgress_data();
     void downloadProgress();
+    void refusedForWantOfRoom();
 };
 
 void TestVexaRoot::provisionVerifyAndRemove()
@@ -278,17 +294,9 @@ void TestVexaRoot::downloadProgress()
 {
     QFETCH(bool, onTerminal);
     VexaSandbox sandbox;
-    // One package of 2 MiB that does not compress, published and served in small pieces so that the
-    // download takes long enough for several reports.
-    const QString payload = sandbox.path(QStringLiteral("payloads/big-1.0-iv1"));
-    QVERIFY(writeTestFile(payload + QStringLiteral("/big/data.bin"), seededRandomBytes(2 << 20, 3)));
-    QVERIFY(writeTestFile(payload + QStringLiteral("/vexa-package.json"),
-        R"({"package_id": "com.example.big", "display_name": "Big", "version": "1.0", "product": "Big",
-            "toolchain": "any", "group": "Tools", "install_subdir": "big", "default_selected": true,
-            "marker_relative_path": "big/data.bin", "owned_paths": ["big"]})"));
+    // Served in small pieces so that the download takes long enough for several reports.
     const QString repository = sandbox.path(QStringLiteral("repository"));
-    QCOMPARE(
-        sandbox.run({ QStringLiteral("publish"), payload, QStringLiteral("--out"), repository }).exitCode, 0);
+    QVERIFY(publishBigPackage(sandbox, repository));
     TestHttpServer server(repository);
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     QJsonObject catalog
@@ -332,6 +340,24 @@ void TestVexaRoot::downloadProgress()
         QVERIFY(tenths.at(i) > tenths.at(i - 1));
     QVERIFY(lines.contains(QStringLiteral("Downloading Big [iv1]...")));
     QVERIFY(lines.contains(QStringLiteral("Downloaded Big [iv1].")));
+}
+
+void TestVexaRoot::refusedForWantOfRoom()
+{
+    const SmallFileSystem small(1 << 20);
+    if (!small.isMounted())
+        QSKIP("mounting a tmpfs needs root or CAP_SYS_ADMIN");
+    VexaSandbox sandbox;
+    const QString repository = sandbox.path(QStringLiteral("repository"));
+    QVERIFY(publishBigPackage(sandbox, repository));
+    const QString root = small.path() + QStringLiteral("/Vexa");
+    const Finished finished = sandbox.run({ QStringLiteral("apply"), QStringLiteral("--yes"),
+        QStringLiteral("--repository-dir"), repository, QStringLiteral("--root"), root });
+    QCOMPARE(finished.exitCode, 1);
+    QVERIFY2(finished.standardError.contains(
+                 QStringLiteral("Not enough free space on %1: needs ").arg(small.path()).toUtf8()),
+        finished.standardError.constData());
+    QVERIFY(!QFileInfo::exists(root));
 }
 
 QTEST_GUILESS_MAIN(TestVexaRoot)
