@@ -1,14 +1,14 @@
 #include "cli/commandtable.h"
 
 #include "cli/publishcommand.h"
+#include "cli/rootcommands.h"
 
 namespace vexa {
 
 QList<Command> vexaCommands()
 {
-    // The commands that work on a root (list, status, plan, apply, verify, cache) take their place
-    // here, ahead of publish, each with catalogAndRootOptions() among its options.
-    return { publishCommand() };
+    return { listCommand(), statusCommand(), planCommand(), applyCommand(), verifyCommand(), cacheCommand(),
+        publishCommand() };
 }
 
 } // namespace vexa

@@ -10,11 +10,15 @@ namespace vexa {
 
 namespace {
 
+void write(std::FILE *stream, const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 void writeLine(std::FILE *stream, const QString &text)
 {
-    const QByteArray line = printableText(text).toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stream);
-    std::fflush(stream);
+    write(stream, printableText(text).toUtf8() + '\n');
 }
 
 } // namespace
@@ -27,6 +31,17 @@ void Console::print(const QString &text) const
 void Console::message(const QString &text) const
 {
     writeLine(stderr, text);
+}
+
+void Console::prompt(const QString &text) const
+{
+    write(stderr, printableName(text).toUtf8());
+}
+
+void Console::liveLine(const QString &text, bool final) const
+{
+    // Back to the line's start, the text, and the rest of the old line cleared.
+    write(stderr, QByteArray("\r") + printableName(text).toUtf8() + "\x1b[K" + (final ? "\n" : ""));
 }
 
 void Console::printDocument(const QJsonObject &document)

@@ -24,6 +24,11 @@ public:
     void print(const QString &text) const;
     // Progress, warnings and failures.
     void message(const QString &text) const;
+    // A question on standard error, left open for the answer.
+    void prompt(const QString &text) const;
+    // A terminal's live line on standard error: rewritten in place by the next call, and ended with a
+    // line break when `final`.
+    void liveLine(const QString &text, bool final) const;
     // The run's document, with "schema_version" set. Only the first call prints; a command prints
     // its document once, at its end.
     void printDocument(const QJsonObject &document);

@@ -1,10 +1,7 @@
 #include "controller/installercontroller.h"
 
-#include "catalog/catalogloading.h"
 #include "controller/cmakeguidance.h"
 #include "controller/plansummary.h"
-#include "engine/applytransaction.h"
-#include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
 #include "platform/defaultroot.h"
 
@@ -16,13 +13,6 @@
 namespace vexa {
 
 namespace {
-
-// Where a refresh reloads the catalog from: the catalog source, or the repository base without one.
-QString reloadSource(const QString &catalogSource, const QString &repositoryBase)
-{
-    const QString source = catalogSource.trimmed();
-    return source.isEmpty() ? repositoryBase.trimmed() : source;
-}
 
 const QString QueuedStatus = QStringLiteral("Queued");
 const QString StartingStatus = QStringLiteral("Starting...");
@@ -54,11 +44,10 @@ struct DownloadRowEdit
 InstallerController::InstallerController(
     PackageCatalog catalog, const QString &repositoryBase, const QString &catalogSource, QObject *parent)
     : QObject(parent)
-    , m_catalog(std::move(catalog))
-    , m_repositoryBase(repositoryBase)
-    , m_catalogSource(reloadSource(catalogSource, repositoryBase))
+    , m_session(std::move(catalog), repositoryBase, catalogSource)
+    , m_plan(m_session.plan())
     , m_rootPath(cleanRootPath(DefaultRootPath()))
-    , m_rowBuilder(m_catalog)
+    , m_rowBuilder(m_session.catalog())
 {
     // The apply button's rule follows each of its inputs.
     for (const auto changed : { &InstallerController::planChanged, &InstallerController::busyChanged,
@@ -78,7 +67,7 @@ InstallerController::~InstallerController()
 
 bool InstallerController::hasChanges() const
 {
-    return planHasChanges(m_plan);
+    return m_session.hasChanges();
 }
 
 int InstallerController::installCount() const
@@ -115,17 +104,11 @@ void InstallerController::setStatusText(const QString &text)
 
 bool InstallerController::reloadCatalog(QString &errorText)
 {
-    // Without a source a reload would fall back to the environment and the default endpoint, which
-    // is not where this catalog came from.
-    if (m_catalogSource.isEmpty())
-        return true;
-
-    LoadedCatalog loaded;
-    if (!loadCatalog(m_catalogSource, loaded, errorText))
+    bool replaced = false;
+    if (!m_session.reloadCatalog(errorText, replaced))
         return false;
-    m_catalog = std::move(loaded.catalog);
-    m_rowBuilder = PackageRowBuilder(m_catalog);
-    m_repositoryBase = loaded.repositoryBase;
+    if (replaced)
+        m_rowBuilder = PackageRowBuilder(m_session.catalog());
     return true;
 }
 
@@ -141,15 +124,14 @@ void InstallerController::refresh()
     }
 
     // Every refresh starts over from what the root holds; unapplied edits of the selection are dropped.
-    m_installedState = inspectRoot(m_catalog, m_rootPath);
-    m_inspectedRootPath = m_rootPath;
-    m_selection = initialSelection(m_catalog, m_installedState);
+    m_session.inspectRoot(m_rootPath);
+    m_session.resetSelection();
     recomputePlan();
 }
 
 void InstallerController::finishRootEditing()
 {
-    if (m_rootPath != m_inspectedRootPath)
+    if (m_rootPath != m_session.inspectedRoot())
         refresh();
 }
 
@@ -164,10 +146,8 @@ void InstallerController::updateCanApply()
 
 void InstallerController::recomputePlan()
 {
-    m_warnings.clear();
-    m_plan = computePlan(m_catalog, m_installedState, m_selection, &m_warnings);
     // The closure's dependencies show as ticked rows.
-    m_selection = m_plan.target;
+    m_session.recomputePlan();
     updateCmakeHelp();
     rebuildPackageEntries();
     updateSummary();
@@ -176,24 +156,23 @@ void InstallerController::recomputePlan()
 
 void InstallerController::rebuildPackageEntries()
 {
-    m_packageEntries
-        = m_rowBuilder.rows({ m_installedState, m_plan, m_selection, m_selectedPackageId, m_searchText });
+    m_packageEntries = m_rowBuilder.rows(
+        { m_session.installedState(), m_plan, m_session.selection(), m_selectedPackageId, m_searchText });
     Q_EMIT packageEntriesChanged();
 }
 
 void InstallerController::updateCmakeHelp()
 {
-    m_selectedPackageId = guidancePackageId(m_catalog, m_selectedPackageId, m_plan.target);
-    m_cmakeHelpText = guidanceText(m_catalog, m_selectedPackageId);
+    m_selectedPackageId = guidancePackageId(m_session.catalog(), m_selectedPackageId, m_plan.target);
+    m_cmakeHelpText = guidanceText(m_session.catalog(), m_selectedPackageId);
     Q_EMIT cmakeHelpTextChanged();
 }
 
 void InstallerController::updateSummary()
 {
-    m_summaryText
-        = planSummaryText(m_catalog, m_repositoryBase, m_installedState, m_plan, m_warnings, m_rootPath);
+    m_summaryText = m_session.summaryText(m_rootPath);
     Q_EMIT summaryTextChanged();
-    setStatusText(planStatusText(m_plan));
+    setStatusText(m_session.statusText());
 }
 
 void InstallerController::browseRoot()
@@ -225,35 +204,19 @@ void InstallerController::togglePackage(const QString &packageId, bool checked)
     if (m_busy || packageId.isEmpty())
         return;
 
-    QSet<QString> candidate = m_selection;
-    if (checked) {
-        // Dependencies join through the closure in recomputePlan.
-        candidate.insert(packageId);
-    } else {
-        candidate.remove(packageId);
-        // Only direct dependents block, so a package needed by a selected one can never be unticked on
-        // its own; its own dependencies stay selected and are unticked one by one.
-        const QStringList dependents = m_catalog.dependentsOf(packageId, candidate);
-        if (!dependents.isEmpty()) {
-            Q_EMIT messageRequested(QStringLiteral("Dependency required"),
-                QStringLiteral("You cannot remove this package while these packages remain selected: %1")
-                    .arg(dependents.join(QLatin1String(", "))));
-            // The window never flips a check box by itself; the rebuilt rows show it ticked again.
-            rebuildPackageEntries();
-            return;
-        }
+    QString blockedText;
+    if (!m_session.setPackageSelected(packageId, checked, blockedText)) {
+        Q_EMIT messageRequested(QStringLiteral("Dependency required"), blockedText);
+        // The window never flips a check box by itself; the rebuilt rows show it ticked again.
+        rebuildPackageEntries();
+        return;
     }
-
-    m_selection = candidate;
     recomputePlan();
 }
 
 QString InstallerController::removalConfirmationText() const
 {
-    if (m_plan.removeOrder.isEmpty())
-        return QString();
-    return QStringLiteral("This will remove %1 package(s) from the selected Vexa root. Continue?")
-        .arg(m_plan.removeOrder.size());
+    return m_session.removalConfirmationText();
 }
 
 void InstallerController::apply()
@@ -280,37 +243,36 @@ void InstallerController::startApply()
     // controller outlives the worker (its destructor waits), and whatever reaches this thread after
     // the controller is gone is dropped by the guard.
     const QPointer<InstallerController> guard(this);
-    QThread *thread = QThread::create(
-        [guard, catalog = m_catalog, repositoryBase = m_repositoryBase, root = m_rootPath, plan = m_plan] {
-            const ApplyProgressCallback progress = [guard](const ApplyProgress &event) {
-                // The window shows lines only: the events in between, which only move the bytes on,
-                // are not sent across.
-                QString line = applyProgressLine(event);
-                if (!guard || line.isEmpty())
-                    return;
-                // Queued one by one, so the events arrive in the order the transaction sent them.
-                QMetaObject::invokeMethod(
-                    guard.data(),
-                    [guard, event, line = std::move(line)] {
-                        if (!guard)
-                            return;
-                        guard->setStatusText(line);
-                        guard->applyProgressEvent(event);
-                    },
-                    Qt::QueuedConnection);
-            };
-            QString errorText;
-            const bool success = applyPlan(catalog, repositoryBase, root, plan, errorText, progress);
-            if (!guard)
+    QThread *thread = QThread::create([guard, job = m_session.applyJob(m_rootPath)] {
+        const ApplyProgressCallback progress = [guard](const ApplyProgress &event) {
+            // The window shows lines only: the events in between, which only move the bytes on,
+            // are not sent across.
+            QString line = applyProgressLine(event);
+            if (!guard || line.isEmpty())
                 return;
+            // Queued one by one, so the events arrive in the order the transaction sent them.
             QMetaObject::invokeMethod(
                 guard.data(),
-                [guard, success, errorText, root, plan] {
-                    if (guard)
-                        guard->finishApply(success, errorText, root, plan);
+                [guard, event, line = std::move(line)] {
+                    if (!guard)
+                        return;
+                    guard->setStatusText(line);
+                    guard->applyProgressEvent(event);
                 },
                 Qt::QueuedConnection);
-        });
+        };
+        QString errorText;
+        const bool success = job.run(errorText, progress);
+        if (!guard)
+            return;
+        QMetaObject::invokeMethod(
+            guard.data(),
+            [guard, success, errorText, root = job.root, plan = job.plan] {
+                if (guard)
+                    guard->finishApply(success, errorText, root, plan);
+            },
+            Qt::QueuedConnection);
+    });
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     m_workerThread = thread;
     thread->start();
@@ -322,8 +284,8 @@ void InstallerController::resetDownloadEntries(const ChangePlan &plan)
     QHash<QString, int> indexById;
     // Dependencies first, the order the downloads happen in; an upgrade that downloads is listed too.
     for (const QString &id : plan.installOrder) {
-        const PackageDefinition *package = m_catalog.findPackage(id);
-        if (!package || !willDownload(*package, m_repositoryBase))
+        const PackageDefinition *package = m_session.catalog().findPackage(id);
+        if (!package || !willDownload(*package, m_session.repositoryBase()))
             continue;
         const QString label = displayLabel(*package);
         indexById.insert(id, static_cast<int>(rows.size()));
@@ -415,9 +377,8 @@ void InstallerController::finishApply(
             QStringLiteral(
                 "Changes applied successfully. Restart terminals and VS Code so VEXA_ROOT is refreshed."));
         setStatusText(QStringLiteral("Changes applied successfully."));
-        m_installedState = inspectRoot(m_catalog, root);
-        m_inspectedRootPath = root;
-        m_selection = plan.target;
+        m_session.inspectRoot(root);
+        m_session.setSelection(plan.target);
     } else {
         // The root may be partly changed; the next refresh reads it as it is.
         setStatusText(QStringLiteral("Apply failed."));

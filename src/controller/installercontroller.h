@@ -1,10 +1,9 @@
 #pragma once
 
-#include "catalog/packagecatalog.h"
+#include "controller/installsession.h"
 #include "controller/packageentries.h"
 #include "engine/applyprogress.h"
 #include "engine/changeplan.h"
-#include "engine/installedstate.h"
 
 #include <QHash>
 #include <QObject>
@@ -123,20 +122,15 @@ private:
     void clearDownloadEntries();
     void finishApply(bool success, const QString &errorText, const QString &root, const ChangePlan &plan);
 
-    PackageCatalog m_catalog;
-    QString m_repositoryBase;
-    QString m_catalogSource;
+    // Catalog, installed state, selection and plan: the planning the window shares with vexa.
+    InstallSession m_session;
+    // The session's plan, which the counts, the confirmation and the download rows read.
+    const ChangePlan &m_plan;
     QString m_rootPath;
-    // The root m_installedState was read from.
-    QString m_inspectedRootPath;
     QString m_searchText;
     QString m_statusText;
     QString m_summaryText;
     QString m_cmakeHelpText;
-    InstalledState m_installedState;
-    ChangePlan m_plan;
-    QSet<QString> m_selection;
-    QStringList m_warnings;
     QVariantList m_packageEntries;
     QVariantList m_downloadEntries;
     QHash<QString, int> m_downloadIndexById;
@@ -144,7 +138,7 @@ private:
     bool m_busy = false;
     bool m_canApply = false;
     QPointer<QThread> m_workerThread;
-    // Built for m_catalog, and built anew whenever the catalog is replaced.
+    // Built for the session's catalog, and built anew whenever the catalog is replaced.
     PackageRowBuilder m_rowBuilder;
 };
 

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QMap>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -105,6 +107,70 @@ void trimArchiveCache(
         if (!keep.contains(archive.absoluteFilePath()) && QFile::remove(archive.absoluteFilePath()))
             total -= archive.size();
     }
+}
+
+ArchiveCacheContents archiveCacheContents(const QString &directory)
+{
+    ArchiveCacheContents contents;
+    const QFileInfoList entries
+        = QDir(directory).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo &entry : entries) {
+        const QRegularExpressionMatch match = cacheFileNamePattern().match(entry.fileName());
+        if (!match.hasMatch())
+            continue;
+        const QString kind = match.captured(1);
+        if (kind == QLatin1String("zip")) {
+            ++contents.archives;
+            contents.archiveBytes += entry.size();
+        } else if (kind == QLatin1String("part")) {
+            ++contents.parts;
+            contents.partBytes += entry.size();
+        } else if (kind == QLatin1String("part.json")) {
+            contents.partBytes += entry.size();
+        }
+    }
+    return contents;
+}
+
+bool emptyArchiveCache(
+    const QString &directory, ArchiveCacheContents &removed, int &inUse, QString &errorText)
+{
+    removed = ArchiveCacheContents();
+    inUse = 0;
+    // The cache's files by digest: a digest's files go together, under its lock.
+    QMap<QString, QFileInfoList> byDigest;
+    const QFileInfoList entries
+        = QDir(directory).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo &entry : entries) {
+        const QRegularExpressionMatch match = cacheFileNamePattern().match(entry.fileName());
+        if (match.hasMatch() && match.captured(1) != QLatin1String("lock"))
+            byDigest[entry.fileName().left(64)].append(entry);
+    }
+    for (auto digest = byDigest.cbegin(); digest != byDigest.cend(); ++digest) {
+        QLockFile lock(QDir(directory).filePath(cacheLockName(digest.key())));
+        // Held only while its process lives, however long its download takes.
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(0)) {
+            ++inUse;
+            continue;
+        }
+        for (const QFileInfo &entry : digest.value()) {
+            const qint64 size = entry.size();
+            if (!QFile::remove(entry.absoluteFilePath())) {
+                errorText = QStringLiteral("Failed to remove %1 from the archive cache.")
+                                .arg(entry.absoluteFilePath());
+                return false;
+            }
+            if (entry.suffix() == QLatin1String("zip")) {
+                ++removed.archives;
+                removed.archiveBytes += size;
+            } else {
+                removed.parts += entry.fileName().endsWith(QLatin1String(".part")) ? 1 : 0;
+                removed.partBytes += size;
+            }
+        }
+    }
+    return true;
 }
 
 void trimArchiveCacheAfterApply(const QSet<QString> &usedArchives)

@@ -47,6 +47,24 @@ qint64 archiveCacheCap(qint64 freeBytes);
 // before `now`. Only files named as the cache names them are touched.
 void trimArchiveCache(
     const QString &directory, const QSet<QString> &keep, qint64 capBytes, const QDateTime &now);
+// What the cache folder holds, counting only files named as the cache names them.
+struct ArchiveCacheContents
+{
+    int archives = 0;
+    qint64 archiveBytes = 0;
+    // Downloads that stopped, with their records.
+    int parts = 0;
+    qint64 partBytes = 0;
+};
+ArchiveCacheContents archiveCacheContents(const QString &directory);
+
+// Deletes every archive, part and record of the cache, digest by digest under the lock a download
+// holds, so that a download running in another installer keeps its files. Files with other names are
+// left alone. `inUse` counts the digests skipped for a running download. Stops at the first file that
+// cannot be deleted: "Failed to remove %1 from the archive cache."
+bool emptyArchiveCache(
+    const QString &directory, ArchiveCacheContents &removed, int &inUse, QString &errorText);
+
 // The trim after a successful apply: the cap for the cache's disk, the apply's archives kept.
 void trimArchiveCacheAfterApply(const QSet<QString> &usedArchives);
 

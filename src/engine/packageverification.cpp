@@ -1,7 +1,9 @@
 #include "engine/packageverification.h"
 
 #include "archive/printabletext.h"
+#include "engine/manifestfiles.h"
 #include "engine/rootinspection.h"
+#include "engine/rootpaths.h"
 
 namespace vexa {
 
@@ -33,6 +35,31 @@ bool verifyPackageState(
                         .arg(label, list);
     }
     return false;
+}
+
+QList<RecordedPackageCheck> checkRecordedPackages(const PackageCatalog &catalog, const QString &root)
+{
+    QList<RecordedPackageCheck> checks;
+    const QList<InstalledPackageRecord> records
+        = readStateRecords(resolveRootPath(root, StateFileRelativePath));
+    for (const InstalledPackageRecord &record : records) {
+        RecordedPackageCheck check;
+        check.packageId = record.packageId;
+        check.label = record.packageId;
+        QStringList required { record.markerRelativePath };
+        if (const PackageDefinition *package = catalog.findPackage(record.packageId)) {
+            check.label = displayLabel(*package);
+            required = requiredFiles(*package, record.markerRelativePath);
+            if (isSupportPackage(package->package_id)) {
+                check.supportVersionFound = readSupportVersion(root);
+                check.supportVersionAgrees = check.supportVersionFound == package->internal_version_code;
+            }
+        }
+        required.removeAll(QString());
+        check.missingFiles = missingRootFiles(root, required);
+        checks.append(check);
+    }
+    return checks;
 }
 
 } // namespace vexa

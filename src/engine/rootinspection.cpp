@@ -256,6 +256,17 @@ bool isPackagePresent(const QString &rootPath, const PackageDefinition &package)
     return packagePresentIn(RootFiles(rootPath), package);
 }
 
+QStringList missingRootFiles(const QString &rootPath, const QStringList &relativePaths)
+{
+    const RootFiles files(rootPath);
+    QStringList missing;
+    for (const QString &relativePath : relativePaths) {
+        if (!files.existsInside(relativePath))
+            missing.append(relativePath);
+    }
+    return missing;
+}
+
 QList<InstalledPackageRecord> readStateRecords(const QString &stateFilePath)
 {
     QJsonDocument document;

@@ -40,6 +40,10 @@ int readSupportVersion(const QString &rootPath);
 // never present.
 bool isPackagePresent(const QString &rootPath, const PackageDefinition &package);
 
+// The paths of `relativePaths` that are not files or directories inside the (cleaned) root by the rule
+// above: missing, not strictly inside, or reached through a link leading out of it.
+QStringList missingRootFiles(const QString &rootPath, const QStringList &relativePaths);
+
 // The usable records of a state file in file order; a missing, unreadable or malformed file gives none.
 // A record needs a package id, product, version and toolchain.
 QList<InstalledPackageRecord> readStateRecords(const QString &stateFilePath);

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -95,6 +96,7 @@ private Q_SLOTS:
     void resumeAndCache_data();
     void resumeAndCache();
     void cacheCapEvictsTheOldest();
+    void emptyingSparesRunningDownloads();
 
 private:
     QByteArray m_payload;
@@ -634,6 +636,39 @@ void TestArchiveAcquisition::cacheCapEvictsTheOldest()
     QCOMPARE(filesBelow(cache.path()),
         (QStringList {
             name('a', ".zip"), name('d', ".zip"), name('f', ".part"), QStringLiteral("notes.txt") }));
+}
+
+void TestArchiveAcquisition::emptyingSparesRunningDownloads()
+{
+    const QDir cache(m_work->filePath(QStringLiteral("empty")));
+    const auto name = [](char digit, const char *suffix) -> QString {
+        return QString(64, QLatin1Char(digit)) + QLatin1String(suffix);
+    };
+    QVERIFY(writeTestFile(cache.filePath(name('a', ".zip")), QByteArray(100, 'x')));
+    QVERIFY(writeTestFile(cache.filePath(name('b', ".part")), QByteArray(40, 'x')));
+    QVERIFY(writeTestFile(cache.filePath(name('b', ".part.json")), QByteArray(10, 'x')));
+    QVERIFY(writeTestFile(cache.filePath(name('c', ".part")), QByteArray(30, 'x')));
+    QVERIFY(writeTestFile(cache.filePath(QStringLiteral("notes.txt")), "mine"));
+    // A download of c is running: it holds c's lock.
+    QLockFile running(cache.filePath(cacheLockName(QString(64, QLatin1Char('c')))));
+    QVERIFY(running.tryLock(0));
+
+    const ArchiveCacheContents held = archiveCacheContents(cache.path());
+    QCOMPARE(held.archives, 1);
+    QCOMPARE(held.archiveBytes, 100);
+    QCOMPARE(held.parts, 2);
+    QCOMPARE(held.partBytes, 80);
+
+    ArchiveCacheContents removed;
+    int inUse = 0;
+    QString errorText;
+    QVERIFY2(emptyArchiveCache(cache.path(), removed, inUse, errorText), qPrintable(errorText));
+    QCOMPARE(removed.archives, 1);
+    QCOMPARE(removed.parts, 1);
+    QCOMPARE(removed.partBytes, 50);
+    QCOMPARE(inUse, 1);
+    QCOMPARE(filesBelow(cache.path()),
+        (QStringList { name('c', ".lock"), name('c', ".part"), QStringLiteral("notes.txt") }));
 }
 
 QTEST_GUILESS_MAIN(TestArchiveAcquisition)

@@ -1,5 +1,6 @@
 #include "engine/manifestfiles.h"
 #include "engine/packagesinprogress.h"
+#include "engine/packageverification.h"
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
 #include "statetestroot.h"
@@ -77,6 +78,7 @@ private Q_SLOTS:
     void markersThroughLinksInside();
     void packagesInProgress_data();
     void packagesInProgress();
+    void recordedPackagesChecked();
 
 private:
     QString writeState(const QString &root, const QByteArray &content);
@@ -765,6 +767,34 @@ void TestRootInspection::packagesInProgress()
     QCOMPARE(joined(state.current), current);
     QCOMPARE(joined(state.stale), stale);
     QCOMPARE(joined(state.installed), joined(state.current + state.stale));
+}
+
+// What `vexa verify` reports: every state.json record against its required files, by the rule above.
+void TestRootInspection::recordedPackagesChecked()
+{
+    QTemporaryDir rootDirectory;
+    const QString root = rootDirectory.path();
+    QVERIFY(placePackageFiles(m_catalog, root, Zlib));
+    QVERIFY(placePackageFiles(m_catalog, root, Support, 3));
+    QVERIFY(writeTestFile(root + QStringLiteral("/extras/marker.txt"), "x"));
+    const QByteArray unknown = R"({"package_id": "com.example.gone", "product": "Gone", "version": "1",
+        "toolchain": "any", "marker_relative_path": "extras/marker.txt"})";
+    QVERIFY(!writeState(root,
+        stateFile({ stateEntry(m_catalog, Zlib, 1), stateEntry(m_catalog, Ninja, 1), unknown,
+            stateEntry(m_catalog, Support, 4) }))
+                 .isEmpty());
+
+    const QList<RecordedPackageCheck> checks = checkRecordedPackages(m_catalog, cleanRootPath(root));
+    QCOMPARE(checks.size(), 4);
+    QCOMPARE(checks.at(0).packageId, Zlib);
+    QVERIFY(checks.at(0).isWhole());
+    QCOMPARE(checks.at(1).label, displayLabel(*m_catalog.findPackage(Ninja)));
+    QCOMPARE(checks.at(1).missingFiles, requiredFiles(*m_catalog.findPackage(Ninja), QString()));
+    QCOMPARE(checks.at(2).label, QStringLiteral("com.example.gone"));
+    QVERIFY(checks.at(2).isWhole());
+    QVERIFY(checks.at(3).missingFiles.isEmpty());
+    QVERIFY(!checks.at(3).supportVersionAgrees);
+    QCOMPARE(checks.at(3).supportVersionFound, 3);
 }
 
 QTEST_GUILESS_MAIN(TestRootInspection)
