@@ -1,6 +1,7 @@
 #include "app/appidentity.h"
 #include "cli/commandtable.h"
 #include "cli/vexacommandline.h"
+#include "release/releaseidentity.h"
 
 #include <QCoreApplication>
 

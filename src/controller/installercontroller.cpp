@@ -2,6 +2,7 @@
 
 #include "controller/cmakeguidance.h"
 #include "controller/plansummary.h"
+#include "engine/archiveacquisition.h"
 #include "engine/rootpaths.h"
 #include "platform/defaultroot.h"
 
@@ -285,7 +286,7 @@ void InstallerController::resetDownloadEntries(const ChangePlan &plan)
     // Dependencies first, the order the downloads happen in; an upgrade that downloads is listed too.
     for (const QString &id : plan.installOrder) {
         const PackageDefinition *package = m_session.catalog().findPackage(id);
-        if (!package || !willDownload(*package, m_session.repositoryBase()))
+        if (!package || !downloadsArchive(*package, m_session.repositoryBase()))
             continue;
         const QString label = displayLabel(*package);
         indexById.insert(id, static_cast<int>(rows.size()));

@@ -1,5 +1,6 @@
 #include "controller/plansummary.h"
 
+#include "engine/archiveacquisition.h"
 #include "engine/lockdocument.h"
 
 #include <QLocale>
@@ -38,17 +39,6 @@ QString formatByteSize(qint64 bytes)
     return QStringLiteral("%1 %2").arg(QLocale().toString(value, 'f', decimals), QLatin1String(units[unit]));
 }
 
-bool willDownload(const PackageDefinition &package, const QString &repositoryBase)
-{
-    if (!package.payload_url.trimmed().isEmpty())
-        return true;
-    if (package.payload_archive.trimmed().isEmpty())
-        return false;
-    const QString base = repositoryBase.trimmed();
-    return base.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
-        || base.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
-}
-
 int freshInstallCount(const ChangePlan &plan)
 {
     return static_cast<int>(std::max<qsizetype>(0, plan.toInstall.size() - plan.toUpgrade.size()));
@@ -69,7 +59,7 @@ QString planSummaryText(const PackageCatalog &catalog, const QString &repository
         if (!package || package->size_bytes < 1)
             continue;
         payloadSize += package->size_bytes;
-        if (willDownload(*package, repositoryBase))
+        if (downloadsArchive(*package, repositoryBase))
             downloadSize += package->size_bytes;
     }
     const QByteArray lockDocument = buildPlanLockDocument(catalog, plan);

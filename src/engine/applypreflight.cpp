@@ -2,11 +2,11 @@
 
 #include "archive/pathcontainment.h"
 #include "archive/printabletext.h"
+#include "engine/archiveacquisition.h"
 #include "engine/archivecache.h"
 #include "engine/bytesize.h"
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
-#include "net/remotesource.h"
 #include "platform/directoryaccess.h"
 #include "platform/longpaths.h"
 
@@ -93,13 +93,6 @@ bool checkPathLengths(
         }
     }
     return true;
-}
-
-// The archive is fetched over the network rather than read from a local repository.
-bool downloadsArchive(const PackageDefinition &package, const QString &repositoryBase)
-{
-    return !package.payload_url.trimmed().isEmpty()
-        || (!package.payload_archive.trimmed().isEmpty() && isRemoteSource(repositoryBase));
 }
 
 bool isWholeInCache(const PackageDefinition &package, const QString &cacheDirectory)

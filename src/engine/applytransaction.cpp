@@ -223,7 +223,7 @@ bool installPackage(const QString &repositoryBase, const QString &root, const Pa
         if (!copyDirectoryTree(source, root, errorText, CopySourceKind::PayloadDirectory, writeLast))
             return false;
     } else {
-        if (!package.payload_url.isEmpty() || isRemoteSource(repositoryBase))
+        if (downloadsArchive(package, repositoryBase))
             report(progress, ApplyProgress::Phase::DownloadStarted, package);
         QString archivePath;
         if (!acquireArchive(repositoryBase, package, cacheDirectory, archivePath, errorText, progress))

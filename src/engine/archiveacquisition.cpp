@@ -117,6 +117,12 @@ bool downloadInto(UnsyncedSaveFile &file, const PackageDefinition &package, cons
 
 } // namespace
 
+bool downloadsArchive(const PackageDefinition &package, const QString &repositoryBase)
+{
+    return !payloadUrlOf(package).isEmpty()
+        || (!package.payload_archive.trimmed().isEmpty() && isRemoteSource(repositoryBase));
+}
+
 bool acquireArchive(const QString &repositoryBase, const PackageDefinition &package,
     const QString &downloadCacheDirectory, QString &archivePath, QString &errorText,
     const ApplyProgressCallback &progress, int inactivityTimeoutMs)

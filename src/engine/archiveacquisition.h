@@ -18,6 +18,10 @@ namespace vexa {
 // error text holds one message and no partial download is left at the archive path.
 // Progress: Downloading events (a percentage on each whole percent when the size is known, the bytes
 // in between), then Downloaded.
+// Whether the package's archive is fetched over the network when applied against `repositoryBase` (a
+// payload_url, or a payload_archive of a remote repository) rather than read from a local repository.
+bool downloadsArchive(const PackageDefinition &package, const QString &repositoryBase);
+
 bool acquireArchive(const QString &repositoryBase, const PackageDefinition &package,
     const QString &downloadCacheDirectory, QString &archivePath, QString &errorText,
     const ApplyProgressCallback &progress = {}, int inactivityTimeoutMs = DownloadInactivityTimeoutMs);

@@ -21,8 +21,6 @@ private Q_SLOTS:
     void formatByteSize_data();
     void formatByteSize();
     void formatByteSizeFollowsDefaultLocale();
-    void willDownload_data();
-    void willDownload();
     void summaryReferences_data();
     void summaryReferences();
     void statusAndClosingSentence_data();
@@ -111,44 +109,6 @@ void TestPlanSummary::formatByteSizeFollowsDefaultLocale()
     const QString formatted = vexa::formatByteSize(1536);
     QLocale::setDefault(QLocale::c());
     QCOMPARE(formatted, QStringLiteral("1,50 KB"));
-}
-
-void TestPlanSummary::willDownload_data()
-{
-    QTest::addColumn<QString>("payloadUrl");
-    QTest::addColumn<QString>("payloadArchive");
-    QTest::addColumn<QString>("repositoryBase");
-    QTest::addColumn<bool>("expected");
-
-    const QString archive = QStringLiteral("packages/a.zip");
-    QTest::newRow("explicit url, local base")
-        << QStringLiteral("https://h/a.zip") << QString() << QStringLiteral("/repo") << true;
-    QTest::newRow("blank url, no archive, remote base")
-        << QStringLiteral("   ") << QString() << QStringLiteral("https://h/") << false;
-    QTest::newRow("blank archive, remote base")
-        << QString() << QStringLiteral("  ") << QStringLiteral("https://h/") << false;
-    QTest::newRow("archive, https base") << QString() << archive << QStringLiteral("https://h/repo/") << true;
-    QTest::newRow("archive, upper-case HTTP base")
-        << QString() << archive << QStringLiteral("HTTP://h/repo") << true;
-    QTest::newRow("archive, padded base")
-        << QString() << archive << QStringLiteral("  http://h/repo") << true;
-    QTest::newRow("archive, local base") << QString() << archive << QStringLiteral("/srv/vexa") << false;
-    QTest::newRow("archive, windows base") << QString() << archive << QStringLiteral("C:/Vexa/repo") << false;
-    QTest::newRow("archive, ftp base") << QString() << archive << QStringLiteral("ftp://h/repo") << false;
-    QTest::newRow("archive, directory named http")
-        << QString() << archive << QStringLiteral("http/repo") << false;
-}
-
-void TestPlanSummary::willDownload()
-{
-    QFETCH(QString, payloadUrl);
-    QFETCH(QString, payloadArchive);
-    QFETCH(QString, repositoryBase);
-    QFETCH(bool, expected);
-    PackageDefinition package;
-    package.payload_url = payloadUrl;
-    package.payload_archive = payloadArchive;
-    QCOMPARE(vexa::willDownload(package, repositoryBase), expected);
 }
 
 void TestPlanSummary::summaryReferences_data()

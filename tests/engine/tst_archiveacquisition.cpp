@@ -77,6 +77,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    void downloadsArchive_data();
+    void downloadsArchive();
     void downloadFolderFailures();
     void payloadUrlsOfOtherSchemes_data();
     void payloadUrlsOfOtherSchemes();
@@ -140,6 +142,42 @@ void TestArchiveAcquisition::cleanup()
     m_cacheHome.reset();
     delete m_work;
     m_work = nullptr;
+}
+
+void TestArchiveAcquisition::downloadsArchive_data()
+{
+    QTest::addColumn<QString>("payloadUrl");
+    QTest::addColumn<QString>("payloadArchive");
+    QTest::addColumn<QString>("repositoryBase");
+    QTest::addColumn<bool>("expected");
+
+    const QString archive = QStringLiteral("packages/a.zip");
+    QTest::newRow("explicit url, local base")
+        << QStringLiteral("https://h/a.zip") << QString() << QStringLiteral("/repo") << true;
+    QTest::newRow("blank url, no archive, remote base")
+        << QStringLiteral("   ") << QString() << QStringLiteral("https://h/") << false;
+    QTest::newRow("blank archive, remote base")
+        << QString() << QStringLiteral("  ") << QStringLiteral("https://h/") << false;
+    QTest::newRow("archive, https base") << QString() << archive << QStringLiteral("https://h/repo/") << true;
+    QTest::newRow("archive, upper-case HTTP base")
+        << QString() << archive << QStringLiteral("HTTP://h/repo") << true;
+    QTest::newRow("archive, padded base")
+        << QString() << archive << QStringLiteral("  http://h/repo") << true;
+    QTest::newRow("archive, local base") << QString() << archive << QStringLiteral("/srv/vexa") << false;
+    QTest::newRow("archive, windows base") << QString() << archive << QStringLiteral("C:/Vexa/repo") << false;
+    QTest::newRow("archive, ftp base") << QString() << archive << QStringLiteral("ftp://h/repo") << false;
+}
+
+void TestArchiveAcquisition::downloadsArchive()
+{
+    QFETCH(QString, payloadUrl);
+    QFETCH(QString, payloadArchive);
+    QFETCH(QString, repositoryBase);
+    QFETCH(bool, expected);
+    PackageDefinition package;
+    package.payload_url = payloadUrl;
+    package.payload_archive = payloadArchive;
+    QCOMPARE(vexa::downloadsArchive(package, repositoryBase), expected);
 }
 
 void TestArchiveAcquisition::downloadFolderFailures()
