@@ -44,7 +44,8 @@ int runApply(const CommandInvocation &invocation)
         document.insert(QStringLiteral("applied"), applied);
         if (!error.isEmpty())
             document.insert(QStringLiteral("error"), error);
-        console.printDocument(document);
+        if (console.jsonOutput())
+            console.printDocument(document);
         return exitCode;
     };
     if (!session.hasChanges()) {

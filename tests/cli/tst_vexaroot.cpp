@@ -225,6 +225,8 @@ void TestVexaRoot::provisionVerifyAndRemove()
     Finished refused = sandbox.run(removeOpenCv + options);
     QCOMPARE(refused.exitCode, 3);
     QVERIFY(refused.standardError.contains("Run again with --yes to allow the removals."));
+    // Without --json the result is text: no document follows it.
+    QVERIFY2(!refused.standardOutput.contains("\"applied\""), refused.standardOutput.constData());
     QCOMPARE(treeSnapshot(root), before);
     QVERIFY2(sandbox.run(removeOpenCv + QStringList { QStringLiteral("--yes") } + options).exitCode == 0,
         "removal with --yes");
