@@ -1,5 +1,8 @@
 #include "platform/longpaths.h"
 
+// Defines Q_OS_WIN; without it the Windows branch below would never be compiled.
+#include <QtGlobal>
+
 #ifdef Q_OS_WIN
 #include <QSettings>
 #include <QString>
