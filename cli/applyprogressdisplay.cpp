@@ -48,8 +48,14 @@ void ApplyProgressDisplay::show(const ApplyProgress &event)
     using Phase = ApplyProgress::Phase;
     if (event.phase == Phase::DownloadStarted) {
         m_clock.start();
-        m_startBytes = event.bytesDone;
+        m_startBytes = -1;
         m_lastTenth = 0;
+    }
+    // The rate counts from the first bytes reported: a continued download reports the bytes it already
+    // held first, and those did not arrive now.
+    if (event.phase == Phase::Downloading && m_startBytes < 0) {
+        m_startBytes = event.bytesDone;
+        m_clock.start();
     }
     if (!m_terminal) {
         // A line at each step and a download's start and end, and one per tenth of the download.
@@ -68,7 +74,8 @@ void ApplyProgressDisplay::show(const ApplyProgress &event)
     case Phase::DownloadStarted:
     case Phase::Downloading: {
         const double seconds = double(m_clock.isValid() ? m_clock.nsecsElapsed() : 0) / 1e9;
-        const double rate = seconds > 0.2 ? double(event.bytesDone - m_startBytes) / seconds : 0.0;
+        const double rate
+            = seconds > 0.2 && m_startBytes >= 0 ? double(event.bytesDone - m_startBytes) / seconds : 0.0;
         m_console.liveLine(liveText(event.label, event.bytesDone, event.bytesTotal, rate), false);
         m_lineOpen = true;
         break;

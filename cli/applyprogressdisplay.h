@@ -29,7 +29,8 @@ private:
     bool m_lineOpen = false;
     // The download in progress: when it started, the bytes it held then and the last tenth reported.
     QElapsedTimer m_clock;
-    qint64 m_startBytes = 0;
+    // The bytes held at the download's first report, -1 before it.
+    qint64 m_startBytes = -1;
     int m_lastTenth = 0;
 };
 
