@@ -39,7 +39,8 @@ int runApply(const CommandInvocation &invocation)
     if (!planSelectionOptions(invocation.parser, session, errorText))
         return reportUsageError(console, name, errorText);
 
-    QJsonObject document = planDocument(session, opened.root);
+    // The plan as a document only for --json: without it the summary is printed as text.
+    QJsonObject document = console.jsonOutput() ? planDocument(session, opened.root) : QJsonObject();
     const auto finish = [&](bool applied, const QString &error, int exitCode) {
         document.insert(QStringLiteral("applied"), applied);
         if (!error.isEmpty())

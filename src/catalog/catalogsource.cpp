@@ -159,7 +159,8 @@ bool resolveSidecarDirectory(const QString &directory, CatalogPayload &payload, 
         const QString path = joinPath(directory, name);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            resolution.lastError = QStringLiteral("Failed to open sidecar manifest %1").arg(path);
+            resolution.lastError
+                = QStringLiteral("Failed to open sidecar manifest %1").arg(printableName(path));
             return false;
         }
         documents.append(file.readAll());

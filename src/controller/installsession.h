@@ -24,7 +24,6 @@ public:
 
     const PackageCatalog &catalog() const { return m_catalog; }
     const QString &repositoryBase() const { return m_repositoryBase; }
-    const QString &catalogSource() const { return m_catalogSource; }
 
     // Reads the catalog again from the catalog source. On failure the catalog held stays and the
     // message is the loader's. `replaced` tells whether a new catalog took the old one's place (a
