@@ -32,15 +32,4 @@ QString applyProgressLine(const ApplyProgress &event)
     return QString();
 }
 
-ApplyProgressCallback progressLines(std::function<void(const QString &line)> lineSink)
-{
-    if (!lineSink)
-        return {};
-    return [lineSink = std::move(lineSink)](const ApplyProgress &event) {
-        const QString line = applyProgressLine(event);
-        if (!line.isEmpty())
-            lineSink(line);
-    };
-}
-
 } // namespace vexa

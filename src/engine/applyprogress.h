@@ -47,8 +47,4 @@ ApplyProgress packageProgress(ApplyProgress::Phase phase, const PackageDefinitio
 // "Downloaded %1."; empty for an event that makes no line.
 QString applyProgressLine(const ApplyProgress &event);
 
-// A callback that hands each non-empty line of the events to `lineSink`, for callers that only want
-// the lines.
-ApplyProgressCallback progressLines(std::function<void(const QString &line)> lineSink);
-
 } // namespace vexa

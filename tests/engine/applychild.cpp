@@ -5,6 +5,7 @@
 #include "engine/applytransaction.h"
 #include "engine/changeplan.h"
 #include "engine/rootinspection.h"
+#include "progresslines.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,5 @@
 #include "engine/applyprogress.h"
+#include "progresslines.h"
 
 #include <QTest>
 

@@ -7,6 +7,7 @@
 #include "engine/packageverification.h"
 #include "engine/rootinspection.h"
 #include "engine/rootpaths.h"
+#include "progresslines.h"
 #include "support/smallfilesystem.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"

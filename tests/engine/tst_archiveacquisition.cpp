@@ -1,6 +1,7 @@
 #include "engine/archiveacquisition.h"
 #include "engine/archivecache.h"
 #include "engine/partrecord.h"
+#include "progresslines.h"
 #include "support/testenvironment.h"
 #include "support/testfiles.h"
 #include "support/testhttpserver.h"

@@ -3,6 +3,7 @@
 #include "engine/applytransaction.h"
 #include "engine/changeplan.h"
 #include "engine/rootinspection.h"
+#include "progresslines.h"
 #include "support/cmakeconsumer.h"
 #include "support/testcatalog.h"
 #include "support/testfiles.h"
