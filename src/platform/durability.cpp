@@ -20,15 +20,34 @@ namespace {
 
 #ifdef Q_OS_WIN
 
+HANDLE openForFlush(const wchar_t *name)
+{
+    return CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 bool flushFile(const QString &path)
 {
-    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
-        GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    const bool flushed = FlushFileBuffers(file) != 0;
-    CloseHandle(file);
+    const QString native = QDir::toNativeSeparators(path);
+    const auto name = reinterpret_cast<const wchar_t *>(native.utf16());
+    HANDLE file = openForFlush(name);
+    // Windows refuses write access, which the flush needs, to a file marked read-only, and extraction
+    // marks files so when their archive says so: the mark is lifted for the flush and put back.
+    const DWORD attributes
+        = file == INVALID_HANDLE_VALUE ? GetFileAttributesW(name) : INVALID_FILE_ATTRIBUTES;
+    bool unmarked = false;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        unmarked = SetFileAttributesW(name, attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) != 0;
+        if (unmarked)
+            file = openForFlush(name);
+    }
+    bool flushed = false;
+    if (file != INVALID_HANDLE_VALUE) {
+        flushed = FlushFileBuffers(file) != 0;
+        CloseHandle(file);
+    }
+    if (unmarked)
+        SetFileAttributesW(name, attributes);
     return flushed;
 }
 
