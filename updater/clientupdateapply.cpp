@@ -89,10 +89,18 @@ bool applyClientUpdate(const UpdaterOptions &options, QString &errorText, int ex
     if (!extractArchive(options.archivePath, extracted, errorText)
         || !checkProgramDirectoryReplaceable(
             options.installDirectory, options.archivePath, programNames(options), errorText)
-        || !stageOnDisk(extracted, staged, errorText)
-        || !swapInstallDirectory(staged, options.installDirectory, errorText)) {
+        || !stageOnDisk(extracted, staged, errorText)) {
         return false;
     }
+    // Staging copies and syncs the whole client and may take a while: the check is made once more
+    // right before the swap, so that nothing put in the directory meanwhile leaves with the old client.
+    if (!checkProgramDirectoryReplaceable(
+            options.installDirectory, options.archivePath, programNames(options), errorText)) {
+        removeTree(staged);
+        return false;
+    }
+    if (!swapInstallDirectory(staged, options.installDirectory, errorText))
+        return false;
     clearFailedUpdate(options.installDirectory);
 
     QFile::remove(options.archivePath);
