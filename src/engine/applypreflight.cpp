@@ -60,18 +60,6 @@ bool checkRootWritable(const QString &root, QString &errorText)
     return true;
 }
 
-QStringList createdPaths(const QString &root, const PackageDefinition &package)
-{
-    QStringList paths;
-    for (const QString &relative : package.owned_paths + requiredFiles(package, QString())) {
-        if (!relative.trimmed().isEmpty())
-            paths.append(resolveRootPath(root, cleanRelativePath(relative)));
-    }
-    if (!package.install_subdir.trimmed().isEmpty())
-        paths.append(resolveRootPath(root, cleanRelativePath(package.install_subdir)));
-    return paths;
-}
-
 bool checkPathLengths(
     const PackageCatalog &catalog, const QString &root, const ChangePlan &plan, int limit, QString &errorText)
 {
@@ -81,7 +69,8 @@ bool checkPathLengths(
         const PackageDefinition *package = catalog.findPackage(id);
         if (!package)
             continue;
-        for (const QString &path : createdPaths(root, *package)) {
+        for (const QString &relative : pathsPackageWrites(*package)) {
+            const QString path = resolveRootPath(root, relative);
             if (path.size() <= limit)
                 continue;
             errorText = QStringLiteral(

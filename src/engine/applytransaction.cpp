@@ -389,7 +389,7 @@ bool applyPlan(const PackageCatalog &catalog, const QString &repositoryBaseText,
             || !installPackage(
                 repositoryBase, root, *package, cacheDirectory, usedArchives, errorText, progress))
             return false;
-        record.complete(id, package->owned_paths);
+        record.complete(id, pathsPackageWrites(*package));
     }
     if (!record.save(errorText) || !writeManifests(catalog, root, plan.target, errorText))
         return false;

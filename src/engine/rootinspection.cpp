@@ -233,6 +233,18 @@ bool needsRepair(const PackageCatalog &catalog, const QString &rootPath, const Q
 
 } // namespace
 
+QStringList pathsPackageWrites(const PackageDefinition &package)
+{
+    QStringList paths;
+    for (const QString &relative : package.owned_paths + requiredFiles(package, QString())) {
+        if (!relative.trimmed().isEmpty())
+            paths.append(cleanRelativePath(relative));
+    }
+    if (!package.install_subdir.trimmed().isEmpty())
+        paths.append(cleanRelativePath(package.install_subdir));
+    return paths;
+}
+
 QStringList requiredFiles(const PackageDefinition &package, const QString &markerRelativePath)
 {
     QStringList files;

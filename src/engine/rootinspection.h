@@ -31,6 +31,10 @@ InstalledState inspectRoot(const PackageCatalog &catalog, const QString &rootPat
 // exact duplicates left out, in that order.
 QStringList requiredFiles(const PackageDefinition &package, const QString &markerRelativePath);
 
+// The root-relative paths, cleaned, that the catalog says an install of the package writes: its owned
+// paths, its required files and its install_subdir. Blank entries are left out.
+QStringList pathsPackageWrites(const PackageDefinition &package);
+
 // The integer in the root's support version marker, or 0 when it cannot be read or is not an integer.
 int readSupportVersion(const QString &rootPath);
 
